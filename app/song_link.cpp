@@ -1,0 +1,26 @@
+#include "app/song_link.h"
+
+namespace mevra::app {
+
+QString RateMarker(const QString& rate) {
+  return QStringLiteral("{\"rate\":") + rate + QStringLiteral(",\"link\":\"");
+}
+
+QString SongPageUrl(const QString& music_base_url, const QString& id) {
+  return music_base_url + QStringLiteral("/song/") + id.trimmed() + QStringLiteral("/download");
+}
+
+SongLink CutSongLink(const QString& page_text, const QString& rate, const QString& music_base_url) {
+  const QString page = page_text.trimmed();
+  const QString marker = RateMarker(rate);
+  const qsizetype at = page.indexOf(marker);
+  if (at < 0) return {music_base_url, false};
+  const qsizetype start = at + marker.size();
+  qsizetype end = page.indexOf(QLatin1Char('"'), start);
+  if (end < 0) end = page.size();
+  QString path = page.mid(start, end - start);
+  path.remove(QLatin1Char('\\'));
+  return {music_base_url + path, !path.isEmpty()};
+}
+
+}  // namespace mevra::app

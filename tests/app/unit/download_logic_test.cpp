@@ -1,0 +1,149 @@
+// Link cutting, file naming, the size filter and the transfer texts of the batch and preview.
+#include <gtest/gtest.h>
+
+#include <QSet>
+#include <QString>
+
+#include "app/file_naming.h"
+#include "app/song_link.h"
+#include "app/transfer_text.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace mevra::app {
+namespace {
+
+const QString kBase = QStringLiteral("http://127.0.0.1:18082");
+
+TEST(SongLinkTest, CutsThePathOfTheAskedRateAndDropsBackslashes) {
+  const QString page = QStringLiteral(
+      "  <script>var d=[{\"rate\":128,\"link\":\"\\/data\\/music\\/1\\/a.mp3?x=1\"},"
+      "{\"rate\":320,\"link\":\"\\/data\\/music\\/1\\/c.mp3?x=3\"}];</script>\r\n");
+  const SongLink l128 = CutSongLink(page, QStringLiteral("128"), kBase);
+  EXPECT_TRUE(l128.found);
+  EXPECT_EQ(l128.url, kBase + QStringLiteral("/data/music/1/a.mp3?x=1"));
+  const SongLink l320 = CutSongLink(page, QStringLiteral("320"), kBase);
+  EXPECT_EQ(l320.url, kBase + QStringLiteral("/data/music/1/c.mp3?x=3"));
+}
+
+TEST(SongLinkTest, MissingRateOrEmptyPageGivesTheBareBaseAndSaysSo) {
+  const QString only128 = QStringLiteral("{\"rate\":128,\"link\":\"\\/a.mp3\"}");
+  for (const QString& page : {only128, QString(), QStringLiteral("<p>please sign in</p>")}) {
+    const SongLink link = CutSongLink(page, QStringLiteral("320"), kBase);
+    EXPECT_FALSE(link.found) << page.toStdString();
+    EXPECT_EQ(link.url, kBase);
+  }
+  // A marker followed at once by the closing quote offers nothing either.
+  EXPECT_FALSE(
+      CutSongLink(QStringLiteral("{\"rate\":192,\"link\":\"\""), QStringLiteral("192"), kBase)
+          .found);
+}
+
+TEST(SongLinkTest, PathRunsToTheEndWhenNoQuoteFollows) {
+  const SongLink link = CutSongLink(QStringLiteral("{\"rate\":128,\"link\":\"\\/x.mp3"),
+                                    QStringLiteral("128"), kBase);
+  EXPECT_EQ(link.url, kBase + QStringLiteral("/x.mp3"));
+}
+
+TEST(SongLinkTest, SongPageUrlTrimsTheId) {
+  EXPECT_EQ(SongPageUrl(kBase, QStringLiteral("  23473715 \t")),
+            kBase + QStringLiteral("/song/23473715/download"));
+  EXPECT_EQ(RateMarker(QStringLiteral("192")), QStringLiteral("{\"rate\":192,\"link\":\""));
+}
+
+TEST(FileNamingTest, SchemesTrimTitleAndSinger) {
+  const QString t = QStringLiteral(" 江南Style "), s = QStringLiteral("  Vuv");
+  EXPECT_EQ(SongFileName(NamingScheme::kTitle, t, s), QStringLiteral("江南Style"));
+  EXPECT_EQ(SongFileName(NamingScheme::kTitleSinger, t, s), QStringLiteral("江南Style - Vuv"));
+  EXPECT_EQ(SongFileName(NamingScheme::kSingerTitle, t, s), QStringLiteral("Vuv - 江南Style"));
+}
+
+TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"AC/DC - Back", "AC_DC - Back"},
+      {"../../etc/passwd", ".._.._etc_passwd"},
+      {"a\\b", "a_b"},
+      {"tab\there", "tab_here"},
+      {"line\nbreak", "line_break"},
+      {".", "_"},
+      {"..", "_"},
+      {"...", "..."},
+      {"Don't stop? *yes*", "Don't stop? *yes*"},
+  };
+  for (const Case& c : cases) {
+    const QString safe = SafeFileName(QString::fromUtf8(c.in));
+    EXPECT_EQ(safe, QString::fromUtf8(c.out)) << c.in;
+    EXPECT_FALSE(safe.contains(QLatin1Char('/')));
+  }
+}
+
+TEST(FileNamingTest, SecondSaveGetsNewPlusRateAndThirdReplacesIt) {
+  QSet<QString> on_disk;
+  const auto exists = [&](const QString& p) { return on_disk.contains(p); };
+  const QString first = SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"),
+                                     QStringLiteral("320"), exists);
+  EXPECT_EQ(first, QStringLiteral("/music/A - B.mp3"));
+  on_disk.insert(first);
+  const QString second = SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"),
+                                      QStringLiteral("320"), exists);
+  EXPECT_EQ(second, QStringLiteral("/music/A - B_new320.mp3"));
+  on_disk.insert(second);
+  EXPECT_EQ(SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"), QStringLiteral("320"),
+                         exists),
+            second);
+  // The root folder keeps the separator that is always added.
+  EXPECT_EQ(SongSavePath(QStringLiteral("/"), QStringLiteral("x"), QStringLiteral("128"), exists),
+            QStringLiteral("//x.mp3"));
+}
+
+TEST(FileNamingTest, SizeFilterBoundaries) {
+  struct Case {
+    int64_t bytes;
+    const char* megabytes;
+    std::optional<bool> removes;
+  } cases[] = {
+      {2097152, "2", true},              // exactly 2048 KB is not above the limit
+      {2097151, "2", true},              // 2047 KB
+      {2048 * 1024 + 1024, "2", false},  // 2049 KB stays
+      {0, "2", true},
+      {10 * 1024 * 1024, "10", true},
+      {10 * 1024 * 1024 + 1024, "10", false},
+      {5000000, "", std::nullopt},  // an empty size box is not a number
+      {5000000, "4", false},
+      {5000000, "12", true},
+      {5000000, "abc", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes)
+        << c.bytes << " " << c.megabytes;
+}
+
+TEST(TransferTextTest, BatchProgressOfAFiveMillionByteSong) {
+  EXPECT_EQ(DownloadProgressText(QStringLiteral("歌名"), 2500000, 5000000, 0),
+            QStringLiteral("《歌名》已下载:2441K  总大小:4882K  已下载:0首"));
+  EXPECT_EQ(TransferPercent(2500000, 5000000), 50);
+}
+
+TEST(TransferTextTest, PercentNeverOverflowsOrDividesByZero) {
+  EXPECT_EQ(TransferPercent(2147483647, 2147483647), 100);
+  EXPECT_EQ(TransferPercent(2000000000, 2100000000), 95);
+  EXPECT_EQ(TransferPercent(12345, 0), 0);
+  EXPECT_EQ(IndicatorPercent(65536 + 7), 7);
+  EXPECT_EQ(DownloadProgressText(QStringLiteral("t"), 4096, 0, 2),
+            QStringLiteral("《t》已下载:4K  总大小:0K  已下载:2首"));
+}
+
+TEST(TransferTextTest, PreviewShowsPercentOrKilobytesWithoutALength) {
+  EXPECT_EQ(PreviewProgressText(QStringLiteral("歌"), 50, 200),
+            QStringLiteral("《歌》正在缓冲25%，请稍等..."));
+  EXPECT_EQ(PreviewProgressText(QStringLiteral("歌"), 3072, 0),
+            QStringLiteral("《歌》正在缓冲3K，请稍等..."));
+}
+
+}  // namespace
+}  // namespace mevra::app
