@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "net/net_component.h"
+
+namespace mevra::net {
+
+// What a connection needs from whatever carries its bytes.
+class IoHandler : public NetComponent {
+ public:
+  virtual void CloseBinding() {}
+  virtual void EstablishClient(const std::string& host, int32_t port, int32_t timeout,
+                               int32_t port_max, int32_t port_min, int32_t bound_port,
+                               const std::string& bound_ip);
+  virtual bool HasOpenSocket() const = 0;
+  virtual void PrepareBinding() {}
+  // Waits until data or the peer's close can be read; ms = -2 waits without limit.
+  virtual bool WaitReadable(int32_t ms) = 0;
+  // One receive or send call; the result unchanged (0 = the peer closed, -1 = failure).
+  virtual int32_t ReceiveBytes(void* buffer, int32_t length) = 0;
+  virtual int32_t SendBytes(const void* buffer, int32_t length) = 0;
+};
+
+}  // namespace mevra::net

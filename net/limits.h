@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+// Every limit of the transport, named once.
+namespace mevra::net {
+
+// Longest line ReadLine accepts by default; no real header line comes near it.
+constexpr int32_t kMaxLineLength = 16384;
+// One receive call asks for this much, and ReadToStream consumes (and reports) blocks of it.
+constexpr int32_t kRecvBufferSize = 32768;
+// Block size for sending a stream.
+constexpr int32_t kSendBufferSize = 32768;
+// Consumed bytes are left at the front of the input buffer until this many pile up, so reading
+// small lines does not move the unread rest each time.
+constexpr int64_t kCompactThreshold = 32768;
+// A declared length is trusted for pre-sizing the target stream only up to this much; beyond it
+// the stream grows as bytes arrive, so a hostile length cannot make us allocate it up front.
+constexpr int64_t kMaxPreallocation = 64LL * 1024 * 1024;
+// A read until the peer closes stops after this many bytes, the most a 32-bit work count holds.
+constexpr int64_t kUntilCloseMaxBytes = 2147483647;
+// A connect without an explicit limit gives up after two minutes.
+constexpr int32_t kDefaultConnectTimeLimit = 120000;
+// Longest single wait slice while an anti-freeze is in force.
+constexpr int32_t kDefaultIdleTimeOut = 250;
+// The connect thread is looked at (and messages pumped) at least this often.
+constexpr int32_t kConnectSliceMax = 125;
+// A socket set of select holds at most this many sockets.
+constexpr int32_t kMaxSocketSetSize = 64;
+// PollForClose looks at the socket this long.
+constexpr int32_t kPollForCloseTimeOut = 1;
+
+}  // namespace mevra::net

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mevra::net {
+
+// The socket record of an I/O handler: the descriptor and both ends' addresses. All calls go
+// through the socket stack.
+class SocketHandle {
+ public:
+  SocketHandle() = default;
+  ~SocketHandle();
+  SocketHandle(const SocketHandle&) = delete;
+  SocketHandle& operator=(const SocketHandle&) = delete;
+
+  int Descriptor() const { return descriptor_; }
+  bool HasDescriptor() const { return has_descriptor_; }
+  const std::string& IP() const { return ip_; }
+  int32_t Port() const { return port_; }
+  const std::string& RemoteAddress() const { return remote_address_; }
+  int32_t RemotePort() const { return remote_port_; }
+  int32_t ClientPortMin() const { return client_port_min_; }
+  int32_t ClientPortMax() const { return client_port_max_; }
+
+  // Back to the state without a descriptor; addresses cleared. Does not close anything.
+  void Reset();
+  // Closes a previous descriptor and creates a TCP socket (InvalidSocketError on failure).
+  void AllocateSocket();
+  // Binds to `ip` (empty = any) and `port`; 10048 raises CouldNotBindSocketError, anything else
+  // SocketError. The local address is read back afterwards.
+  void Bind(const std::string& ip, int32_t port, int32_t port_min, int32_t port_max);
+  void SetRemote(const std::string& address, int32_t port);
+  // Blocking connect to the remote address; SocketError on failure.
+  void Connect();
+  // Reads both ends' addresses back from the connected socket.
+  void UpdateBindings();
+  // One select on this socket alone; true when it can be read (data or the peer's close).
+  bool Select(int32_t timeout_ms);
+  int32_t Receive(void* buffer, int32_t length);
+  int32_t Send(const void* buffer, int32_t length);
+  // Shuts down sending and closes; results ignored. Nothing without a descriptor.
+  void CloseSocket();
+
+ private:
+  int descriptor_ = -1;
+  bool has_descriptor_ = false;
+  std::string ip_;
+  int32_t port_ = 0;
+  std::string remote_address_;
+  int32_t remote_port_ = 0;
+  int32_t client_port_min_ = 0;
+  int32_t client_port_max_ = 0;
+};
+
+}  // namespace mevra::net

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/io_handler.h"
+#include "net/limits.h"
+#include "net/socket_handle.h"
+
+namespace mevra::net {
+
+class ConnectThread;
+
+// The I/O handler over one TCP socket. Connects on a second thread with a time limit while the
+// calling thread keeps pumping messages, and waits for data in slices with a pump after each.
+// A handler run by a pump may close this socket; every wait notices it after the pump and ends.
+class SocketIoHandler : public IoHandler {
+ public:
+  SocketIoHandler();
+  ~SocketIoHandler() override;
+
+  void CloseBinding() override;
+  void EstablishClient(const std::string& host, int32_t port, int32_t timeout, int32_t port_max,
+                       int32_t port_min, int32_t bound_port, const std::string& bound_ip) override;
+  bool HasOpenSocket() const override;
+  void PrepareBinding() override;
+  bool WaitReadable(int32_t ms) override;
+  // Both raise ClosedSocketError ("Disconnected.") without an open socket.
+  int32_t ReceiveBytes(void* buffer, int32_t length) override;
+  int32_t SendBytes(const void* buffer, int32_t length) override;
+
+  // Null before the first PrepareBinding.
+  SocketHandle* Handle() const { return handle_.get(); }
+  bool UseNagle() const { return use_nagle_; }
+  void SetUseNagle(bool value) { use_nagle_ = value; }
+  // The limit of a connect made with time-out -1 or 0 while an anti-freeze is in force.
+  int32_t ConnectTimeLimit() const { return connect_time_limit_; }
+  void SetConnectTimeLimit(int32_t ms) { connect_time_limit_ = ms; }
+
+ private:
+  void ThreadedConnect(int32_t timeout);
+  bool WaitSlice(int32_t ms);
+
+  std::unique_ptr<SocketHandle> handle_;
+  bool use_nagle_ = true;
+  int32_t connect_time_limit_ = kDefaultConnectTimeLimit;
+  // The connect thread while ThreadedConnect runs; CloseBinding stops it before closing.
+  ConnectThread* connect_thread_ = nullptr;
+};
+
+}  // namespace mevra::net
