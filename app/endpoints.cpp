@@ -1,0 +1,37 @@
+#include "app/endpoints.h"
+
+#include <QUrl>
+
+#include "app/profile_file.h"
+#include "app/text_trim.h"
+
+namespace mevra::app {
+
+Endpoints Endpoints::Load(const QString& config_path) {
+  Endpoints endpoints;
+  const std::string path = config_path.toStdString();
+  auto read = [&path](const char* key, QString& value) {
+    const std::string text = ProfileFile::ReadString(path, "Endpoints", key, value.toStdString());
+    value = TrimText(QString::fromStdString(text));
+  };
+  read("PortalHomeUrl", endpoints.portal_home_url);
+  read("PortalHost", endpoints.portal_host);
+  read("LoginHost", endpoints.login_host);
+  read("LoginBaseUrl", endpoints.login_base_url);
+  read("MusicBaseUrl", endpoints.music_base_url);
+  read("UpdateStampUrl", endpoints.update_stamp_url);
+  read("ReleasePageUrl", endpoints.release_page_url);
+  read("AuthorSiteUrl", endpoints.author_site_url);
+  read("MicroblogUrl", endpoints.microblog_url);
+  return endpoints;
+}
+
+QString Endpoints::NewSongsChartUrl() const { return music_base_url + QStringLiteral("/top/new"); }
+
+QString Endpoints::LoginUrl() const {
+  // Everything but the unreserved characters is encoded, so ":" becomes %3A and "/" %2F.
+  const QByteArray back = QUrl::toPercentEncoding(NewSongsChartUrl() + QStringLiteral("/"));
+  return login_base_url + QStringLiteral("/v2/?login&tpl=mn&u=") + QString::fromLatin1(back);
+}
+
+}  // namespace mevra::app

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace mevra::app {
+
+// Where the program keeps its files. config.ini and temp.mp3 live beside the executable when
+// that directory is writable (a portable install); otherwise config.ini goes to the user's
+// configuration folder and temp.mp3 to the user's cache folder.
+class ProgramPaths {
+ public:
+  static QString ProgramDirectory();
+  static QString ConfigFilePath();
+  static QString TempFilePath();
+  // The save folder before the user has chosen one: the music folder, else the home folder.
+  static QString DefaultSaveFolder();
+};
+
+}  // namespace mevra::app

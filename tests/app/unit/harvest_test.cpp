@@ -1,0 +1,106 @@
+// Song items read out of page text: the scan, the field rules and their odd corners.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/song_harvest.h"
+
+namespace mevra::app {
+namespace {
+
+TEST(SplitAtFirstTest, SplitsAtTheFirstOccurrenceOnly) {
+  struct Case {
+    std::string text, token, before, after;
+  };
+  const std::vector<Case> cases = {
+      {"a,b,c", ",", "a", "b,c"}, {"abc", ",", "abc", ""},
+      {",abc", ",", "", "abc"},   {"abc,", ",", "abc", ""},
+      {"sid:1", "sid:", "", "1"}, {"Sid:1", "sid:", "Sid:1", ""},  // case-sensitive
+      {"abc", "", "abc", ""},                                      // an empty token is never found
+      {"", ",", "", ""},
+  };
+  for (const Case& c : cases) {
+    const SplitParts parts = SplitAtFirst(c.text, c.token);
+    EXPECT_EQ(parts.before, c.before) << c.text;
+    EXPECT_EQ(parts.after, c.after) << c.text;
+  }
+}
+
+TEST(TrimControlsTest, StripsEveryCodeUpTo32ButNotHigherOnes) {
+  EXPECT_EQ(TrimControls(" \t\r\n\x01 ab c \x1f"), "ab c");
+  EXPECT_EQ(TrimControls("\xc2\xa0x\xc2\xa0"), "\xc2\xa0x\xc2\xa0");  // U+00A0 stays
+  EXPECT_EQ(TrimControls("   "), "");
+}
+
+TEST(ParseSongItemTest, FieldRules) {
+  struct Case {
+    const char* name;
+    std::string item;
+    SongItem expected;
+  };
+  const std::vector<Case> cases = {
+      {"worked example",
+       " 'sid': '23473715', 'sname': '江南Style', 'author': 'Vuv' ",
+       {"23473715", "江南Style", "Vuv"}},
+      {"comma cuts the title", "'sid':'1','sname':'A, B','author':'C'", {"1", "A", "C"}},
+      {"comma stays in the singer", "'sid':'1','sname':'A','author':'C, D'", {"1", "A", "C, D"}},
+      {"apostrophes dropped",
+       "'sid':'2','sname':'Don't Stop','author':'Q'",
+       {"2", "Dont Stop", "Q"}},
+      {"no singer key", "'sid':'3','sname':'T'", {"3", "T", ""}},
+      {"no id key", "'sname':'T','author':'S'", {"", "", ""}},
+      {"only an id", "sid: 4", {"4", "", ""}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseSongItem(c.item), c.expected) << c.name;
+}
+
+std::string Item(const std::string& id, const std::string& title, const std::string& singer) {
+  return "<li class=\"clearfix  song-item-hook { 'sid': '" + id + "', 'sname': '" + title +
+         "', 'author': '" + singer + "' }\">x</li>\n";
+}
+
+TEST(HarvestSongItemsTest, WorkedExampleAndScanOnBehindTheBrace) {
+  const std::string page =
+      "<ul>clearfix  song-item-hook { 'sid': '23473715', 'sname': '江南Style', 'author': 'Vuv' }"
+      " more markup " +
+      Item("7", "七", "Seven") + "</ul>\r\n";
+  const std::vector<SongItem> items = HarvestSongItems(page);
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0], (SongItem{"23473715", "江南Style", "Vuv"}));
+  EXPECT_EQ(items[1], (SongItem{"7", "七", "Seven"}));
+}
+
+TEST(HarvestSongItemsTest, PagesThatBreakTheUsualShape) {
+  // A "}" inside a title ends the item there; the scan then goes on behind that brace, so the
+  // rest of the broken item is not read as a new item.
+  EXPECT_EQ(HarvestSongItems(Item("1", "a}b", "S")), (std::vector<SongItem>{{"1", "a", ""}}));
+  // Repeats are reported; keeping them out of the list is the window's business.
+  EXPECT_EQ(HarvestSongItems(Item("1", "A", "S") + Item("1", "A", "S")).size(), 2u);
+  // No marker, a marker with one blank only, no page at all.
+  EXPECT_TRUE(HarvestSongItems("<html><body>nothing</body></html>").empty());
+  EXPECT_TRUE(HarvestSongItems("clearfix song-item-hook { sid: 1 }").empty());
+  EXPECT_TRUE(HarvestSongItems("").empty());
+  // An item without an id is skipped but does not stop the scan.
+  EXPECT_EQ(HarvestSongItems("clearfix  song-item-hook { sname: x }" + Item("9", "T", "S")),
+            (std::vector<SongItem>{{"9", "T", "S"}}));
+  // Without a closing brace the item runs to the end of the page.
+  EXPECT_EQ(HarvestSongItems("clearfix  song-item-hook { sid: 5, sname: T, author: S"),
+            (std::vector<SongItem>{{"5", "T", "S"}}));
+  // The marker right behind a closing brace is found.
+  EXPECT_EQ(
+      HarvestSongItems("clearfix  song-item-hook {sid:1}clearfix  song-item-hook {sid:2}").size(),
+      2u);
+}
+
+TEST(HarvestSongItemsTest, LargePageGivesEveryItemInOrder) {
+  std::string page;
+  for (int i = 0; i < 3000; ++i) page += Item(std::to_string(i), "T" + std::to_string(i), "S");
+  const std::vector<SongItem> items = HarvestSongItems(page);
+  ASSERT_EQ(items.size(), 3000u);
+  EXPECT_EQ(items.front().id, "0");
+  EXPECT_EQ(items.back(), (SongItem{"2999", "T2999", "S"}));
+}
+
+}  // namespace
+}  // namespace mevra::app

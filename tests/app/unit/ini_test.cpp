@@ -1,0 +1,96 @@
+// The INI reader and writer behind config.ini, and the endpoints read from it.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/endpoints.h"
+#include "app/ini_document.h"
+#include "app/profile_file.h"
+
+namespace mevra::app {
+namespace {
+
+TEST(IniDocumentTest, ReadsWithCaseInsensitiveNamesAndRawValues) {
+  const IniDocument ini(
+      "; comment\r\n[Other]\r\nSavePath=/other\r\n[ config ]\r\n savepath = /a\\b c \r\n"
+      "Empty=\r\n[CONFIG]\r\nLater=1\r\n");
+  EXPECT_EQ(ini.Value("Config", "SAVEPATH"), " /a\\b c ");
+  EXPECT_EQ(ini.Value("config", "Empty"), "");
+  EXPECT_EQ(ini.Value("Config", "Missing"), std::nullopt);
+  EXPECT_EQ(ini.Value("Config", "Later"), std::nullopt);  // only the first section counts
+  EXPECT_EQ(ini.Value("Other", "SavePath"), "/other");
+  EXPECT_EQ(ini.Value("Nowhere", "SavePath"), std::nullopt);
+}
+
+TEST(IniDocumentTest, WritesTouchOnlyTheirOwnLine) {
+  struct Case {
+    const char* name;
+    std::string before;
+    std::string section, key, value;
+    std::string after;
+  };
+  const std::vector<Case> cases = {
+      {"empty text", "", "Config", "A", "1", "[Config]\nA=1\n"},
+      {"replace keeps CRLF and neighbours", "[x]\r\nk = v \r\n[Config]\r\nA=old\r\nB=2\r\n",
+       "config", "a", "new", "[x]\r\nk = v \r\n[Config]\r\na=new\r\nB=2\r\n"},
+      {"new key goes behind the section's last entry, before blank lines",
+       "[Config]\nA=1\n\n[Next]\nZ=9\n", "Config", "B", "2", "[Config]\nA=1\nB=2\n\n[Next]\nZ=9\n"},
+      {"last line without newline", "[Config]\nA=1", "Config", "B", "2", "[Config]\nA=1\nB=2\n"},
+      {"new section appended", "[Keep]\r\nX=y", "Config", "A", "1",
+       "[Keep]\r\nX=y\r\n[Config]\r\nA=1\r\n"},
+      {"value with backslashes stays raw", "", "Config", "SavePath", "C:\\x\\",
+       "[Config]\nSavePath=C:\\x\\\n"},
+  };
+  for (const Case& c : cases) {
+    IniDocument ini(c.before);
+    ini.SetValue(c.section, c.key, c.value);
+    EXPECT_EQ(ini.Text(), c.after) << c.name;
+    EXPECT_EQ(ini.Value(c.section, c.key), c.value) << c.name;
+  }
+}
+
+TEST(ProfileFileTest, CreatesReadsAndFailsSilently) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string path = dir.filePath("config.ini").toStdString();
+  EXPECT_EQ(ProfileFile::ReadString(path, "Config", "A", "dflt"), "dflt");
+  EXPECT_TRUE(ProfileFile::WriteString(path, "Config", "A", "中文"));
+  EXPECT_EQ(ProfileFile::ReadString(path, "Config", "A", "dflt"), "中文");
+
+  // A path whose folder is a file can be neither read nor written; nothing throws.
+  QFile blocker(dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const std::string bad = dir.filePath("blocker/config.ini").toStdString();
+  EXPECT_FALSE(ProfileFile::WriteString(bad, "Config", "A", "1"));
+  EXPECT_EQ(ProfileFile::ReadString(bad, "Config", "A", "d"), "d");
+  // A folder in place of the file.
+  EXPECT_FALSE(ProfileFile::WriteString(dir.path().toStdString(), "Config", "A", "1"));
+}
+
+TEST(EndpointsTest, DefaultsOverridesAndTheLoginAddress) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("config.ini");
+  const Endpoints defaults = Endpoints::Load(path);
+  EXPECT_EQ(defaults.portal_home_url, "http://127.0.0.1:18080/");
+  EXPECT_EQ(defaults.LoginUrl(),
+            "http://127.0.0.1:18081/v2/?login&tpl=mn&u="
+            "http%3A%2F%2F127.0.0.1%3A18082%2Ftop%2Fnew%2F");
+  EXPECT_FALSE(QFile::exists(path));  // reading never creates the file
+
+  ASSERT_TRUE(ProfileFile::WriteString(path.toStdString(), "Endpoints", "MusicBaseUrl",
+                                       " http://127.0.0.2:9000 "));
+  ASSERT_TRUE(ProfileFile::WriteString(path.toStdString(), "endpoints", "loginbaseurl",
+                                       "http://127.0.0.3:1"));
+  const Endpoints read = Endpoints::Load(path);
+  EXPECT_EQ(read.music_base_url, "http://127.0.0.2:9000");
+  EXPECT_EQ(read.NewSongsChartUrl(), "http://127.0.0.2:9000/top/new");
+  EXPECT_EQ(read.LoginUrl(),
+            "http://127.0.0.3:1/v2/?login&tpl=mn&u=http%3A%2F%2F127.0.0.2%3A9000%2Ftop%2Fnew%2F");
+  EXPECT_EQ(read.portal_host, defaults.portal_host);
+}
+
+}  // namespace
+}  // namespace mevra::app
