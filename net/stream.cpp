@@ -73,7 +73,9 @@ int64_t FileStream::Write(const void* buffer, int64_t count) {
 
 int64_t FileStream::Position() const { return static_cast<int64_t>(ftello(file_)); }
 
-void FileStream::Seek(int64_t position) { fseeko(file_, static_cast<off_t>(std::max<int64_t>(0, position)), SEEK_SET); }
+void FileStream::Seek(int64_t position) {
+  fseeko(file_, static_cast<off_t>(std::max<int64_t>(0, position)), SEEK_SET);
+}
 
 int64_t FileStream::Size() const {
   const off_t here = ftello(file_);

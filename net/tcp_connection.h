@@ -97,7 +97,6 @@ class TcpConnection : public NetComponent {
   int32_t max_line_length_ = kMaxLineLength;
   int32_t read_timeout_ = 0;
   int32_t recv_buffer_size_ = kRecvBufferSize;
-  SimpleBuffer receive_block_;
   int32_t send_buffer_size_ = kSendBufferSize;
   std::unique_ptr<SimpleBuffer> pending_writes_;
   int32_t flush_threshold_ = -1;

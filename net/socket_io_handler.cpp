@@ -1,0 +1,152 @@
+#include "net/socket_io_handler.h"
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
+#include "net/anti_freeze_base.h"
+#include "net/connect_thread.h"
+#include "net/net_error.h"
+#include "net/net_stack.h"
+
+namespace mevra::net {
+
+namespace {
+constexpr int32_t kNoLimit = NetStack::kNoTimeLimit;
+
+void Sleep(int32_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+}  // namespace
+
+SocketIoHandler::SocketIoHandler() = default;
+
+SocketIoHandler::~SocketIoHandler() { CloseBinding(); }
+
+void SocketIoHandler::CloseBinding() {
+  // A connect still running on its thread is stopped and joined first, so the descriptor is
+  // never closed (and possibly reused) under it.
+  if (connect_thread_ != nullptr) {
+    connect_thread_->Stop();
+    connect_thread_->Join();
+  }
+  if (handle_) handle_->CloseSocket();
+}
+
+void SocketIoHandler::PrepareBinding() {
+  if (!handle_) {
+    handle_ = std::make_unique<SocketHandle>();
+  } else {
+    handle_->CloseSocket();
+    handle_->Reset();
+  }
+}
+
+bool SocketIoHandler::HasOpenSocket() const { return handle_ && handle_->HasDescriptor(); }
+
+void SocketIoHandler::EstablishClient(const std::string& host, int32_t port, int32_t timeout,
+                                      int32_t port_max, int32_t port_min, int32_t bound_port,
+                                      const std::string& bound_ip) {
+  if (!handle_) PrepareBinding();
+  handle_->AllocateSocket();
+  handle_->Bind(bound_ip, bound_port, port_min, port_max);
+
+  NetStack& stack = *NetStack::SocketStack();
+  if (!NetStack::IsDottedQuad(host)) ReportStatus(NetStatus::hsResolving, host);
+  handle_->SetRemote(stack.LookupHost(host), port);
+  if (!use_nagle_) stack.SetSocketOption(handle_->Descriptor(), IPPROTO_TCP, TCP_NODELAY, 1);
+  ReportStatus(NetStatus::hsConnecting, handle_->RemoteAddress());
+
+  if (timeout == -1 || timeout == 0) {
+    if (AntiFreezeBase::AntiFreezeInForce()) {
+      ThreadedConnect(connect_time_limit_);
+    } else {
+      handle_->Connect();
+    }
+  } else {
+    ThreadedConnect(timeout);
+  }
+  handle_->UpdateBindings();
+}
+
+void SocketIoHandler::ThreadedConnect(int32_t timeout) {
+  ConnectThread thread(handle_->Descriptor(), handle_->RemoteAddress(), handle_->RemotePort());
+  connect_thread_ = &thread;
+  struct Forget {
+    ConnectThread*& slot;
+    ~Forget() { slot = nullptr; }
+  } forget{connect_thread_};
+  thread.Start();
+
+  const int32_t slice =
+      AntiFreezeBase::AntiFreezeInForce()
+          ? std::min(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut(), kConnectSliceMax)
+          : kConnectSliceMax;
+  int32_t remaining = timeout == kNoLimit ? slice + 1 : timeout;
+  while (remaining > slice) {
+    Sleep(slice);
+    remaining = timeout == kNoLimit ? slice + 1 : remaining - slice;
+    AntiFreezeBase::Pump(true, false);
+    // A pumped handler may have closed this handler's socket, which stopped and joined the
+    // thread; the connect cannot go on.
+    if (!HasOpenSocket()) throw ClosedSocketError();
+    if (thread.Finished()) {
+      remaining = 0;
+      break;
+    }
+  }
+  Sleep(remaining);
+
+  if (thread.Finished()) {
+    if (!thread.FailureText().empty()) throw ConnectError(thread.FailureText());
+    if (thread.Stopped()) throw ClosedSocketError();
+    return;
+  }
+  thread.Stop();
+  thread.Join();
+  handle_->CloseSocket();
+  throw ConnectTimeoutError();
+}
+
+bool SocketIoHandler::WaitReadable(int32_t ms) {
+  if (!HasOpenSocket()) throw ConnClosedGracefullyError();
+  if (AntiFreezeBase::AntiFreezeInForce()) {
+    if (ms == kNoLimit) {
+      while (!WaitSlice(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut())) {
+      }
+      return true;
+    }
+    const int32_t idle = AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut();
+    if (ms > idle) {
+      if (WaitReadable(ms - idle)) return true;
+      ms = idle;
+    }
+  }
+  return WaitSlice(ms);
+}
+
+// One select and the pump after it. The pump may run a handler that closes this socket; the
+// wait then ends here instead of selecting on a descriptor that may already belong to another.
+bool SocketIoHandler::WaitSlice(int32_t ms) {
+  if (!HasOpenSocket()) throw ConnClosedGracefullyError();
+  const bool ready = handle_->Select(ms);
+  AntiFreezeBase::Pump(!ready, false);
+  if (!HasOpenSocket()) throw ConnClosedGracefullyError();
+  return ready;
+}
+
+int32_t SocketIoHandler::ReceiveBytes(void* buffer, int32_t length) {
+  if (!HasOpenSocket()) throw ClosedSocketError();
+  return handle_->Receive(buffer, length);
+}
+
+int32_t SocketIoHandler::SendBytes(const void* buffer, int32_t length) {
+  if (!HasOpenSocket()) throw ClosedSocketError();
+  return handle_->Send(buffer, length);
+}
+
+}  // namespace mevra::net
