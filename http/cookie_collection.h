@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "http/cookie_list.h"
+
+namespace mevra::http {
+
+// Every cookie of a store, indexed by domain (compared without regard to case). Lookups for
+// sending take the lock for reading; adding, replacing and expiring take it for writing.
+class CookieCollection {
+ public:
+  // Adds the cookie under its domain, or lets it replace the domain's cookie of the same name.
+  void AddCookie(std::unique_ptr<NetscapeCookie> cookie);
+  // Removes every cookie that has expired by `now`.
+  void RemoveExpired(DateTime now);
+
+  // Calls `visit(domain, list)` for each domain under the read lock.
+  template <typename Visit>
+  void ForEachDomain(Visit&& visit) const {
+    std::shared_lock lock(mutex_);
+    for (const auto& [domain, list] : domains_) visit(domain, *list);
+  }
+
+  size_t Count() const;
+  void Clear();
+
+ private:
+  mutable std::shared_mutex mutex_;
+  std::vector<std::pair<std::string, std::unique_ptr<CookieList>>> domains_;
+};
+
+}  // namespace mevra::http

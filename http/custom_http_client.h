@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "http/cookie_manager.h"
+#include "http/http_request.h"
+#include "http/http_response.h"
+#include "http/limits.h"
+#include "http/uri.h"
+#include "net/tcp_client.h"
+
+namespace mevra::http {
+
+enum class HttpProtocolVersion { pv1_0, pv1_1 };
+enum class HttpOption { hoInProcessAuth, hoKeepOrigProtocol, hoForceEncodeParams };
+
+// The blocking HTTP/1.x client on top of the TCP client: one request cycle from a URL to the body
+// in the caller's stream, with keep-alive, redirects and cookies. Relative URLs resolve against
+// the previous request. A Get blocks; work events report the body's progress, and an OnWork
+// handler may call CloseConnection to cut a transfer short.
+class CustomHttpClient : public net::TcpClient {
+ public:
+  CustomHttpClient();
+  ~CustomHttpClient() override;
+
+  HttpProtocolVersion ProtocolVersion() const { return protocol_version_; }
+  void SetProtocolVersion(HttpProtocolVersion version) { protocol_version_ = version; }
+  bool HandleRedirects() const { return handle_redirects_; }
+  void SetHandleRedirects(bool value) { handle_redirects_ = value; }
+  int32_t RedirectMaximum() const { return redirect_maximum_; }
+  void SetRedirectMaximum(int32_t value) { redirect_maximum_ = value; }
+  int32_t AuthRetries() const { return auth_retries_; }
+  void SetAuthRetries(int32_t value) { auth_retries_ = value; }
+  bool AllowCookies() const { return allow_cookies_; }
+  void SetAllowCookies(bool value) { allow_cookies_ = value; }
+  const std::set<HttpOption>& HTTPOptions() const { return http_options_; }
+  void SetHTTPOptions(std::set<HttpOption> options) { http_options_ = std::move(options); }
+
+  // The cookie store in use: one assigned here (not owned), or the client's own, created with
+  // the first response head when cookies are allowed. nullptr before that.
+  CookieManager* CookieStore() const { return cookie_manager_; }
+  void SetCookieStore(CookieManager* manager);
+
+  HttpRequest& Request() { return request_; }
+  const HttpRequest& Request() const { return request_; }
+  HttpResponse& Response() { return response_; }
+  const HttpResponse& Response() const { return response_; }
+  const std::string& ResponseText() const { return response_.ResponseText(); }
+  int32_t ResponseCode() const { return response_.ResponseCode(); }
+
+  // The target every request URL is merged into; it persists between calls.
+  const Uri& URL() const { return url_; }
+  // Requests sent in the running call, the first one included; 0 between calls.
+  int32_t RedirectCount() const { return redirect_count_; }
+  // True while a request cycle of this client runs (handlers run inside it).
+  bool InsideGet() const { return inside_request_; }
+
+  // Setting the peer also sets the host and port of the target.
+  void SetHost(const std::string& host) override;
+  void SetPort(int32_t port) override;
+
+  // Called for each redirect before it is followed. It may change the location and the method;
+  // clearing `handled` makes the redirect fail as an error status.
+  std::function<void(CustomHttpClient& sender, std::string& location, HttpMethod& method,
+                     bool& handled, int32_t redirect_count)>
+      OnRedirect;
+
+ protected:
+  // One request cycle: the request and every redirect it leads to, the final body written to
+  // `content` from its current position. Throws GetInProgressError when a cycle already runs.
+  void DoRequest(HttpMethod method, const std::string& url, net::Stream* source,
+                 net::Stream* content);
+
+ private:
+  enum class Outcome { kUndefined, kFollow, kDone };
+
+  std::string PrepareRequest();
+  void ConnectToHost();
+  void SendRequestHead(const std::string& target);
+  void ReadResponseHead();
+  void ReadHeaderBlock();
+  void StoreCookies();
+  Outcome ProcessResponse();
+  Outcome HandleRedirect();
+  [[noreturn]] void FailWithStatus();
+  // Reads the body as the response frames it; throws on a framing fault or a short body.
+  void ReadBody(net::Stream& stream);
+  void ReadChunkedBody(net::Stream& stream);
+  // Reads a body nobody uses (of a redirect or an error) with a time-out of its own; keeps at
+  // most `keep` bytes. Failures are swallowed, but a connection whose body could not be read to
+  // its end is closed so the next request does not read the rest as its response.
+  std::string ReadSpareBody(int32_t timeout, int64_t keep);
+  bool HasNoBody() const;
+
+  HttpProtocolVersion protocol_version_ = HttpProtocolVersion::pv1_1;
+  bool handle_redirects_ = false;
+  int32_t redirect_maximum_ = kRedirectMaximum;
+  int32_t auth_retries_ = 3;
+  bool allow_cookies_ = true;
+  std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
+
+  std::unique_ptr<CookieManager> own_cookie_manager_;
+  CookieManager* cookie_manager_ = nullptr;
+  HttpRequest request_;
+  HttpResponse response_{*this};
+  Uri url_;
+  int32_t redirect_count_ = 0;
+  bool inside_request_ = false;
+};
+
+}  // namespace mevra::http

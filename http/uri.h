@@ -1,0 +1,68 @@
+#pragma once
+
+#include <string>
+
+namespace mevra::http {
+
+// A URL taken apart into the pieces the HTTP client needs, and put together again. Nothing is
+// percent-encoded or decoded: every byte passes through as it came.
+class Uri {
+ public:
+  Uri() = default;
+  // A non-empty text is parsed at once.
+  explicit Uri(const std::string& text);
+
+  // The text last set, as it was set.
+  const std::string& URI() const { return uri_; }
+  // Stores the text and takes it apart. Parsing never fails; pieces that are missing stay empty.
+  void SetURI(const std::string& text);
+
+  // Puts the pieces together again. Throws UriError when the protocol or the host is empty.
+  std::string ComposeURI(bool with_credentials = false, bool with_bookmark = false) const;
+
+  // Resolves `path` against `base`: an absolute path replaces it, a relative one is joined to it
+  // with ".." segments removed and repeated slashes collapsed.
+  static std::string ProcessPath(const std::string& base, const std::string& path,
+                                 const std::string& separator = "/");
+
+  // Merges a request URL into this URI, the client's current target: a relative URL keeps the
+  // host, protocol and port of the previous request and resolves its path against the previous
+  // path. Throws UnknownProtocolError when no port is given and the protocol has no default.
+  void Merge(const Uri& request);
+
+  const std::string& Protocol() const { return protocol_; }
+  const std::string& Username() const { return username_; }
+  const std::string& Password() const { return password_; }
+  const std::string& Host() const { return host_; }
+  const std::string& Port() const { return port_; }
+  const std::string& Path() const { return path_; }
+  const std::string& Document() const { return document_; }
+  const std::string& Params() const { return params_; }
+  const std::string& Bookmark() const { return bookmark_; }
+
+  void SetProtocol(std::string value) { protocol_ = std::move(value); }
+  void SetUsername(std::string value) { username_ = std::move(value); }
+  void SetPassword(std::string value) { password_ = std::move(value); }
+  void SetHost(std::string value) { host_ = std::move(value); }
+  void SetPort(std::string value) { port_ = std::move(value); }
+  void SetPath(std::string value) { path_ = std::move(value); }
+  void SetDocument(std::string value) { document_ = std::move(value); }
+  void SetParams(std::string value) { params_ = std::move(value); }
+  void SetBookmark(std::string value) { bookmark_ = std::move(value); }
+
+ private:
+  void SplitRemainder(const std::string& remainder, bool absolute);
+
+  std::string uri_;
+  std::string protocol_;
+  std::string username_;
+  std::string password_;
+  std::string host_;
+  std::string port_;
+  std::string path_;
+  std::string document_;
+  std::string params_;
+  std::string bookmark_;
+};
+
+}  // namespace mevra::http
