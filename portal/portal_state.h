@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+
+#include "portal/link_signer.h"
+#include "portal/portal_options.h"
+#include "portal/portal_urls.h"
+#include "portal/session_store.h"
+#include "portal/shutdown_flag.h"
+
+namespace mevra::portal {
+
+// What the four hosts share: one process, one set of sessions, one signing key.
+struct PortalState {
+  PortalOptions options;
+  std::filesystem::path data_dir;
+  PortalUrls urls;
+  SessionStore sessions;
+  LinkSigner signer;
+  ShutdownFlag shutdown;
+};
+
+}  // namespace mevra::portal

@@ -1,0 +1,19 @@
+#include "portal/portal_urls.h"
+
+#include "portal/catalog.h"
+#include "portal/html_text.h"
+
+namespace mevra::portal {
+
+PortalUrls PortalUrls::ForPorts(int home_port, int login_port, int music_port, int site_port) {
+  auto base = [](int port) { return "http://127.0.0.1:" + std::to_string(port); };
+  return {base(home_port), base(login_port), base(music_port), base(site_port)};
+}
+
+std::string PortalUrls::NewSongsReturn() const { return Chart(kNewSongsChart) + "/"; }
+
+std::string PortalUrls::LoginPage(std::string_view return_url) const {
+  return login + "/v2/?login&tpl=mn&u=" + PercentEncode(return_url);
+}
+
+}  // namespace mevra::portal

@@ -1,0 +1,48 @@
+#include "portal/return_url.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+namespace mevra::portal {
+namespace {
+
+// Longer return addresses are not ours; the limit also keeps the Location header small.
+constexpr size_t kMaxReturnUrlLength = 2048;
+
+bool IsLoopbackName(std::string_view host) {
+  std::string lower(host);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower == "127.0.0.1" || lower == "localhost";
+}
+
+}  // namespace
+
+bool IsSafeReturnUrl(std::string_view url) {
+  constexpr std::string_view kScheme = "http://";
+  if (url.size() > kMaxReturnUrlLength || !url.starts_with(kScheme)) return false;
+  // Control characters could split the response head; blanks and backslashes are read
+  // differently by different browsers.
+  for (char c : url) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7F || c == '\\') return false;
+  }
+  std::string_view rest = url.substr(kScheme.size());
+  const size_t end = rest.find_first_of("/?#");
+  const std::string_view authority = rest.substr(0, end);
+  if (authority.find('@') != std::string_view::npos) return false;  // user info hides the host
+  const size_t colon = authority.find(':');
+  const std::string_view host = authority.substr(0, colon);
+  if (colon != std::string_view::npos) {
+    const std::string_view port = authority.substr(colon + 1);
+    if (port.empty() || port.size() > 5) return false;
+    if (!std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return false;
+    }
+    if (std::stoi(std::string(port)) > 65535) return false;
+  }
+  return IsLoopbackName(host);
+}
+
+}  // namespace mevra::portal
