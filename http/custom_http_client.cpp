@@ -90,6 +90,11 @@ void CustomHttpClient::SetPort(int32_t port) {
   url_.SetPort(std::to_string(port));
 }
 
+void CustomHttpClient::CloseConnection() {
+  close_requested_ = true;
+  TcpClient::CloseConnection();
+}
+
 void CustomHttpClient::DoRequest(HttpMethod method, const std::string& url, net::Stream* source,
                                  net::Stream* content) {
   // A handler run during this client's wait must not start a second cycle on it: the two would
@@ -300,13 +305,20 @@ void CustomHttpClient::ReadBody(net::Stream& stream) {
     ReportStatus(net::NetStatus::hsStatusText, "Chunk Started");
     ReadChunkedBody(stream);
   } else if (response_.ContentLength() >= 1) {
+    // A body that ends short because the peer closed is not the body that was announced. One
+    // that a work handler cut by closing the connection (the stop button) returns normally:
+    // its caller knows it asked for the stop.
     const int64_t before = stream.Position();
+    close_requested_ = false;
+    bool peer_closed = false;
     try {
       ReadToStream(stream, response_.ContentLength(), false);
     } catch (const net::ConnClosedGracefullyError&) {
-      // A body that ends short because the peer closed is not the body that was announced.
-      throw IncompleteBodyError("Connection closed after " +
-                                std::to_string(stream.Position() - before) + " of " +
+      peer_closed = true;
+    }
+    const int64_t received = stream.Position() - before;
+    if (peer_closed || (received < response_.ContentLength() && !close_requested_)) {
+      throw IncompleteBodyError("Connection closed after " + std::to_string(received) + " of " +
                                 std::to_string(response_.ContentLength()) + " body bytes.");
     }
   } else if (!response_.HasContentLength()) {

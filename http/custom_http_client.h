@@ -62,6 +62,9 @@ class CustomHttpClient : public net::TcpClient {
   // Setting the peer also sets the host and port of the target.
   void SetHost(const std::string& host) override;
   void SetPort(int32_t port) override;
+  // Also notes the close, so a body that ends short because a work handler closed the
+  // connection is told apart from one the peer cut.
+  void CloseConnection() override;
 
   // Called for each redirect before it is followed. It may change the location and the method;
   // clearing `handled` makes the redirect fail as an error status.
@@ -110,6 +113,7 @@ class CustomHttpClient : public net::TcpClient {
   Uri url_;
   int32_t redirect_count_ = 0;
   bool inside_request_ = false;
+  bool close_requested_ = false;
 };
 
 }  // namespace mevra::http
