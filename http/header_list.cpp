@@ -93,6 +93,9 @@ std::string HeaderList::Text() const {
 std::vector<std::string> HeaderList::FoldLine(const std::string& line, size_t fold_length) {
   std::vector<std::string> pieces;
   std::string rest = line;
+  // The first piece keeps at least the name and its separator.
+  const size_t colon = line.find(':');
+  size_t first_break = colon == std::string::npos ? 1 : colon + 2;
   while (rest.size() > fold_length) {
     // The last break character that keeps the piece within the length, else the first one
     // beyond it; a line without any break character stays whole.
@@ -103,7 +106,7 @@ std::vector<std::string> HeaderList::FoldLine(const std::string& line, size_t fo
       if (c == '"') quoted = !quoted;
       if (quoted || !(c == ' ' || c == '\t' || c == ',')) continue;
       // The blank that starts a continuation piece is no place to break.
-      if (i == 0) continue;
+      if (i < first_break) continue;
       const size_t piece_length = c == ',' ? i + 1 : i;
       if (piece_length <= fold_length || break_at == std::string::npos) break_at = i;
       if (piece_length >= fold_length) break;
@@ -118,6 +121,7 @@ std::vector<std::string> HeaderList::FoldLine(const std::string& line, size_t fo
     if (piece.empty() || Trim(tail).empty()) break;
     pieces.push_back(std::move(piece));
     rest = std::move(tail);
+    first_break = 1;
   }
   pieces.push_back(TrimRight(rest));
   return pieces;

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/cookie_manager.h"
+#include "http/cookie_rfc2965.h"
+#include "http/uri.h"
+
+namespace mevra::http {
+namespace {
+
+std::string CookiesFor(CookieManager& manager, const std::string& url) {
+  return manager.GenerateCookieList(Uri(url));
+}
+
+TEST(CookieTest, AcceptsOnlyCookiesTheHostMaySet) {
+  struct Case {
+    std::string text;
+    std::string host;
+    bool stored;
+  };
+  const std::vector<Case> cases = {
+      {"a=1; path=/", "s.a.test", true},
+      {"a=1; path=/; DOMAIN=.a.test", "s.a.test", true},
+      {"a=1; path=/; domain=b.test", "s.a.test", false},
+      {"a=1; path=/; domain=.test", "s.a.test", false},
+      {"a=1; path=/; domain=S.a.test", "s.a.test", false},
+      {"a=1; path=/", "127.0.0.1", true},
+      {"a=1; path=/; domain=127.0.0.2", "127.0.0.1", false},
+      {"a=1; path=/; domain=.localhost", "localhost", false},
+  };
+  for (const Case& c : cases) {
+    CookieManager manager;
+    manager.AddCookie(c.text, c.host);
+    EXPECT_EQ(manager.Cookies().Count(), c.stored ? 1u : 0u) << c.text << " from " << c.host;
+  }
+}
+
+TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
+  CookieManager manager;
+  manager.AddCookie("sid=1; path=/", "s.a.test");
+  manager.AddCookie("wide=2; path=/; domain=.a.test", "s.a.test");
+  manager.AddCookie("nopath=3", "s.a.test");
+  manager.AddCookie("empty=; path=/", "s.a.test");
+  manager.AddCookie("deep=4; path=\"/music/\"", "s.a.test");
+  manager.AddCookie("safe=5; path=/; secure", "s.a.test");
+
+  struct Case {
+    std::string url;
+    std::string cookies;
+  };
+  const std::vector<Case> cases = {
+      {"http://s.a.test/", "wide=2; sid=1"},
+      {"http://s.a.test/music/song.mp3", "deep=4; wide=2; sid=1"},
+      {"http://S.A.TEST/", "wide=2; sid=1"},
+      {"http://x.s.a.test/", "wide=2; sid=1"},
+      {"http://a.test/", "wide=2"},
+      {"http://other.a.test/", "wide=2"},
+      // Hosts that merely contain the domain get nothing.
+      {"http://s.a.test.evil/", ""},
+      {"http://xs.a.test/", "wide=2"},
+      {"http://b.test/", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CookiesFor(manager, c.url), c.cookies) << c.url;
+  EXPECT_EQ(manager.GenerateCookieList(Uri("http://s.a.test/"), true), "wide=2; sid=1; safe=5");
+}
+
+TEST(CookieTest, ReplacesByNameAndExpires) {
+  CookieManager manager;
+  manager.AddCookie("id=1; path=/a/", "h.test");
+  manager.AddCookie("ID=2; path=/", "h.test");
+  EXPECT_EQ(manager.Cookies().Count(), 1u);
+  EXPECT_EQ(CookiesFor(manager, "http://h.test/"), "ID=2");
+
+  manager.AddCookie("gone=1; path=/; max-age=0", "h.test");
+  manager.AddCookie("old=1; path=/; expires=Sun, 06 Nov 1994 08:49:37 GMT", "h.test");
+  manager.AddCookie("later=1; path=/; max-age=3600", "h.test");
+  manager.AddCookie("future=1; path=/; expires=Fri, 01 Jan 2100 00:00:00 GMT", "h.test");
+  EXPECT_EQ(manager.Cookies().Count(), 5u);
+  EXPECT_EQ(CookiesFor(manager, "http://h.test/"), "ID=2; later=1; future=1");
+  EXPECT_EQ(manager.Cookies().Count(), 3u);
+
+  // A later cookie of the same name with max-age 0 removes it.
+  manager.AddCookie("later=; path=/; max-age=0", "h.test");
+  EXPECT_EQ(CookiesFor(manager, "http://h.test/"), "ID=2; future=1");
+}
+
+TEST(CookieTest, ReadsTheAttributesOfEachKind) {
+  CookieRfc2965 cookie;
+  cookie.SetCookieText(
+      "n=v=w; Path=/p; Max-Age=60; Version=1; Comment=c; CommentURL=http://c/; Discard; "
+      "Port=\"81, 82\"; Secure");
+  EXPECT_EQ(cookie.CookieName(), "n");
+  EXPECT_EQ(cookie.Value(), "v=w");
+  EXPECT_EQ(cookie.Path(), "/p");
+  EXPECT_EQ(cookie.MaxAge(), 60);
+  EXPECT_FALSE(cookie.Expires().empty());
+  EXPECT_EQ(cookie.Version(), "1");
+  EXPECT_EQ(cookie.CommentURL(), "http://c/");
+  EXPECT_TRUE(cookie.Discard());
+  EXPECT_TRUE(cookie.Secure());
+  EXPECT_EQ(cookie.PortList(), (std::vector<int32_t>{81, 82}));
+
+  CookieRfc2965 plain;
+  plain.SetCookieText("only");
+  EXPECT_EQ(plain.CookieName(), "only");
+  EXPECT_EQ(plain.MaxAge(), -1);
+  EXPECT_TRUE(plain.Expires().empty());
+  EXPECT_EQ(plain.PortList(), (std::vector<int32_t>{80}));
+}
+
+}  // namespace
+}  // namespace mevra::http
