@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/http/scripted_server.h"
+
+namespace mevra::http {
+namespace {
+
+using test::ScriptedServer;
+
+struct ToolRun {
+  int status;
+  std::string err;
+  std::string out;
+};
+
+// Runs the tool with `arguments`, its standard error and output captured in files.
+ToolRun Fetch(const std::string& arguments) {
+  const std::string dir = ::testing::TempDir();
+  const std::string err = dir + "/mevra_fetch_err.txt";
+  const std::string out = dir + "/mevra_fetch_out.bin";
+  const std::string command =
+      std::string(MEVRA_FETCH_PATH) + " " + arguments + " >" + out + " 2>" + err;
+  const int status = std::system(command.c_str());
+  const auto slurp = [](const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(err), slurp(out)};
+}
+
+TEST(MevraFetchTest, ReportsEventsStatusAndErrorsOnePerLine) {
+  ScriptedServer server(
+      {{{"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nSet-Cookie: s=1; path=/\r\n\r\nfirst"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"},
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"}}});
+  const ToolRun run = Fetch("--events " + server.Url("/a/x") + " y " + server.Url("/z") + " " +
+                            server.Url("/never"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "firstabc");
+  EXPECT_EQ(run.err,
+            "begin 5\nwork 5\nend\nstatus HTTP/1.1 200 OK\n"
+            "begin 3\nwork 3\nend\nstatus HTTP/1.1 200 OK\n"
+            "begin 4\nwork 4\nend\n"
+            "error HttpProtocolError: HTTP/1.1 404 Not Found\n");
+  // One connection; the relative "y" went to /a/y with the cookie of the first response.
+  ASSERT_EQ(server.Requests().size(), 3u);
+  EXPECT_EQ(server.Requests()[1].substr(0, 18), "GET /a/y HTTP/1.1\r");
+  EXPECT_NE(server.Requests()[1].find("\r\nCookie: s=1\r\n"), std::string::npos);
+}
+
+TEST(MevraFetchTest, StopsAtTheGivenCountAndWritesTheFile) {
+  const std::string body(100000, 'b');
+  ScriptedServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body}}});
+  const std::string file = ::testing::TempDir() + "/mevra_fetch_body.bin";
+  const ToolRun run = Fetch("--stop-at 1 -o " + file + " " + server.Url("/song.mp3"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "status HTTP/1.1 200 OK\n");
+  std::ifstream saved(file, std::ios::binary | std::ios::ate);
+  EXPECT_GT(static_cast<int64_t>(saved.tellg()), 0);
+  EXPECT_LT(static_cast<int64_t>(saved.tellg()), 100000);
+
+  EXPECT_EQ(Fetch("").status, 2);
+  const ToolRun refused = Fetch("http://127.0.0.1:1/");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err.rfind("error ", 0), 0u);
+  EXPECT_NE(refused.err.find("\\r\\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mevra::http
