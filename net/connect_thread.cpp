@@ -1,5 +1,6 @@
 #include "net/connect_thread.h"
 
+#include <chrono>
 #include <utility>
 
 #include <sys/eventfd.h>
@@ -62,7 +63,17 @@ void ConnectThread::Run() {
   } catch (const std::exception& error) {
     failure_text_ = error.what();
   }
-  finished_.store(true, std::memory_order_release);
+  {
+    std::lock_guard guard(finish_lock_);
+    finished_.store(true, std::memory_order_release);
+  }
+  finish_signal_.notify_all();
+}
+
+bool ConnectThread::WaitFinished(int32_t ms) {
+  std::unique_lock guard(finish_lock_);
+  return finish_signal_.wait_for(guard, std::chrono::milliseconds(ms > 0 ? ms : 0),
+                                 [this] { return Finished(); });
 }
 
 }  // namespace mevra::net

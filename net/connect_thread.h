@@ -1,7 +1,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,6 +22,8 @@ class ConnectThread {
 
   void Start();
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
+  // Waits up to `ms` for the thread to finish; true when it has.
+  bool WaitFinished(int32_t ms);
   // The failed connect's error message; read only after Finished.
   const std::string& FailureText() const { return failure_text_; }
   bool Stopped() const { return stopped_; }
@@ -37,6 +41,8 @@ class ConnectThread {
   std::string failure_text_;
   bool stopped_ = false;
   std::atomic<bool> finished_{false};
+  std::mutex finish_lock_;
+  std::condition_variable finish_signal_;
   std::thread thread_;
 };
 

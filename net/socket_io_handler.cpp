@@ -1,9 +1,7 @@
 #include "net/socket_io_handler.h"
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
-#include <thread>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -18,9 +16,6 @@ namespace mevra::net {
 namespace {
 constexpr int32_t kNoLimit = NetStack::kNoTimeLimit;
 
-void Sleep(int32_t ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 }  // namespace
 
 SocketIoHandler::SocketIoHandler() = default;
@@ -87,8 +82,9 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
           ? std::min(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut(), kConnectSliceMax)
           : kConnectSliceMax;
   int32_t remaining = timeout == kNoLimit ? slice + 1 : timeout;
+  // Each slice ends early when the connect does, so a quick connect costs no idle slice.
   while (remaining > slice) {
-    Sleep(slice);
+    thread.WaitFinished(slice);
     remaining = timeout == kNoLimit ? slice + 1 : remaining - slice;
     AntiFreezeBase::Pump(true, false);
     // A pumped handler may have closed this handler's socket, which stopped and joined the
@@ -99,7 +95,7 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
       break;
     }
   }
-  Sleep(remaining);
+  thread.WaitFinished(remaining);
 
   if (thread.Finished()) {
     if (!thread.FailureText().empty()) throw ConnectError(thread.FailureText());
