@@ -1,5 +1,7 @@
 #include "portal/portal_server.h"
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <iostream>
 #include <mutex>
@@ -76,6 +78,12 @@ void PortalServer::SetUpHost(Host& host) {
   httplib::Server& server = *host.server;
   server.new_task_queue = [] { return new httplib::ThreadPool(kWorkersPerHost); };
   server.set_keep_alive_timeout(kKeepAliveSeconds);
+  // The library's default also sets SO_REUSEPORT, which would let a second portal share a
+  // taken port and split the browser's requests (and sessions) between two processes.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   const char* name = host.name;
   server.set_logger([name](const httplib::Request& req, const httplib::Response& res) {
     LogRequest(name, req, res);

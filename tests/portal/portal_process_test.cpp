@@ -1,0 +1,91 @@
+// The portal as a process: its ports line, its exits, and stopping while a body is stalled.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <thread>
+
+#include "portal/catalog.h"
+#include "tests/portal/portal_process.h"
+#include "tests/portal/portal_test_support.h"
+
+namespace mevra::portal {
+namespace {
+
+using testing::PortalProcess;
+
+TEST(PortalProcessTest, StopsCleanlyOnSigtermWhileAStalledBodyIsBeingServed) {
+  PortalProcess portal;
+  const std::string cookie = testing::SignIn(portal.login_port());
+  httplib::Client music("127.0.0.1", portal.music_port());
+  auto page = music.Get(("/song/" + std::string(kStallingSongId) + "/download").c_str(),
+                        httplib::Headers{{"Cookie", cookie}});
+  ASSERT_TRUE(page);
+  const std::string link = testing::LinkForRate(page->body, 128);
+  ASSERT_FALSE(link.empty());
+
+  // Read the head and the first part of the body, so the stall is under way before the signal.
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(portal.music_port()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request = "GET " + link + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string received;
+  char buffer[65536];
+  while (received.find("\r\n\r\n") == std::string::npos ||
+         received.size() < received.find("\r\n\r\n") + 4 + 1000) {
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_GT(poll(&p, 1, 20000), 0) << "no body arrived";
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    ASSERT_GT(n, 0);
+    received.append(buffer, static_cast<size_t>(n));
+  }
+  EXPECT_TRUE(received.starts_with("HTTP/1.1 200"));
+
+  const int status = portal.Terminate(std::chrono::seconds(20));
+  ASSERT_NE(status, -1) << "the portal had to be killed";
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // The stalled response ends with the process rather than being left open.
+  pollfd p{fd, POLLIN, 0};
+  while (poll(&p, 1, 5000) > 0 && recv(fd, buffer, sizeof buffer, 0) > 0) {
+  }
+  close(fd);
+}
+
+// Runs the portal binary with `args`; returns its exit status and what it printed.
+std::pair<int, std::string> RunPortal(const std::string& args) {
+  const std::string command = std::string(MEVRA_PORTAL_BINARY) + " " + args + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(PortalProcessTest, BadCommandLinesAndTakenPortsEndWithoutAPortsLine) {
+  PortalProcess running;
+  const std::pair<std::string, int> cases[] = {
+      {"--home-port abc", 2},
+      {"--account nopass", 2},
+      {"--frobnicate", 2},
+      {"--home-port 0 --login-port 0 --music-port " + std::to_string(running.music_port()) +
+           " --site-port 0 --data-dir " + running.data_dir(),
+       1},
+  };
+  for (const auto& [args, expected] : cases) {
+    const auto [status, out] = RunPortal(args);
+    EXPECT_EQ(status, expected) << args;
+    EXPECT_EQ(out.find("ports "), std::string::npos) << args;
+  }
+  // The running portal printed exactly one well-formed line (the helper parsed it).
+  EXPECT_GT(running.home_port(), 0);
+  EXPECT_NE(running.home_port(), running.music_port());
+}
+
+}  // namespace
+}  // namespace mevra::portal
