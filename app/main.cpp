@@ -1,7 +1,17 @@
 #include <QApplication>
 
+#include "app/main_window.h"
+#include "app/termination_watch.h"
+#include "browser/browser_control.h"
+
 int main(int argc, char* argv[]) {
+  mevra::browser::BrowserControl::PrepareApplication();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
-  return 0;
+  QApplication::setApplicationDisplayName(QStringLiteral("Mevra音乐管家"));
+
+  mevra::app::MainWindow window;
+  mevra::app::TerminationWatch termination_watch(&window);
+  window.show();
+  return QApplication::exec();
 }

@@ -1,14 +1,17 @@
-// The app tests need one QApplication for the whole run; widgets tests create windows in it.
+// The app tests need one QApplication for the whole run; window tests create windows in it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "browser/browser_control.h"
+
 int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
   // A private browser profile, so no test ever touches the user's sign-in or cache.
   QTemporaryDir profile;
-  qputenv("MEVRA_PROFILE_DIR", profile.path().toLocal8Bit());
+  mevra::browser::BrowserControl::SetProfileStoragePath(profile.path());
+  mevra::browser::BrowserControl::PrepareApplication();
   QApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,230 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "app/endpoints.h"
+#include "app/message_boxes.h"
+#include "app/tick_clock.h"
+#include "app/url_opener.h"
+#include "net/net_component.h"
+
+class QAudioOutput;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMediaPlayer;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+
+namespace mevra::browser {
+class BrowserControl;
+}
+namespace mevra::http {
+class HttpClient;
+}
+namespace mevra::widgets {
+class ProgressStatus;
+class SelectFolderDialog;
+class StatusBar;
+class StatusPane;
+}  // namespace mevra::widgets
+
+namespace mevra::app {
+
+class AntiFreeze;
+
+// Where a test wants the window's files; empty members mean the program's own locations.
+struct MainWindowFiles {
+  QString config_path;  // config.ini
+  QString temp_path;    // temp.mp3 of the preview
+};
+
+// The program's one window: a live browser on the music portal at the left, the song list and
+// its commands at the right, the status bar at the bottom. Every handler runs on the GUI thread.
+//
+// Controls, components and state fields are public data members named as the window's design
+// names them with a trailing underscore (btn_down_, lv_songs_, StopRequested_), so the handlers
+// that other files add and the tests reach them directly. Handlers keep the design's names.
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Columns of the song list; the id column carries the row's check box.
+  enum SongColumn { kColumnId = 0, kColumnTitle = 1, kColumnSinger = 2, kColumnStatus = 3 };
+
+  // The application title, caption of the program's plain message dialogs.
+  static const QString kApplicationTitle;
+
+  explicit MainWindow(const MainWindowFiles& files = {}, QWidget* parent = nullptr,
+                      TickClock tick_clock = SystemTickCount);
+  ~MainWindow() override;
+
+  // --- Start-up, settings, helpers -------------------------------------------------------------
+  void FormCreate();
+  void FormClose();
+  void LoadSettings();
+  void SaveSettings();
+  void btn_openpathClick();
+  // Waits while dispatching window messages; messages are dispatched at least once. Ends when
+  // `milliseconds` have passed on the tick clock or the clock wrapped.
+  void PumpDelay(double milliseconds);
+  // Size of a file in bytes, 0 when it does not exist (capped at the largest 32-bit value).
+  static int32_t FileSizeOf(const QString& path);
+
+  // --- Harvesting and chart navigation ---------------------------------------------------------
+  void btn_processSongClick();
+  void lst_songClick();
+  void web1DocumentComplete(browser::BrowserControl& sender, const QString& url);
+
+  // --- List commands ---------------------------------------------------------------------------
+  void btn_selectAllClick();
+  void btn_NotSelectClick();
+  void btn_ReSelectClick();
+  void lv_songsDblClick();
+  void btn_searchClick();
+  void btn_clearClick();
+
+  // --- Update check and author links ------------------------------------------------------------
+  void btn_CheckUpdateClick();
+  void lbl_webClick();
+  void lbl_weiboClick();
+  void lbl_webMouseEnter();
+  void lbl_webMouseLeave();
+  void lbl_weiboMouseEnter();
+  void lbl_weiboMouseLeave();
+
+  // --- Batch download and progress (main_window_download.cpp) ---------------------------------
+  void btn_downClick();
+  void btn_stopClick();
+  void rb_128kClick();
+  void rb_192kClick();
+  void http_downloadWorkBegin(net::NetComponent& sender, net::WorkMode mode,
+                              int32_t work_count_max);
+  void http_downloadWork(net::NetComponent& sender, net::WorkMode mode, int32_t work_count);
+  void http_downloadWorkEnd(net::NetComponent& sender, net::WorkMode mode);
+  void http_tempWorkBegin(net::NetComponent& sender, net::WorkMode mode, int32_t work_count_max);
+  void http_tempWork(net::NetComponent& sender, net::WorkMode mode, int32_t work_count);
+  void http_tempWorkEnd(net::NetComponent& sender, net::WorkMode mode);
+
+  // --- Preview (main_window_preview.cpp) --------------------------------------------------------
+  void btn_listenClick();
+  void btn_listenstopClick();
+  // Runs when the preview player reaches the end of the file; it plays it again from the start.
+  void MciNotify();
+
+  // --- Song list helpers -------------------------------------------------------------------------
+  int SongCount() const;
+  QString SongText(int row, SongColumn column) const;
+  void SetSongText(int row, SongColumn column, const QString& text);
+  bool SongTicked(int row) const;
+  void SetSongTicked(int row, bool ticked);
+  // Appends an unticked row with the status "等待中".
+  void AddSong(const QString& id, const QString& title, const QString& singer);
+  // Empties the song list and the listed-id set together.
+  void ClearSongs();
+  // Whether an id is in the listed-id set (the hidden list box lst_repeatProcess).
+  bool SongListed(const QString& id);
+
+  const Endpoints& EndpointsInUse() const { return endpoints_; }
+  const QString& ConfigPath() const { return config_path_; }
+  const QString& TempPath() const { return temp_path_; }
+
+  // --- Controls ----------------------------------------------------------------------------------
+  widgets::StatusBar* stsbr1_ = nullptr;
+  widgets::StatusPane* stspn_info_ = nullptr;
+  widgets::ProgressStatus* prgrsts_downloadpg_ = nullptr;
+  QWidget* pnl_web_ = nullptr;
+  browser::BrowserControl* web1_ = nullptr;
+  browser::BrowserControl* web2_ = nullptr;
+  QLabel* pnl_logintip_ = nullptr;
+  QWidget* pnl_down_ = nullptr;
+  QLabel* lbl1_ = nullptr;
+  QListWidget* lst_song_ = nullptr;
+  QPushButton* btn_down_ = nullptr;
+  QPushButton* btn_stop_ = nullptr;
+  QLabel* lbl3_ = nullptr;
+  QWidget* pnl1_ = nullptr;
+  QRadioButton* rb1_ = nullptr;
+  QRadioButton* rb2_ = nullptr;
+  QRadioButton* rb3_ = nullptr;
+  QRadioButton* rb_128k_ = nullptr;
+  QRadioButton* rb_192k_ = nullptr;
+  QRadioButton* rb_320k_ = nullptr;
+  QLabel* lbl2_ = nullptr;
+  QLineEdit* edt_saveto_ = nullptr;
+  QPushButton* btn_openpath_ = nullptr;
+  QCheckBox* chk_isFileterSize_ = nullptr;
+  QComboBox* cbb_minsize_ = nullptr;
+  QPushButton* btn_selectAll_ = nullptr;
+  QPushButton* btn_ReSelect_ = nullptr;
+  QPushButton* btn_NotSelect_ = nullptr;
+  QPushButton* btn_clear_ = nullptr;
+  QLineEdit* edt_search_ = nullptr;
+  QPushButton* btn_search_ = nullptr;
+  QTableWidget* lv_songs_ = nullptr;
+  QPushButton* btn_listen_ = nullptr;
+  QPushButton* btn_listenstop_ = nullptr;
+  QLabel* lbl_web_ = nullptr;
+  QLabel* lbl_weibo_ = nullptr;
+  QPushButton* btn_CheckUpdate_ = nullptr;
+  QLabel* pnl_info_ = nullptr;
+  QPushButton* btn_processSong_ = nullptr;
+  QListWidget* lst_repeatProcess_ = nullptr;
+  QPlainTextEdit* mmo_log_ = nullptr;
+
+  // --- Components ----------------------------------------------------------------------------
+  widgets::SelectFolderDialog* slctfldrdlg1_ = nullptr;
+  std::unique_ptr<http::HttpClient> http_download_;
+  std::unique_ptr<http::HttpClient> http_temp_;
+  std::unique_ptr<AntiFreeze> antifreeze1_;
+  // The preview's player and its output take the place of the system's media device.
+  QMediaPlayer* preview_player_ = nullptr;
+  QAudioOutput* preview_audio_ = nullptr;
+
+  // --- State ---------------------------------------------------------------------------------
+  QString BuildStamp_;
+  bool StopRequested_ = false;
+  int32_t DownloadedCount_ = 0;
+  QString CurrentSongTitle_;
+  int32_t DownloadTotal_ = 0;
+  int32_t DownloadDone_ = 0;
+  QString PreviewTitle_;
+  int32_t PreviewTotal_ = 0;
+  int32_t PreviewDone_ = 0;
+
+  // Every message box and every opened web page goes through these two, so tests can answer.
+  MessageBoxes message_boxes_;
+  UrlOpener url_opener_;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void BuildRightPanel();
+  void ConnectHandlers();
+  void LayOutBottomControls();
+  // Runs a handler; an exception that escapes it is shown in a message box, as the event loop
+  // of the system would, and the program carries on.
+  template <typename Handler>
+  void Guarded(Handler&& handler);
+  void SetStatusText(const QString& text);
+
+  Endpoints endpoints_;
+  // Mirrors lst_repeatProcess_ so the harvest's lookups stay cheap on long lists.
+  QSet<QString> listed_ids_;
+  QString config_path_;
+  QString temp_path_;
+  TickClock tick_clock_;
+};
+
+}  // namespace mevra::app

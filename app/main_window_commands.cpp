@@ -1,0 +1,71 @@
+// Commands on the song list: tick marks, the title search and clearing.
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "app/text_trim.h"
+
+namespace mevra::app {
+
+void MainWindow::btn_selectAllClick() {
+  try {
+    for (int row = 0; row < SongCount(); ++row) SetSongTicked(row, true);
+  } catch (...) {
+  }
+}
+
+void MainWindow::btn_NotSelectClick() {
+  try {
+    for (int row = 0; row < SongCount(); ++row) {
+      if (SongTicked(row)) SetSongTicked(row, false);
+    }
+  } catch (...) {
+  }
+}
+
+void MainWindow::btn_ReSelectClick() {
+  try {
+    for (int row = 0; row < SongCount(); ++row) SetSongTicked(row, !SongTicked(row));
+  } catch (...) {
+  }
+}
+
+void MainWindow::lv_songsDblClick() {
+  const QModelIndexList rows = lv_songs_->selectionModel()->selectedRows();
+  if (rows.isEmpty()) return;
+  const auto first = std::min_element(
+      rows.begin(), rows.end(),
+      [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+  SetSongTicked(first->row(), !SongTicked(first->row()));
+}
+
+void MainWindow::btn_searchClick() {
+  const QString keyword = TrimText(edt_search_->text());
+  if (keyword.isEmpty()) {
+    message_boxes_.Show(QStringLiteral("请输入歌曲名"), kApplicationTitle, MessageButtons::kOk,
+                        MessageIcon::kNone);
+    edt_search_->setFocus();
+    return;
+  }
+  int found = 0;
+  for (int row = 0; row < SongCount(); ++row) {
+    if (TrimText(SongText(row, kColumnTitle)).contains(keyword, Qt::CaseSensitive)) {
+      SetSongTicked(row, true);
+      ++found;
+    }
+  }
+  message_boxes_.Show(
+      QStringLiteral("共搜索到相关歌曲") + QString::number(found) + QStringLiteral("首"),
+      kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
+}
+
+void MainWindow::btn_clearClick() {
+  if (message_boxes_.Show(QStringLiteral("您确定要清除音乐信息列表吗？"), QStringLiteral("提示"),
+                          MessageButtons::kYesNo, MessageIcon::kQuestion) == MessageAnswer::kYes) {
+    ClearSongs();
+  }
+}
+
+}  // namespace mevra::app

@@ -1,0 +1,94 @@
+// config.ini: the user's choices, read at start-up and written at close, and the save folder.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <initializer_list>
+
+#include "app/main_window.h"
+#include "app/profile_file.h"
+#include "app/program_paths.h"
+#include "app/text_trim.h"
+#include "widgets/select_folder_dialog.h"
+
+namespace mevra::app {
+namespace {
+
+const char kSection[] = "Config";
+
+// Checks `chosen` and unchecks the others of its group; nullptr leaves none checked. Radio
+// buttons refuse to uncheck themselves while they are auto-exclusive, hence the detour.
+void CheckOnly(std::initializer_list<QRadioButton*> group, QRadioButton* chosen) {
+  for (QRadioButton* button : group) {
+    if (button == chosen) continue;
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+  }
+  if (chosen) chosen->setChecked(true);
+}
+
+}  // namespace
+
+void MainWindow::LoadSettings() {
+  try {
+    const std::string path = config_path_.toStdString();
+    auto read = [&path](const char* key, const QString& default_value) {
+      return QString::fromStdString(
+          ProfileFile::ReadString(path, kSection, key, default_value.toStdString()));
+    };
+    // A text that is not a whole number reads as the default, as the key had been missing.
+    auto read_integer = [&read](const char* key, int default_value) {
+      bool ok = false;
+      const int value = TrimText(read(key, QString::number(default_value))).toInt(&ok, 10);
+      return ok ? value : default_value;
+    };
+
+    edt_saveto_->setText(TrimText(read("SavePath", ProgramPaths::DefaultSaveFolder())));
+    chk_isFileterSize_->setChecked(TrimText(read("isFileterSize", QStringLiteral("0"))) ==
+                                   QStringLiteral("1"));
+    // A value that is not one of the items leaves the box without a selection and empty.
+    cbb_minsize_->setCurrentIndex(
+        cbb_minsize_->findText(read("FileterSize", QStringLiteral("2")), Qt::MatchExactly));
+
+    const int song_bit = read_integer("SongBit", 320);
+    CheckOnly({rb_128k_, rb_192k_, rb_320k_}, song_bit == 128   ? rb_128k_
+                                              : song_bit == 192 ? rb_192k_
+                                              : song_bit == 320 ? rb_320k_
+                                                                : nullptr);
+    const int rename_type = read_integer("RenameType", 2);
+    CheckOnly({rb1_, rb2_, rb3_}, rename_type == 1   ? rb1_
+                                  : rename_type == 2 ? rb2_
+                                  : rename_type == 3 ? rb3_
+                                                     : nullptr);
+  } catch (...) {
+    // Settings that cannot be read leave the controls as they are.
+  }
+}
+
+void MainWindow::SaveSettings() {
+  try {
+    const std::string path = config_path_.toStdString();
+    auto write = [&path](const char* key, const QString& value) {
+      ProfileFile::WriteString(path, kSection, key, value.toStdString());
+    };
+    write("SavePath", TrimText(edt_saveto_->text()));
+    write("isFileterSize",
+          chk_isFileterSize_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    write("SongBit", rb_128k_->isChecked()   ? QStringLiteral("128")
+                     : rb_192k_->isChecked() ? QStringLiteral("192")
+                                             : QStringLiteral("320"));
+    write("FileterSize", TrimText(cbb_minsize_->currentText()));
+    write("RenameType", rb1_->isChecked()   ? QStringLiteral("1")
+                        : rb2_->isChecked() ? QStringLiteral("2")
+                                            : QStringLiteral("3"));
+  } catch (...) {
+    // A file that cannot be written keeps what it had; closing goes on.
+  }
+}
+
+void MainWindow::btn_openpathClick() {
+  if (slctfldrdlg1_->Execute()) edt_saveto_->setText(slctfldrdlg1_->SelectedFolder().PathName());
+}
+
+}  // namespace mevra::app
