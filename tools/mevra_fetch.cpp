@@ -8,11 +8,10 @@
 // --stop-at N closes the connection from the work handler the first time a fetch reports N
 // bytes or more, as the program's stop button does.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,16 +25,20 @@ namespace {
 using mevra::http::HttpClient;
 namespace net = mevra::net;
 
-// Standard output as a stream: bytes go out in order as they are written. The client only
-// seeks to where it already is and resizes to pre-size or cut back a body, so a size of record
-// is all those calls need.
-class StdoutStream : public net::Stream {
+// An output file (or standard output) as a stream: bytes go out in order as they are written,
+// so memory holds one block at a time whatever the body's size. The client only seeks to where
+// it already is and resizes to pre-size or cut back a body, so a size of record is all those
+// calls need; that also keeps character devices such as /dev/null usable, which cannot be
+// resized.
+class SequentialOutputStream : public net::Stream {
  public:
+  SequentialOutputStream(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
     if (count <= 0) return 0;
-    if (std::fwrite(buffer, 1, static_cast<size_t>(count), stdout) != static_cast<size_t>(count)) {
-      throw net::StreamError("Cannot write to standard output.");
+    if (std::fwrite(buffer, 1, static_cast<size_t>(count), file_) != static_cast<size_t>(count)) {
+      throw net::StreamError("Cannot write to " + name_ + ".");
     }
     position_ += count;
     size_ = std::max(size_, position_);
@@ -43,12 +46,18 @@ class StdoutStream : public net::Stream {
   }
   int64_t Position() const override { return position_; }
   void Seek(int64_t position) override {
-    if (position != position_) throw net::StreamError("Standard output cannot seek.");
+    if (position != position_) throw net::StreamError("Cannot seek in " + name_ + ".");
   }
   int64_t Size() const override { return size_; }
   void SetSize(int64_t size) override { size_ = std::max(size, position_); }
 
+  void Flush() {
+    if (std::fflush(file_) != 0) throw net::StreamError("Cannot write to " + name_ + ".");
+  }
+
  private:
+  std::FILE* file_;
+  std::string name_;
   int64_t position_ = 0;
   int64_t size_ = 0;
 };
@@ -118,19 +127,21 @@ int main(int argc, char** argv) {
   };
 
   try {
-    std::unique_ptr<net::Stream> stream;
-    if (output.empty()) {
-      stream = std::make_unique<StdoutStream>();
-    } else {
-      stream = std::make_unique<net::FileStream>(output, net::FileStream::Mode::kCreate);
+    std::FILE* file = stdout;
+    if (!output.empty()) {
+      file = std::fopen(output.c_str(), "wb");
+      if (file == nullptr) throw net::StreamError("Cannot create " + output + ".");
     }
+    SequentialOutputStream stream(file, output.empty() ? "standard output" : output);
     for (const std::string& url : urls) {
       stopped = false;
-      client.Get(url, *stream);
+      client.Get(url, stream);
       Event("status " + OneLine(client.ResponseText()));
     }
-    if (auto* file = dynamic_cast<net::FileStream*>(stream.get())) file->Close();
-    if (std::fflush(stdout) != 0) throw net::StreamError("Cannot write to standard output.");
+    stream.Flush();
+    if (file != stdout && std::fclose(file) != 0) {
+      throw net::StreamError("Cannot write to " + output + ".");
+    }
   } catch (const net::NetError& error) {
     Event(std::string("error ") + error.ClassName() + ": " + OneLine(error.what()));
     return 1;
