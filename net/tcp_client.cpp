@@ -29,8 +29,9 @@ void TcpClient::OpenConnection(int32_t timeout) {
     ReportStatus(NetStatus::hsConnected, host);
     NotifyConnected();
   } catch (...) {
+    if (life.expired()) throw NotConnectedError();
     // A failed open keeps the handler for the next attempt, with its socket closed.
-    if (!life.expired()) DropSocket();
+    DropSocket();
     throw;
   }
 }

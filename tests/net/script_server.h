@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -9,42 +8,47 @@
 
 namespace mevra::net::testing {
 
-// A loopback server that plays a script on the first connection it accepts: it sends exact
-// bytes (whole or in randomly sized pieces), pauses, waits for the client's bytes, closes early
-// or resets, and records everything it received.
+// A loopback server that plays a script on the first connection it accepts: exact bytes (whole
+// or in randomly sized pieces), waits for the client's bytes, then closes, resets or holds the
+// connection open. It records everything it received.
 class ScriptServer {
  public:
   ScriptServer();
   ~ScriptServer();
 
-  ScriptServer& Send(std::string bytes);
-  // Sends in pieces of 1..max_piece bytes with a short pause between them, so the client's
-  // receives end at arbitrary points.
-  ScriptServer& SendPieces(std::string bytes, uint32_t seed, size_t max_piece = 97);
-  ScriptServer& Pause(int ms);
-  // Waits until the client sent `text` (counting everything received so far).
-  ScriptServer& AwaitText(std::string text);
-  ScriptServer& Close();
-  // Closes with an RST instead of a FIN.
-  ScriptServer& Reset();
-  // Keeps the connection open until the client closes it (the default end is a close).
-  ScriptServer& HoldOpen();
+  ScriptServer& Send(std::string bytes) { return Add(kSend, std::move(bytes)); }
+  // Pieces of 1..max_piece bytes with short pauses, so the client's receives end anywhere.
+  ScriptServer& SendPieces(std::string bytes, unsigned seed, int max_piece = 97) {
+    return Add(kPieces, std::move(bytes), static_cast<int>(seed), max_piece);
+  }
+  ScriptServer& AwaitText(std::string text) { return Add(kAwait, std::move(text)); }
+  ScriptServer& Close() { return Add(kClose); }
+  ScriptServer& Reset() { return Add(kReset); }    // an RST instead of a FIN
+  ScriptServer& HoldOpen() { return Add(kHold); }  // until the client closes
 
-  void Start();
+  void Start() {
+    thread_ = std::thread([this] { Run(); });
+  }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
   int Port() const { return port_; }
   std::string Received();
-  // Waits for the script to end.
-  void Join();
 
  private:
+  enum Kind { kSend, kPieces, kAwait, kClose, kReset, kHold };
   struct Step {
-    enum Kind { kSend, kPieces, kPause, kAwait, kClose, kReset, kHold } kind;
+    Kind kind;
     std::string bytes;
-    int number = 0;
-    size_t max_piece = 0;
+    int seed;
+    int max_piece;
   };
+  ScriptServer& Add(Kind kind, std::string bytes = {}, int seed = 0, int max_piece = 0) {
+    steps_.push_back({kind, std::move(bytes), seed, max_piece});
+    return *this;
+  }
   void Run();
-  void ReceiveSome(int descriptor, int timeout_ms);
+  void ReceiveSome(int descriptor);
 
   int listener_ = -1;
   int port_ = 0;

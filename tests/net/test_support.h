@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "net/anti_freeze_base.h"
-#include "net/net_component.h"
 #include "net/tcp_client.h"
-#include "tests/net/script_server.h"
 
 namespace mevra::net::testing {
 
-// An anti-freeze whose pump records each call and may run a test's handler, the way a window
+// An anti-freeze whose pump counts its calls and may run a test's handler, the way a window
 // message handler runs in the middle of a transport call.
 class RecordingAntiFreeze : public AntiFreezeBase {
  public:
@@ -25,35 +23,32 @@ class RecordingAntiFreeze : public AntiFreezeBase {
   std::function<void()> on_pump;
 };
 
-// Everything a connection reports, in order, as text: "begin 0 100", "work 0 42", "end 0",
-// "status <text>", "disconnected".
-struct EventLog {
+// Work events as text: "begin <mode> <max>", "work <mode> <count>", "end <mode>".
+struct WorkLog {
   std::vector<std::string> entries;
-
-  void Attach(TcpConnection& connection) {
-    connection.OnWorkBegin = [this](NetComponent&, WorkMode mode, int32_t max) {
-      entries.push_back("begin " + std::to_string(static_cast<int>(mode)) + " " +
-                        std::to_string(max));
+  explicit WorkLog(NetComponent& component) {
+    const auto add = [this](std::string text) { entries.push_back(std::move(text)); };
+    component.OnWorkBegin = [add](NetComponent&, WorkMode m, int32_t n) {
+      add("begin " + std::to_string(static_cast<int>(m)) + " " + std::to_string(n));
     };
-    connection.OnWork = [this](NetComponent&, WorkMode mode, int32_t count) {
-      entries.push_back("work " + std::to_string(static_cast<int>(mode)) + " " +
-                        std::to_string(count));
+    component.OnWork = [add](NetComponent&, WorkMode m, int32_t n) {
+      add("work " + std::to_string(static_cast<int>(m)) + " " + std::to_string(n));
     };
-    connection.OnWorkEnd = [this](NetComponent&, WorkMode mode) {
-      entries.push_back("end " + std::to_string(static_cast<int>(mode)));
+    component.OnWorkEnd = [add](NetComponent&, WorkMode m) {
+      add("end " + std::to_string(static_cast<int>(m)));
     };
   }
 };
 
-inline std::unique_ptr<TcpClient> ConnectTo(int port) {
+inline std::unique_ptr<TcpClient> ConnectTo(int port, const std::string& host = "127.0.0.1") {
   auto client = std::make_unique<TcpClient>();
-  client->SetHost("127.0.0.1");
+  client->SetHost(host);
   client->SetPort(port);
   client->OpenConnection();
   return client;
 }
 
-// Bytes that differ at every position, so a misplaced block shows.
+// Bytes that differ from their neighbours, so a misplaced block shows.
 inline std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
