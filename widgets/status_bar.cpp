@@ -23,6 +23,16 @@ constexpr QPoint kGripDots[] = {{5, 12}, {5, 8}, {5, 4}, {9, 8}, {9, 4}, {13, 4}
 // The themed grip is drawn in a square of this width at the right edge.
 constexpr int kThemedGripWidth = 20;
 
+// Whether `layout` or one of its nested layouts places `widget`.
+bool LayoutPlaces(const QLayout* layout, const QWidget* widget) {
+  if (!layout) return false;
+  for (int i = 0; i < layout->count(); ++i) {
+    QLayoutItem* item = layout->itemAt(i);
+    if (item->widget() == widget || LayoutPlaces(item->layout(), widget)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 StatusBar::StatusBar(QWidget* parent) : QWidget(parent) {
@@ -274,7 +284,7 @@ bool StatusBar::Themed() const { return visual_style_ == VisualStyle::vsWinXP &&
 void StatusBar::Dock() {
   QWidget* holder = parentWidget();
   if (!holder) return;
-  if (holder->layout() && holder->layout()->indexOf(this) >= 0) return;
+  if (LayoutPlaces(holder->layout(), this)) return;
   if (align_ == PaneAlign::alBottom) {
     setGeometry(0, holder->height() - height(), holder->width(), height());
   } else if (align_ == PaneAlign::alTop) {

@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -107,6 +108,27 @@ TEST(StatusBarLayout, DocksAtBottomWithFixedLeftPaneAndClientPane) {
   main.window->setFixedSize(kInfoWidth + 700, 80);
   EXPECT_EQ(main.bar->geometry(), QRect(0, 80 - 19, kInfoWidth + 700, 19));
   EXPECT_EQ(main.progress->Geometry(), QRect(kInfoWidth, 0, 700, 19));
+}
+
+TEST(StatusBarLayout, LeavesPlacementToALayoutThatHoldsIt) {
+  QWidget window;
+  auto* outer = new QVBoxLayout(&window);
+  auto* inner = new QVBoxLayout();
+  outer->addLayout(inner);
+  auto* bar = new StatusBar(&window);
+  inner->addWidget(new QWidget(&window));
+  inner->addWidget(bar);
+  window.resize(400, 200);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  const QRect placed = bar->geometry();
+  EXPECT_EQ(placed.height(), 19);
+  window.resize(500, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->geometry().height(), 19);
+  EXPECT_EQ(bar->geometry().width(),
+            500 - outer->contentsMargins().left() - outer->contentsMargins().right());
+  EXPECT_EQ(bar->geometry().bottom(), 300 - 1 - outer->contentsMargins().bottom());
 }
 
 struct PercentCase {
