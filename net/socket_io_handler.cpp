@@ -110,13 +110,18 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
 
 bool SocketIoHandler::WaitReadable(int32_t ms) {
   if (!HasOpenSocket()) throw ConnClosedGracefullyError();
-  if (AntiFreezeBase::AntiFreezeInForce()) {
-    if (ms == kNoLimit) {
-      while (!WaitSlice(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut())) {
-      }
-      return true;
+  if (ms == kNoLimit) {
+    // The anti-freeze is looked up afresh for every slice: a pumped handler may have changed
+    // its settings or destroyed it, and without one the rest is a single wait.
+    for (;;) {
+      const AntiFreezeBase* anti_freeze =
+          AntiFreezeBase::AntiFreezeInForce() ? AntiFreezeBase::ActiveAntiFreeze() : nullptr;
+      if (WaitSlice(anti_freeze != nullptr ? anti_freeze->IdleTimeOut() : kNoLimit)) return true;
     }
+  }
+  if (AntiFreezeBase::AntiFreezeInForce()) {
     const int32_t idle = AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut();
+    // The remainder first, then whole slices, each followed by a pump.
     if (ms > idle) {
       if (WaitReadable(ms - idle)) return true;
       ms = idle;

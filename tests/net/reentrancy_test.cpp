@@ -47,6 +47,19 @@ TEST(PumpDuringWait, CloseEndsABodyReadUntilCloseNormally) {
   EXPECT_EQ(stream.Data(), "partial");
 }
 
+TEST(PumpDuringWait, AnAntiFreezeDestroyedDuringAnEndlessWaitLeavesAPlainWait) {
+  ScriptServer server;
+  server.AwaitText("go\r\n").Send("late\n").HoldOpen().Start();
+  auto anti_freeze = std::make_unique<RecordingAntiFreeze>();
+  anti_freeze->SetIdleTimeOut(20);
+  auto client = ConnectTo(server.Port());
+  anti_freeze->on_pump = [&] {
+    client->WriteLine("go");
+    anti_freeze.reset();
+  };
+  EXPECT_EQ(client->ReadLine(), "late");
+}
+
 TEST(PumpDuringWait, DestroyingTheConnectionDuringASendPump) {
   ScriptServer server;
   server.HoldOpen().Start();
