@@ -160,7 +160,7 @@ std::string CustomHttpClient::PrepareRequest() {
 void CustomHttpClient::ConnectToHost() {
   const int32_t port = ParseInt32(url_.Port()).value_or(0);
   if (!EqualsNoCase(url_.Host(), Host()) || port != Port()) {
-    CloseConnection();
+    if (IsConnected()) CloseConnection();
     TcpClient::SetHost(url_.Host());
     TcpClient::SetPort(port);
   }
