@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+
+#include "browser/host_answers.h"
+
+class QTimer;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace mevra::browser {
+
+class AcceleratorFilter;
+class HostPage;
+
+// A window control hosting the web engine: navigation, the current address, the page text and
+// one document-complete event per completed frame and per page. Every instance shares one
+// profile, so cookies (and with them the portal sign-in) are common to all browsers and kept
+// across runs.
+class BrowserControl : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit BrowserControl(const QString& name, QWidget* parent = nullptr);
+  ~BrowserControl() override;
+
+  // Starts loading `url` in the top-level frame and returns at once. The address goes to the
+  // engine as it stands: nothing completes or corrects it.
+  void Navigate(const QString& url);
+
+  // The markup of the current document's root element (without the root's own tags), followed
+  // by CR LF; empty when no HTML document is loaded. Waits for the engine with a local event
+  // loop, so other events are dispatched meanwhile.
+  QString PageText();
+
+  // The top-level address as the engine reports it now.
+  QString LocationURL() const;
+
+  // Raised once for every completed sub-frame and once for the page itself, with the completed
+  // document's address. It always runs from the event loop, never inside the engine's own
+  // processing, so a handler may call PageText. An exception escaping the handler is reported
+  // through ReportException and later events keep coming.
+  std::function<void(BrowserControl& sender, const QString& url)> OnDocumentComplete;
+
+  // Counts finished top-level loads, failed ones included, so a caller can wait for a new page.
+  quint64 LoadsFinished() const { return loads_finished_; }
+  bool IsLoading() const;
+
+  // The token added to the engine's user agent; any value other than the About text gets the
+  // About text appended. Every browser announces the most recently set token.
+  QString UserAgent() const { return user_agent_; }
+  void SetUserAgent(const QString& user_agent);
+  QString About() const;
+
+  HostAnswers& Answers() { return answers_; }
+  QWebEnginePage* Page() const;
+  QWebEngineView* View() const { return view_; }
+  // The profile every control shares; null before the first control exists.
+  static QWebEngineProfile* Profile();
+
+  // Sets what the engine needs of the application; call before the QApplication is created.
+  static void PrepareApplication();
+
+  // Where the shared profile keeps cookies and cache; only a call before the first control is
+  // created counts. Without one, the folder named by MEVRA_PROFILE_DIR, else the user's data
+  // folder.
+  static void SetProfileStoragePath(const QString& path);
+
+  // The report an exception escaping a document-complete handler goes to. Shows a message box
+  // with the exception's text unless replaced.
+  static std::function<void(const QString& text)> ReportException;
+
+ private:
+  void ApplyHostAnswers();
+  void PageLoadFinished(bool ok);
+  void QueueDocumentComplete(const QString& url);
+  void DeliverNextEvent();
+  void DocumentComplete(const QString& url);
+
+  HostAnswers answers_;
+  QWebEngineProfile* profile_ = nullptr;
+  QWebEngineView* view_ = nullptr;
+  HostPage* page_ = nullptr;
+  AcceleratorFilter* accelerator_filter_ = nullptr;
+  QTimer* event_timer_ = nullptr;
+  QStringList pending_events_;
+  QString user_agent_;
+  quint64 loads_finished_ = 0;
+};
+
+}  // namespace mevra::browser

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace mevra::browser {
+
+class AcceleratorFilter;
+class BrowserControl;
+class HostAnswers;
+class HostPage;
+class SharedProfile;
+class ShortCuts;
+
+}  // namespace mevra::browser

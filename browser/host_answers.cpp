@@ -1,0 +1,160 @@
+#include "browser/host_answers.h"
+
+namespace mevra::browser {
+
+HostAnswers::HostAnswers()
+    : download_options_(DownloadControlOption::DownloadImages |
+                        DownloadControlOption::DownloadVideos |
+                        DownloadControlOption::DownloadBGSounds) {}
+
+void HostAnswers::SetDownloadOptions(DownloadOptions options) {
+  download_options_ = options;
+  if (OnOptionsChanged) OnOptionsChanged();
+}
+
+void HostAnswers::SetUserInterfaceOptions(UserInterfaceOptions options) {
+  ui_options_ = options;
+  if (OnOptionsChanged) OnOptionsChanged();
+}
+
+void HostAnswers::SetDropHandlingType(DropHandlingType type) {
+  drop_handling_ = type;
+  if (OnOptionsChanged) OnOptionsChanged();
+}
+
+HResult HostAnswers::Invoke(int dispid, InvokeKind kind, const QVariant& argument,
+                            QVariant* result) {
+  if (kind == InvokeKind::PropertyPut && dispid == kDispidAmbientUserMode) {
+    // The override records that user mode was switched off, so a later get returns what was put.
+    user_mode_override_ = !argument.toBool();
+    return kS_OK;
+  }
+  if (kind != InvokeKind::PropertyGet || result == nullptr) return kDISP_E_MEMBERNOTFOUND;
+  switch (dispid) {
+    case kDispidAmbientDlControl:
+      *result = static_cast<qint32>(DownloadControlFlags());
+      return kS_OK;
+    case kDispidAmbientUserMode:
+      *result = !user_mode_override_;
+      return kS_OK;
+    case kDispidAmbientBackColor:
+      *result = static_cast<qint32>(ambient.back_color);
+      return kS_OK;
+    case kDispidAmbientDisplayName:
+      *result = ambient.display_name;
+      return kS_OK;
+    case kDispidAmbientFont:
+      *result = ambient.font;
+      return kS_OK;
+    case kDispidAmbientForeColor:
+      *result = static_cast<qint32>(ambient.fore_color);
+      return kS_OK;
+    case kDispidAmbientLocaleId:
+      *result = ambient.locale_id;
+      return kS_OK;
+    case kDispidAmbientMessageReflect:
+    case kDispidAmbientSupportsMnemonics:
+    case kDispidAmbientAutoClip:
+      *result = true;
+      return kS_OK;
+    case kDispidAmbientUiDead:
+    case kDispidAmbientShowGrabHandles:
+    case kDispidAmbientShowHatching:
+      *result = false;
+      return kS_OK;
+    default:
+      // The user agent among others: the engine keeps its own.
+      return kDISP_E_MEMBERNOTFOUND;
+  }
+}
+
+HResult HostAnswers::GetTypeInfoCount(unsigned* count) const {
+  if (count != nullptr) *count = 0;
+  return kS_OK;
+}
+
+HResult HostAnswers::ShowContextMenu(std::uint32_t menu_id) const {
+  // The menu ids below 10 are the positions of the popup-menu kinds.
+  constexpr std::uint32_t kMenuKinds = static_cast<std::uint32_t>(PopupMenu::rcmAll);
+  if (disabled_popup_menus.contains(PopupMenu::rcmAll) ||
+      (menu_id < kMenuKinds && disabled_popup_menus.contains(static_cast<PopupMenu>(menu_id)))) {
+    return kS_OK;  // No menu at all.
+  }
+  if (disabled_popup_menu_items.isEmpty()) return kS_FALSE;  // The engine's standard menu.
+  // The host would show a filtered copy of the standard menu itself.
+  return kS_OK;
+}
+
+HResult HostAnswers::GetHostInfo(HostInfo* info) const {
+  *info = HostInfo{};
+  info->size = HostInfo::kRecordSize;
+  info->flags = HostUIFlags();
+  info->double_click = 0;
+  info->host_css = host_css;
+  info->host_ns = host_ns;
+  return kS_OK;
+}
+
+HResult HostAnswers::TranslateAccelerator(const KeyMessage& key) const {
+  const QString& mask = short_cuts_.CtrlCharMask();
+  if (!mask.isEmpty() && key.message == kWmKeyDown && key.ctrl_down) {
+    const QChar ch(static_cast<char16_t>(key.key_code & 0xFF));
+    if (mask.contains(ch)) {
+      if (OnMaskedCtrlChar) OnMaskedCtrlChar(ch);
+      return kS_OK;  // Consumed: the engine never sees the key.
+    }
+  }
+  return kS_FALSE;
+}
+
+HResult HostAnswers::GetOptionKeyPath(QString* path) const {
+  *path = (!option_key_path.isEmpty() && !override_option_key_path) ? option_key_path : QString();
+  return kS_OK;
+}
+
+HResult HostAnswers::GetOverrideKeyPath(QString* path) const {
+  *path = (!option_key_path.isEmpty() && override_option_key_path) ? option_key_path : QString();
+  return kS_OK;
+}
+
+DropTargetAnswer HostAnswers::GetDropTarget() const {
+  switch (drop_handling_) {
+    case DropHandlingType::ddtMS:
+      return {kE_NOTIMPL, true, false};
+    case DropHandlingType::ddtMy:
+    case DropHandlingType::ddtCustom:
+      return {kS_OK, true, true};
+    case DropHandlingType::ddtNo:
+      break;
+  }
+  return {kS_OK, false, false};
+}
+
+ExecAnswer HostAnswers::Exec(const QUuid* group, std::uint32_t command) const {
+  if (group != nullptr && *group == kCgidDocHostCommandHandler &&
+      command == kOleCmdIdShowScriptError) {
+    return ScriptErrorAnswer();
+  }
+  // Unload and refresh commands, and every other command, are left to the engine: the host has
+  // no handler of its own for them.
+  return {};
+}
+
+ExecAnswer HostAnswers::ScriptErrorAnswer() const {
+  switch (script_error_action_) {
+    case ScriptErrorAction::eaContinue:
+      return {kS_OK, true};
+    case ScriptErrorAction::eaCancel:
+      return {kS_OK, false};
+    case ScriptErrorAction::eaAskUser:
+      break;
+  }
+  return {kS_FALSE, std::nullopt};
+}
+
+HResult HostAnswers::QueryService(const QUuid&, const QUuid&, void** object) const {
+  if (object != nullptr) *object = nullptr;
+  return kE_NOINTERFACE;
+}
+
+}  // namespace mevra::browser

@@ -1,0 +1,52 @@
+#include "browser/host_page.h"
+
+#include <QUuid>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+
+namespace mevra::browser {
+
+namespace {
+
+// Runs in every frame in the host's own script world, out of the page's reach. The top-level
+// frame is left out: its completion is the page's load-finished signal.
+QString FrameReportScript(const QString& marker) {
+  return QStringLiteral(
+             "(function () {"
+             "  if (window.top === window) return;"
+             "  var report = function () { console.log(%1 + window.location.href); };"
+             "  if (document.readyState === 'complete') report();"
+             "  else window.addEventListener('load', report);"
+             "})();")
+      .arg(QLatin1Char('"') + marker + QLatin1Char('"'));
+}
+
+}  // namespace
+
+HostPage::HostPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
+  QWebEngineScript script;
+  script.setName(QStringLiteral("mevra-frame-report"));
+  script.setSourceCode(FrameReportScript(FrameMarker()));
+  script.setInjectionPoint(QWebEngineScript::DocumentReady);
+  script.setWorldId(QWebEngineScript::ApplicationWorld);
+  script.setRunsOnSubFrames(true);
+  scripts().insert(script);
+}
+
+const QString& HostPage::FrameMarker() {
+  static const QString marker = QStringLiteral("mevra-frame-complete-") +
+                                QUuid::createUuid().toString(QUuid::WithoutBraces) +
+                                QLatin1Char(':');
+  return marker;
+}
+
+void HostPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                        const QString&) {
+  if (message.startsWith(FrameMarker())) {
+    if (OnFrameLoaded) OnFrameLoaded(message.mid(FrameMarker().size()));
+  }
+  // Everything else, script errors included, is swallowed: the page's scripts carry on and the
+  // user sees no dialog.
+}
+
+}  // namespace mevra::browser

@@ -1,0 +1,326 @@
+#include "browser/browser_control.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <memory>
+#include <stdexcept>
+
+#include "browser/shared_profile.h"
+#include "browser/user_agent.h"
+#include "browser_test_main.h"
+#include "test_http_server.h"
+
+namespace mevra::browser {
+namespace {
+
+using test::TestHttpServer;
+
+constexpr int kLoadTimeoutMs = 20000;
+
+QByteArray PngBytes() {
+  QImage image(4, 4, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+class BrowserControlTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new TestHttpServer;
+    server_->Serve("/page.html", "text/html; charset=utf-8",
+                   "<!DOCTYPE html><html><head><title>t</title></head><body>"
+                   "<div class=\"song  item\">\xE9\x9F\xB3\xE4\xB9\x90</div>"
+                   "<script>var link = \"http://x/a.mp3\"; if (1 < 2) {}</script>"
+                   "<script>window.addEventListener('load', function () {"
+                   " var p = document.createElement('p'); p.id = 'late'; p.textContent = 'added';"
+                   " document.body.appendChild(p); });</script>"
+                   "</body></html>");
+    server_->Serve("/other.html", "text/html", "<html><body>other</body></html>");
+    server_->Serve("/frames.html", "text/html",
+                   "<html><body><iframe src=\"/frame1.html\"></iframe>"
+                   "<iframe src=\"/frame2.html\"></iframe></body></html>");
+    server_->Serve("/frame1.html", "text/html", "<html><body>one</body></html>");
+    server_->Serve("/frame2.html", "text/html", "<html><body>two</body></html>");
+    server_->Serve("/image.png", "image/png", PngBytes());
+    server_->Serve("/plain.txt", "text/plain", "just <b>text</b>");
+    server_->Serve("/keys.html", "text/html",
+                   "<html><body><script>window.keys = '';"
+                   "document.addEventListener('keydown', function (e) {"
+                   " if (['Control', 'Shift', 'Alt', 'Meta'].indexOf(e.key) >= 0) return;"
+                   " window.keys += (e.ctrlKey ? '^' : '') + e.key.toLowerCase() + ','; });"
+                   "</script></body></html>");
+    server_->Serve("/error.html", "text/html",
+                   "<html><body><script>undefinedFunction();</script>"
+                   "<script>throw new Error('boom');</script>"
+                   "<script>document.body.setAttribute('data-after', 'ran');</script>"
+                   "</body></html>");
+    server_->Serve("/busy.html", "text/html",
+                   "<html><body>busy<script>window.addEventListener('load', function () {"
+                   " setTimeout(function () { var end = Date.now() + 6500;"
+                   " while (Date.now() < end) {} }, 0); });</script></body></html>");
+    server_->Serve(
+        "/login.html", "text/html", "<html><body>signed in</body></html>",
+        {"Set-Cookie: session=s1; Path=/", "Set-Cookie: token=t1; Path=/; Max-Age=3600"});
+    server_->Serve("/check.html", "text/html", "<html><body>check</body></html>");
+    // One window holds the browser of every test, as the main window holds its browsers.
+    window_ = new QWidget;
+    window_->resize(640, 480);
+    new QVBoxLayout(window_);
+    window_->show();
+  }
+  static void TearDownTestSuite() {
+    delete window_;
+    window_ = nullptr;
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    web_ = NewBrowser("web1");
+    saved_report_ = BrowserControl::ReportException;
+    BrowserControl::ReportException = [this](const QString& text) { reports_.append(text); };
+  }
+  void TearDown() override {
+    BrowserControl::ReportException = saved_report_;
+    web_.reset();
+  }
+
+  static std::unique_ptr<BrowserControl> NewBrowser(const QString& name) {
+    auto web = std::make_unique<BrowserControl>(name, window_);
+    window_->layout()->addWidget(web.get());
+    return web;
+  }
+
+  static void Load(BrowserControl& web, const QString& path) {
+    const quint64 before = web.LoadsFinished();
+    web.Navigate(server_->Url(path));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return web.LoadsFinished() > before; }, kLoadTimeoutMs))
+        << path.toStdString();
+  }
+
+  // Runs a script in the page's own world and waits for its value.
+  static QVariant Evaluate(BrowserControl& web, const QString& script) {
+    QVariant value;
+    bool done = false;
+    web.Page()->runJavaScript(script, [&](const QVariant& result) {
+      value = result;
+      done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, kLoadTimeoutMs));
+    return value;
+  }
+
+  static TestHttpServer* server_;
+  static QWidget* window_;
+  std::unique_ptr<BrowserControl> web_;
+  std::function<void(const QString&)> saved_report_;
+  QStringList reports_;
+};
+
+TestHttpServer* BrowserControlTest::server_ = nullptr;
+QWidget* BrowserControlTest::window_ = nullptr;
+
+TEST_F(BrowserControlTest, PageTextIsEmptyWithoutAnHtmlDocument) {
+  EXPECT_EQ(web_->PageText(), "");
+  for (const char* path : {"/image.png", "/plain.txt"}) {
+    Load(*web_, path);
+    EXPECT_EQ(web_->PageText(), "") << path;
+  }
+}
+
+TEST_F(BrowserControlTest, PageTextIsTheLiveMarkupInsideTheRootElement) {
+  Load(*web_, "/page.html");
+  // The page adds an element in its load handler; wait until the document shows it.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return web_->PageText().contains("id=\"late\""); }));
+  const QString text = web_->PageText();
+  EXPECT_TRUE(text.endsWith("\r\n"));
+  EXPECT_FALSE(text.contains("<html", Qt::CaseInsensitive));
+  EXPECT_FALSE(text.contains("</html>", Qt::CaseInsensitive));
+  EXPECT_FALSE(text.contains("DOCTYPE", Qt::CaseInsensitive));
+  EXPECT_TRUE(text.startsWith("<head>")) << text.toStdString();
+  // Attribute values, script text and non-ASCII text come back exactly as the tree holds them.
+  EXPECT_TRUE(text.contains("class=\"song  item\""));
+  EXPECT_TRUE(text.contains("var link = \"http://x/a.mp3\"; if (1 < 2) {}"));
+  EXPECT_TRUE(text.contains(QString::fromUtf8("\xE9\x9F\xB3\xE4\xB9\x90")));
+
+  Evaluate(*web_, "document.body.insertAdjacentHTML('beforeend', '<i>later still</i>')");
+  EXPECT_TRUE(web_->PageText().contains("<i>later still</i>"));
+}
+
+TEST_F(BrowserControlTest, EveryFrameAndThePageRaiseOneDocumentComplete) {
+  struct Event {
+    QString url;
+    QString location;
+    QString page_text;
+  };
+  QList<Event> events;
+  web_->OnDocumentComplete = [&](BrowserControl& sender, const QString& url) {
+    EXPECT_EQ(&sender, web_.get());
+    // Reading the page text from inside the event must not hang the wait for the engine.
+    events.append({url, sender.LocationURL(), sender.PageText()});
+  };
+  Load(*web_, "/frames.html");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 3; }, kLoadTimeoutMs));
+  Load(*web_, "/other.html");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 4; }, kLoadTimeoutMs));
+
+  ASSERT_EQ(events.size(), 4);
+  QStringList urls;
+  for (int i = 0; i < 3; ++i) {
+    urls.append(events[i].url);
+    EXPECT_EQ(events[i].location, server_->Url("/frames.html"));
+    EXPECT_TRUE(events[i].page_text.contains("<iframe")) << events[i].page_text.toStdString();
+  }
+  urls.sort();
+  EXPECT_EQ(urls, QStringList({server_->Url("/frame1.html"), server_->Url("/frame2.html"),
+                               server_->Url("/frames.html")}));
+  EXPECT_EQ(events[3].url, server_->Url("/other.html"));
+  EXPECT_TRUE(events[3].page_text.contains("other"));
+}
+
+TEST_F(BrowserControlTest, AnExceptionInTheHandlerIsReportedAndEventsGoOn) {
+  int calls = 0;
+  web_->OnDocumentComplete = [&](BrowserControl&, const QString&) {
+    ++calls;
+    throw std::runtime_error("handler broke");
+  };
+  Load(*web_, "/other.html");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, kLoadTimeoutMs));
+  Load(*web_, "/page.html");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kLoadTimeoutMs));
+  EXPECT_EQ(reports_, QStringList({"handler broke", "handler broke"}));
+}
+
+TEST_F(BrowserControlTest, OddAddressesGoToTheEngineWithoutHarm) {
+  for (const char* address : {"", "relative/page.html", "http://[broken", "no scheme at all"}) {
+    web_->Navigate(address);
+    QTest::qWait(100);
+    Load(*web_, "/other.html");
+    EXPECT_EQ(web_->LocationURL(), server_->Url("/other.html")) << address;
+  }
+}
+
+TEST_F(BrowserControlTest, CtrlNIsSwallowedWhileOtherCtrlKeysReachThePage) {
+  Load(*web_, "/keys.html");
+  QWidget* target = web_->View()->focusProxy();
+  ASSERT_NE(target, nullptr);
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  target->setFocus();
+  // Keys only reach a page that holds the focus inside the engine as well.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Evaluate(*web_, "document.hasFocus()").toBool(); },
+                              kLoadTimeoutMs));
+  const quint64 loads = web_->LoadsFinished();
+
+  struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  for (const Key& key : {Key{Qt::Key_N, Qt::ControlModifier},
+                         Key{Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier},
+                         Key{Qt::Key_C, Qt::ControlModifier}, Key{Qt::Key_F, Qt::ControlModifier},
+                         Key{Qt::Key_P, Qt::ControlModifier}, Key{Qt::Key_N, Qt::NoModifier},
+                         Key{Qt::Key_Z, Qt::NoModifier}}) {
+    QTest::keyClick(window_->windowHandle(), key.key, key.modifiers);
+  }
+  // The last key marks the end of the sequence inside the page.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Evaluate(*web_, "window.keys").toString().endsWith("z,"); }, kLoadTimeoutMs));
+  EXPECT_EQ(Evaluate(*web_, "window.keys").toString(), "^c,^f,^p,n,z,");
+  EXPECT_EQ(web_->LocationURL(), server_->Url("/keys.html"));
+  EXPECT_EQ(web_->LoadsFinished(), loads);
+
+  // With the switch off the same key does reach the page, so it was the host that kept it.
+  web_->Answers().GetShortCuts().SetDisableCTRL_N(false);
+  QTest::keyClick(window_->windowHandle(), Qt::Key_N, Qt::ControlModifier);
+  QTest::keyClick(window_->windowHandle(), Qt::Key_Y);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Evaluate(*web_, "window.keys").toString().endsWith("y,"); }, kLoadTimeoutMs));
+  EXPECT_EQ(Evaluate(*web_, "window.keys").toString(), "^c,^f,^p,n,z,^n,y,");
+}
+
+TEST_F(BrowserControlTest, ScriptErrorsAreSilentAndLaterScriptsRun) {
+  int events = 0;
+  web_->OnDocumentComplete = [&](BrowserControl&, const QString&) { ++events; };
+  Load(*web_, "/error.html");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return events == 1; }, kLoadTimeoutMs));
+  EXPECT_TRUE(web_->PageText().contains("data-after=\"ran\""));
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    EXPECT_FALSE(widget->isVisible() && qobject_cast<QMessageBox*>(widget) != nullptr);
+  }
+  EXPECT_TRUE(reports_.isEmpty());
+}
+
+TEST_F(BrowserControlTest, TheEngineAnnouncesItsOwnAgentWithTheHostTokenAndAbout) {
+  Load(*web_, "/other.html");
+  const QString sent =
+      QString::fromLatin1(server_->LastRequest("/other.html").headers["user-agent"]);
+  EXPECT_TRUE(sent.endsWith(web_->About())) << sent.toStdString();
+  EXPECT_TRUE(sent.endsWith(QString::fromLatin1(kDefaultUserAgent) + web_->About()));
+  // The engine's own agent stays in front, so portals still recognise a current browser.
+  EXPECT_TRUE(sent.startsWith("Mozilla/5.0 (X11; Linux")) << sent.toStdString();
+  EXPECT_EQ(web_->UserAgent(), QString::fromLatin1(kDefaultUserAgent) + web_->About());
+}
+
+TEST_F(BrowserControlTest, PageTextGivesUpOnAPageThatNeverAnswers) {
+  Load(*web_, "/busy.html");
+  // The page's script holds the page busy for longer than PageText waits.
+  EXPECT_EQ(web_->PageText(), "");
+  // Once the page is free again, the text comes back.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return web_->PageText().contains("busy"); }, kLoadTimeoutMs));
+}
+
+TEST_F(BrowserControlTest, BothBrowsersShareTheirCookies) {
+  auto web2 = NewBrowser("web2");
+  EXPECT_EQ(web_->Page()->profile(), web2->Page()->profile());
+  EXPECT_EQ(web_->Page()->profile(), BrowserControl::Profile());
+  Load(*web_, "/login.html");
+  Load(*web2, "/check.html");
+  const QByteArray sent = server_->LastRequest("/check.html").headers["cookie"];
+  EXPECT_TRUE(sent.contains("session=s1")) << sent.toStdString();
+  EXPECT_TRUE(sent.contains("token=t1")) << sent.toStdString();
+}
+
+// A run of this program in a process of its own, which loads one address into a browser whose
+// profile lives in the folder given through the environment, and ends.
+bool RunBrowserProcess(const QString& profile_dir, const QString& url) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(SharedProfile::kStorageEnvVar, profile_dir);
+  environment.insert(kLoadOnceEnvVar, url);
+  process.setProcessEnvironment(environment);
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.start(QCoreApplication::applicationFilePath(), {});
+  // The server answering the child lives in this process's event loop.
+  return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000) &&
+         process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+TEST_F(BrowserControlTest, CookiesOutliveTheProgram) {
+  QTemporaryDir profile_dir;
+  ASSERT_TRUE(RunBrowserProcess(profile_dir.path(), server_->Url("/login.html")));
+  ASSERT_TRUE(RunBrowserProcess(profile_dir.path(), server_->Url("/check.html")));
+  const QByteArray kept = server_->LastRequest("/check.html").headers["cookie"];
+  // The session cookie as well: sign-ins of the portal are session cookies.
+  EXPECT_TRUE(kept.contains("session=s1")) << kept.toStdString();
+  EXPECT_TRUE(kept.contains("token=t1")) << kept.toStdString();
+}
+
+}  // namespace
+}  // namespace mevra::browser

@@ -1,0 +1,264 @@
+#include "browser/host_answers.h"
+
+#include <gtest/gtest.h>
+
+#include "browser/accelerator_filter.h"
+#include "browser/user_agent.h"
+
+namespace mevra::browser {
+namespace {
+
+TEST(HostAnswersTest, AmbientPropertiesInForce) {
+  HostAnswers answers;
+  answers.ambient.display_name = "web2";
+  struct Case {
+    int dispid;
+    QVariant expected;
+  };
+  for (const Case& c :
+       {Case{kDispidAmbientDlControl, qint32{0x70}}, Case{kDispidAmbientUserMode, true},
+        Case{kDispidAmbientDisplayName, QString("web2")}, Case{kDispidAmbientMessageReflect, true},
+        Case{kDispidAmbientUiDead, false}, Case{kDispidAmbientShowGrabHandles, false},
+        Case{kDispidAmbientShowHatching, false}, Case{kDispidAmbientSupportsMnemonics, true},
+        Case{kDispidAmbientAutoClip, true}}) {
+    QVariant result;
+    EXPECT_EQ(answers.Invoke(c.dispid, HostAnswers::InvokeKind::PropertyGet, {}, &result), kS_OK)
+        << c.dispid;
+    EXPECT_EQ(result, c.expected) << c.dispid;
+  }
+}
+
+TEST(HostAnswersTest, UnansweredAmbientCallsAreNotFound) {
+  HostAnswers answers;
+  QVariant result = 7;
+  using Kind = HostAnswers::InvokeKind;
+  struct Case {
+    int dispid;
+    Kind kind;
+    QVariant* result;
+  };
+  for (const Case& c : {Case{kDispidAmbientUserAgent, Kind::PropertyGet, &result},
+                        Case{-1, Kind::PropertyGet, &result}, Case{0, Kind::PropertyGet, &result},
+                        Case{kDispidAmbientDlControl, Kind::PropertyGet, nullptr},
+                        Case{kDispidAmbientDlControl, Kind::Method, &result},
+                        Case{kDispidAmbientDlControl, Kind::PropertyPut, &result}}) {
+    EXPECT_EQ(answers.Invoke(c.dispid, c.kind, true, c.result), kDISP_E_MEMBERNOTFOUND) << c.dispid;
+  }
+  EXPECT_EQ(result, 7) << "a refused call leaves the result alone";
+  unsigned count = 5;
+  EXPECT_EQ(answers.GetTypeInfoCount(&count), kS_OK);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(answers.GetTypeInfo(), kE_NOTIMPL);
+  EXPECT_EQ(answers.GetIDsOfNames(), kE_NOTIMPL);
+}
+
+TEST(HostAnswersTest, UserModeFollowsWhatWasPut) {
+  HostAnswers answers;
+  QVariant result;
+  for (bool mode : {false, true, false}) {
+    EXPECT_EQ(
+        answers.Invoke(kDispidAmbientUserMode, HostAnswers::InvokeKind::PropertyPut, mode, nullptr),
+        kS_OK);
+    answers.Invoke(kDispidAmbientUserMode, HostAnswers::InvokeKind::PropertyGet, {}, &result);
+    EXPECT_EQ(result, mode);
+  }
+}
+
+TEST(HostAnswersTest, OptionFlagsAreTheSumOfTheirMembers) {
+  HostAnswers answers;
+  int announced = 0;
+  answers.OnOptionsChanged = [&] { ++announced; };
+  EXPECT_EQ(answers.DownloadControlFlags(), 0x70u);
+  EXPECT_EQ(answers.HostUIFlags(), 0u);
+
+  answers.SetDownloadOptions({});
+  EXPECT_EQ(answers.DownloadControlFlags(), 0u);
+  answers.SetDownloadOptions(DownloadControlOption::WorkOffline |
+                             DownloadControlOption::DonloadInSilentMode |
+                             DownloadControlOption::DontExecuteScripts);
+  EXPECT_EQ(answers.DownloadControlFlags(), 0xC0000080u);
+  QVariant result;
+  answers.Invoke(kDispidAmbientDlControl, HostAnswers::InvokeKind::PropertyGet, {}, &result);
+  EXPECT_EQ(static_cast<std::uint32_t>(result.toInt()), 0xC0000080u);
+
+  answers.SetUserInterfaceOptions(UserInterfaceOption::ForceSameWindowNavigation |
+                                  UserInterfaceOption::EnablesFormsAutoComplete |
+                                  UserInterfaceOption::DisableTextSelect);
+  EXPECT_EQ(answers.HostUIFlags(), 0x14001u);
+  EXPECT_EQ(announced, 3);
+}
+
+TEST(HostAnswersTest, HostInfoCarriesSizeFlagsAndStyleSheet) {
+  HostAnswers answers;
+  HostInfo info{99, 99, 99, "stale", "stale"};
+  EXPECT_EQ(answers.GetHostInfo(&info), kS_OK);
+  EXPECT_EQ(info.size, 20u);
+  EXPECT_EQ(info.flags, 0u);
+  EXPECT_EQ(info.double_click, 0u);
+  EXPECT_TRUE(info.host_css.isEmpty());
+  EXPECT_TRUE(info.host_ns.isEmpty());
+
+  answers.SetUserInterfaceOptions(UserInterfaceOption::DontUseScrollBars);
+  answers.host_css = "body{}";
+  answers.GetHostInfo(&info);
+  EXPECT_EQ(info.flags, 0x8u);
+  EXPECT_EQ(info.host_css, "body{}");
+}
+
+TEST(HostAnswersTest, ContextMenuTest) {
+  struct Case {
+    const char* name;
+    PopupMenus disabled;
+    QStringList items;
+    std::uint32_t menu_id;
+    HResult expected;
+  };
+  const Case cases[] = {
+      {"in force: standard menu", {}, {}, 0, kS_FALSE},
+      {"all disabled", {PopupMenu::rcmAll}, {}, 42, kS_OK},
+      {"own kind disabled", {PopupMenu::rcmAnchor}, {}, 5, kS_OK},
+      {"other kind disabled", {PopupMenu::rcmAnchor}, {}, 4, kS_FALSE},
+      {"ids from 10 on have no kind", {PopupMenu::rcmDebug}, {}, 10, kS_FALSE},
+      {"items filtered by the host", {}, {"View Source"}, 0, kS_OK},
+  };
+  for (const Case& c : cases) {
+    HostAnswers answers;
+    answers.disabled_popup_menus = c.disabled;
+    answers.disabled_popup_menu_items = c.items;
+    EXPECT_EQ(answers.ShowContextMenu(c.menu_id), c.expected) << c.name;
+  }
+}
+
+TEST(HostAnswersTest, AcceleratorFilterConsumesMaskedCtrlKeysOnly) {
+  struct Case {
+    const char* mask;
+    KeyMessage key;
+    HResult expected;
+  };
+  const Case cases[] = {
+      {"N", {kWmKeyDown, 'N', true}, kS_OK},
+      {"N", {kWmKeyDown, 'N', false}, kS_FALSE},
+      {"N", {0x101, 'N', true}, kS_FALSE},  // Key-up goes to the engine.
+      {"N", {kWmKeyDown, 'C', true}, kS_FALSE},
+      {"N", {kWmKeyDown, 'n', true}, kS_FALSE},  // Case-sensitive.
+      {"N", {kWmKeyDown, 0x14E, true}, kS_OK},   // Only the low byte counts.
+      {"", {kWmKeyDown, 'N', true}, kS_FALSE},
+      {"ACF", {kWmKeyDown, 'F', true}, kS_OK},
+  };
+  for (const Case& c : cases) {
+    HostAnswers answers;
+    answers.GetShortCuts().SetCtrlCharMask(c.mask);
+    QChar masked;
+    answers.OnMaskedCtrlChar = [&](QChar ch) { masked = ch; };
+    EXPECT_EQ(answers.TranslateAccelerator(c.key), c.expected) << c.mask << " " << c.key.key_code;
+    EXPECT_EQ(masked == QChar(c.key.key_code & 0xFF), c.expected == kS_OK);
+  }
+  // Keys of the view reach the filter as virtual keys: letters and digits only.
+  EXPECT_EQ(AcceleratorFilter::VirtualKey(Qt::Key_N), std::uint32_t{'N'});
+  EXPECT_EQ(AcceleratorFilter::VirtualKey(Qt::Key_7), std::uint32_t{'7'});
+  EXPECT_EQ(AcceleratorFilter::VirtualKey(Qt::Key_F18), 0u);  // Low byte would read 'A'.
+}
+
+TEST(HostAnswersTest, ShortCutSwitchesEditTheMask) {
+  ShortCuts keys;
+  EXPECT_EQ(keys.CtrlCharMask(), "N");
+  EXPECT_TRUE(keys.DisableCTRL_N());
+  EXPECT_FALSE(keys.IsStored());
+  keys.SetDisableCTRL_A(true);
+  keys.SetDisableCTRL_P(true);
+  keys.SetDisableCTRL_A(true);  // Already there: not appended twice.
+  EXPECT_EQ(keys.CtrlCharMask(), "NAP");
+  keys.SetDisableCTRL_N(false);
+  keys.SetDisableCTRL_C(false);  // Absent: nothing to remove.
+  EXPECT_EQ(keys.CtrlCharMask(), "AP");
+  EXPECT_TRUE(keys.IsStored());
+  keys.SetCtrlCharMask("FxF");
+  keys.SetDisableCTRL_F(false);  // Removes the first occurrence only.
+  EXPECT_EQ(keys.CtrlCharMask(), "xF");
+  EXPECT_TRUE(keys.DisableCTRL_F());
+  EXPECT_FALSE(keys.DisableCTRL_A());
+}
+
+TEST(HostAnswersTest, ExecAnswersScriptErrorsByTheAction) {
+  struct Case {
+    ScriptErrorAction action;
+    HResult status;
+    std::optional<bool> out;
+  };
+  for (const Case& c : {Case{ScriptErrorAction::eaContinue, kS_OK, true},
+                        Case{ScriptErrorAction::eaCancel, kS_OK, false},
+                        Case{ScriptErrorAction::eaAskUser, kS_FALSE, std::nullopt}}) {
+    HostAnswers answers;
+    answers.SetScriptErrorAction(c.action);
+    const ExecAnswer answer = answers.Exec(&kCgidDocHostCommandHandler, kOleCmdIdShowScriptError);
+    EXPECT_EQ(answer.status, c.status);
+    EXPECT_EQ(answer.out, c.out);
+  }
+  HostAnswers answers;
+  EXPECT_EQ(answers.GetScriptErrorAction(), ScriptErrorAction::eaContinue);
+  // Refresh, unload and unknown commands, and commands without a group, are the engine's.
+  const QUuid other{"{11111111-2222-3333-4444-555555555555}"};
+  struct Other {
+    const QUuid* group;
+    std::uint32_t command;
+  };
+  for (const Other& c :
+       {Other{&kCgidDocHostCommandHandler, 2300}, Other{&kCgidDocHostCommandHandler, 6041},
+        Other{&kCgidExplorer, 37}, Other{&kCgidExplorer, kOleCmdIdShowScriptError},
+        Other{&other, 40}, Other{nullptr, 40}}) {
+    const ExecAnswer answer = answers.Exec(c.group, c.command);
+    EXPECT_EQ(answer.status, kOLECMDERR_E_NOTSUPPORTED) << c.command;
+    EXPECT_FALSE(answer.out.has_value());
+  }
+}
+
+TEST(HostAnswersTest, EveryServiceIsRefusedWithAnEmptyObject) {
+  HostAnswers answers;
+  for (const char* service :
+       {"{D2BC4C84-3F72-4A52-A604-7BCBF3982CBB}", "{988934A4-064B-11D3-BB80-00104B35E7F9}",
+        "{3050F5FC-98B5-11CF-BB82-00AA00BDCE0B}"}) {
+    int dummy = 0;
+    void* object = &dummy;
+    EXPECT_EQ(answers.QueryService(QUuid(service), QUuid(service), &object), kE_NOINTERFACE);
+    EXPECT_EQ(object, nullptr);
+  }
+}
+
+TEST(HostAnswersTest, DropTargetAndKeyPathsByConfiguration) {
+  HostAnswers answers;
+  EXPECT_EQ(answers.GetDropTarget().status, kE_NOTIMPL);
+  EXPECT_TRUE(answers.GetDropTarget().engine_handles_drops);
+  answers.SetDropHandlingType(DropHandlingType::ddtNo);
+  EXPECT_EQ(answers.GetDropTarget().status, kS_OK);
+  EXPECT_FALSE(answers.GetDropTarget().engine_handles_drops);
+
+  QString option, override_path;
+  answers.option_key_path = "Software\\Mevra";
+  answers.GetOptionKeyPath(&option);
+  answers.GetOverrideKeyPath(&override_path);
+  EXPECT_EQ(option, "Software\\Mevra");
+  EXPECT_TRUE(override_path.isEmpty());
+  answers.override_option_key_path = true;
+  answers.GetOptionKeyPath(&option);
+  answers.GetOverrideKeyPath(&override_path);
+  EXPECT_TRUE(option.isEmpty());
+  EXPECT_EQ(override_path, "Software\\Mevra");
+}
+
+TEST(UserAgentTest, AboutIsAppendedUnlessTheTokenIsTheAboutText) {
+  const QString about = QString::fromLatin1(kAboutText);
+  struct Case {
+    QString token;
+    QString expected;
+  };
+  for (const Case& c : {Case{about, about}, Case{"", about}, Case{"X/1", "X/1" + about},
+                        Case{about.toUpper(), about.toUpper() + about},
+                        Case{about + about, about + about + about}}) {
+    EXPECT_EQ(AppendAbout(c.token, about), c.expected) << c.token.toStdString();
+  }
+  EXPECT_TRUE(about.startsWith(" Browser Host from: "));
+  EXPECT_EQ(EngineUserAgent("Engine/1", "Token"), "Engine/1 Token");
+}
+
+}  // namespace
+}  // namespace mevra::browser
