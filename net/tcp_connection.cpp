@@ -124,9 +124,11 @@ int32_t TcpConnection::FillInputBuffer(bool raise_if_disconnected, int32_t timeo
 
     if (io_handler_) {
       // Received straight into the free end of the input queue.
-      char* target = input_buffer_.PrepareAppend(recv_buffer_size_);
+      // A size below one byte would read as the peer's close.
+      const int32_t size = std::max(recv_buffer_size_, 1);
+      char* target = input_buffer_.PrepareAppend(size);
       try {
-        n = io_handler_->ReceiveBytes(target, recv_buffer_size_);
+        n = io_handler_->ReceiveBytes(target, size);
       } catch (...) {
         input_buffer_.CommitAppend(0);
         throw;
@@ -250,7 +252,7 @@ void TcpConnection::ReadToStream(Stream& stream, int64_t byte_count, bool until_
       input_buffer_.Consume(buffered);
       remaining -= buffered;
     }
-    const int64_t block_size = std::min<int64_t>(remaining, recv_buffer_size_);
+    const int64_t block_size = std::min<int64_t>(remaining, std::max(recv_buffer_size_, 1));
     while (remaining > 0 && IsConnected()) {
       int64_t n = std::min(remaining, block_size);
       try {
