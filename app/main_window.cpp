@@ -299,10 +299,20 @@ void MainWindow::BuildRightPanel() {
   mmo_log_->setGeometry(80, 472, 185, 89);
   mmo_log_->hide();
 
+  FillChartList();
+  pnl_down_->installEventFilter(this);
+}
+
+void MainWindow::FillChartList() {
+  lst_song_->clear();
   for (const Chart& chart : kCharts) {
     lst_song_->addItem(ChartItemText(chart, endpoints_.music_base_url));
   }
-  pnl_down_->installEventFilter(this);
+}
+
+void MainWindow::SetEndpoints(const Endpoints& endpoints) {
+  endpoints_ = endpoints;
+  FillChartList();
 }
 
 void MainWindow::LayOutBottomControls() {

@@ -134,6 +134,9 @@ class MainWindow : public QWidget {
   bool SongListed(const QString& id);
 
   const Endpoints& EndpointsInUse() const { return endpoints_; }
+  // Points the window at other endpoints (the chart list follows); start-up reads them from
+  // config.ini, this is for tests that move a server while a window stays open.
+  void SetEndpoints(const Endpoints& endpoints);
   const QString& ConfigPath() const { return config_path_; }
   const QString& TempPath() const { return temp_path_; }
 
@@ -213,6 +216,7 @@ class MainWindow : public QWidget {
   void BuildRightPanel();
   void ConnectHandlers();
   void LayOutBottomControls();
+  void FillChartList();
   // Runs a handler; an exception that escapes it is shown in a message box, as the event loop
   // of the system would, and the program carries on.
   template <typename Handler>
