@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "app/endpoints.h"
@@ -229,6 +230,7 @@ class MainWindow : public QWidget {
   QString config_path_;
   QString temp_path_;
   TickClock tick_clock_;
+  std::function<void(const QString& text)> previous_exception_report_;
 };
 
 }  // namespace mevra::app

@@ -1,6 +1,7 @@
 // Song items read out of page text: the scan, the field rules and their odd corners.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,68 @@ TEST(HarvestSongItemsTest, LargePageGivesEveryItemInOrder) {
   ASSERT_EQ(items.size(), 3000u);
   EXPECT_EQ(items.front().id, "0");
   EXPECT_EQ(items.back(), (SongItem{"2999", "T2999", "S"}));
+}
+
+// The harvest step by step as the program has always described it, copying the rest of the page
+// for every item. Slow, but obviously right: the scanner must give exactly its results.
+std::vector<SongItem> ReferenceHarvest(const std::string& page) {
+  auto split = [](const std::string& text, const std::string& token) {
+    const size_t at = text.find(token);
+    if (at == std::string::npos) return std::pair<std::string, std::string>(text, "");
+    return std::pair<std::string, std::string>(text.substr(0, at), text.substr(at + token.size()));
+  };
+  auto trim = [](const std::string& text) { return std::string(TrimControls(text)); };
+  std::vector<SongItem> items;
+  std::string rest = page;
+  while (rest.find("clearfix  song-item-hook {") != std::string::npos) {
+    std::string after = split(rest, "clearfix  song-item-hook {").second;
+    auto [item, behind] = split(after, "}");
+    rest = behind;
+    std::erase(item, '\'');
+    std::string r = split(item, "sid:").second;
+    auto [id, r2] = split(r, ",");
+    r = split(r2, "sname:").second;
+    auto [title, r3] = split(r, ",");
+    const std::string singer = split(r3, "author:").second;
+    if (trim(id).empty()) continue;
+    items.push_back({trim(id), trim(title), trim(singer)});
+  }
+  return items;
+}
+
+TEST(HarvestSongItemsTest, GivesWhatTheStepByStepHarvestGivesOnRandomPages) {
+  // Pages stitched from fragments that trip scanners: partial markers, stray braces and
+  // commas, missing keys, apostrophes, control characters and multi-byte text.
+  const std::vector<std::string> fragments = {"clearfix  song-item-hook {",
+                                              "clearfix song-item-hook {",
+                                              "clearfix  song-item-hook ",
+                                              "}",
+                                              "{",
+                                              ",",
+                                              "'",
+                                              "sid:",
+                                              "sid: 42",
+                                              "sname:",
+                                              "sname: 歌",
+                                              "author:",
+                                              "author: 手",
+                                              " ",
+                                              "\t",
+                                              "\r\n",
+                                              "\x01",
+                                              "<li class=\"",
+                                              "\">",
+                                              "sid:'7'",
+                                              "x",
+                                              "clearfix  "};
+  std::mt19937 random(20121225);
+  std::uniform_int_distribution<size_t> pick(0, fragments.size() - 1);
+  std::uniform_int_distribution<int> length(0, 80);
+  for (int round = 0; round < 2000; ++round) {
+    std::string page;
+    for (int i = length(random); i > 0; --i) page += fragments[pick(random)];
+    ASSERT_EQ(HarvestSongItems(page), ReferenceHarvest(page)) << page;
+  }
 }
 
 }  // namespace

@@ -14,10 +14,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <array>
+#include <csignal>
 #include <vector>
 
 #include "app/chart_list.h"
 #include "app/program_paths.h"
+#include "app/termination_watch.h"
 #include "browser/browser_control.h"
 #include "tests/app/unit/window_fixture.h"
 #include "widgets/progress_status.h"
@@ -295,6 +297,21 @@ TEST_F(WindowTest, AnUnusableConfigPathFailsSilently) {
   EXPECT_TRUE(w.rb_320k_->isChecked());  // defaults, as for a missing file
   EXPECT_NO_THROW(CloseWindow());
   EXPECT_EQ(ReadFile("blocker"), "not a folder");
+}
+
+TEST_F(WindowTest, TerminationSignalsCloseTheWindowAndWriteTheSettings) {
+  for (int signal_number : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    WriteFile("config.ini", EndpointsSection());
+    MainWindow& w = Open();
+    w.show();
+    w.rb_128k_->setChecked(true);
+    TerminationWatch watch(&w);
+    std::raise(signal_number);
+    ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }));
+    EXPECT_TRUE(ReadFile("config.ini").contains("SongBit=128\n"));
+    window_.reset();
+  }
 }
 
 // --- List commands ------------------------------------------------------------------------------
