@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -206,6 +208,8 @@ void MainWindow::BuildRightPanel() {
   lst_song_ = new QListWidget(p);
   lst_song_->setGeometry(8, 25, 193, 168);
   lst_song_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Items carry their address after a run of blanks; it is cut off, not elided with dots.
+  lst_song_->setTextElideMode(Qt::ElideNone);
 
   btn_down_ = MakeButton(p, {216, 12, 128, 33}, QStringLiteral("开始下载"));
   btn_stop_ = MakeButton(p, {216, 56, 128, 33}, QStringLiteral("停止下载"));
@@ -238,6 +242,7 @@ void MainWindow::BuildRightPanel() {
   }
   cbb_minsize_->setCurrentIndex(0);
   cbb_minsize_->raise();
+  FitCaptionAroundSizeBox();
 
   btn_selectAll_ = MakeButton(p, {8, 197, 75, 24}, QStringLiteral("全选"));
   btn_ReSelect_ = MakeButton(p, {82, 197, 75, 24}, QStringLiteral("反选"));
@@ -324,6 +329,30 @@ void MainWindow::FillChartList() {
 void MainWindow::SetEndpoints(const Endpoints& endpoints) {
   endpoints_ = endpoints;
   FillChartList();
+}
+
+void MainWindow::FitCaptionAroundSizeBox() {
+  // The caption's blanks were measured for a narrower font than ours. When the size box no
+  // longer fits over them, it is narrowed to the room they leave, so "M的音乐文件" stays
+  // readable and the caption's text stays as it is.
+  const QString caption = chk_isFileterSize_->text();
+  const qsizetype first_blank = caption.indexOf(QLatin1Char(' '));
+  const qsizetype blanks = caption.count(QLatin1Char(' '));
+  if (first_blank < 0 || blanks == 0) return;
+  QStyleOptionButton option;
+  option.initFrom(chk_isFileterSize_);
+  const QRect text_rect = chk_isFileterSize_->style()->subElementRect(QStyle::SE_CheckBoxContents,
+                                                                      &option, chk_isFileterSize_);
+  const QFontMetrics metrics(chk_isFileterSize_->font());
+  const int blanks_left = chk_isFileterSize_->x() + text_rect.left() +
+                          metrics.horizontalAdvance(caption.left(first_blank));
+  const int room = static_cast<int>(blanks) * metrics.horizontalAdvance(QLatin1Char(' '));
+  const QRect box = cbb_minsize_->geometry();
+  if (box.left() >= blanks_left && box.right() < blanks_left + room) return;
+  constexpr int kMargin = 2;
+  constexpr int kNarrowestBox = 40;  // still shows "10" and the drop-down arrow
+  cbb_minsize_->setGeometry(blanks_left + kMargin, box.top(),
+                            std::max(room - 2 * kMargin, kNarrowestBox), box.height());
 }
 
 void MainWindow::LayOutBottomControls() {

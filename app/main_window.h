@@ -218,6 +218,7 @@ class MainWindow : public QWidget {
   void ConnectHandlers();
   void LayOutBottomControls();
   void FillChartList();
+  void FitCaptionAroundSizeBox();
   // Runs a handler; an exception that escapes it is shown in a message box, as the event loop
   // of the system would, and the program carries on.
   template <typename Handler>
