@@ -23,6 +23,8 @@
 #include "browser/browser_control.h"
 #include "tests/app/unit/window_fixture.h"
 #include "widgets/progress_status.h"
+#include "widgets/select_folder_dialog.h"
+#include "widgets/select_folder_form.h"
 #include "widgets/status_bar.h"
 #include "widgets/status_pane.h"
 
@@ -311,6 +313,24 @@ TEST_F(WindowTest, TerminationSignalsCloseTheWindowAndWriteTheSettings) {
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }));
     EXPECT_TRUE(ReadFile("config.ini").contains("SongBit=128\n"));
     window_.reset();
+  }
+}
+
+TEST_F(WindowTest, BrowseTakesTheConfirmedFolderAndCancelChangesNothing) {
+  WriteFile("config.ini", EndpointsSection() + "[Config]\nSavePath=/before\n");
+  QDir(dir_.path()).mkpath("songs");
+  const QString folder = QDir(dir_.filePath("songs")).absolutePath();
+  for (bool confirm : {false, true}) {
+    SCOPED_TRACE(confirm);
+    MainWindow& w = Open();
+    w.slctfldrdlg1_->SelectedFolder() = widgets::ShellLocator::FromPath(folder);
+    w.slctfldrdlg1_->OnFormShow = [confirm](widgets::SelectFolderForm& form) {
+      QPushButton* button = confirm ? form.OkButton() : form.CancelButton();
+      QTimer::singleShot(0, button, &QPushButton::click);
+    };
+    w.btn_openpathClick();
+    EXPECT_EQ(w.edt_saveto_->text(), confirm ? folder : QStringLiteral("/before"));
+    CloseWindow();
   }
 }
 
