@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -21,9 +22,10 @@ struct ToolRun {
 
 // Runs the tool with `arguments`, its standard error and output captured in files.
 ToolRun Fetch(const std::string& arguments) {
-  const std::string dir = ::testing::TempDir();
-  const std::string err = dir + "/mevra_fetch_err.txt";
-  const std::string out = dir + "/mevra_fetch_out.bin";
+  // CTest runs the cases as parallel processes: each one needs files of its own.
+  const std::string dir = ::testing::TempDir() + "/mevra_fetch_" + std::to_string(getpid());
+  const std::string err = dir + "_err.txt";
+  const std::string out = dir + "_out.bin";
   const std::string command =
       std::string(MEVRA_FETCH_PATH) + " " + arguments + " >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
@@ -59,7 +61,8 @@ TEST(MevraFetchTest, ReportsEventsStatusAndErrorsOnePerLine) {
 TEST(MevraFetchTest, StopsAtTheGivenCountAndWritesTheFile) {
   const std::string body(100000, 'b');
   ScriptedServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body}}});
-  const std::string file = ::testing::TempDir() + "/mevra_fetch_body.bin";
+  const std::string file =
+      ::testing::TempDir() + "/mevra_fetch_body_" + std::to_string(getpid()) + ".bin";
   const ToolRun run = Fetch("--stop-at 1 -o " + file + " " + server.Url("/song.mp3"));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "status HTTP/1.1 200 OK\n");
