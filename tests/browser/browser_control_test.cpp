@@ -21,11 +21,13 @@
 #include "browser/user_agent.h"
 #include "browser_test_main.h"
 #include "test_http_server.h"
+#include "wait_until.h"
 
 namespace mevra::browser {
 namespace {
 
 using test::TestHttpServer;
+using test::WaitUntil;
 
 constexpr int kLoadTimeoutMs = 20000;
 
@@ -72,8 +74,10 @@ class BrowserControlTest : public ::testing::Test {
                    "</body></html>");
     server_->Serve("/busy.html", "text/html",
                    "<html><body>busy<script>window.addEventListener('load', function () {"
-                   " setTimeout(function () { var end = Date.now() + 6500;"
-                   " while (Date.now() < end) {} }, 0); });</script></body></html>");
+                   " setTimeout(function () { var request = new XMLHttpRequest();"
+                   " request.open('GET', '/hold', false); request.send(); }, 0); });"
+                   "</script></body></html>");
+    server_->Serve("/hold", "text/plain", "released");
     server_->Serve(
         "/login.html", "text/html", "<html><body>signed in</body></html>",
         {"Set-Cookie: session=s1; Path=/", "Set-Cookie: token=t1; Path=/; Max-Age=3600"});
@@ -83,8 +87,11 @@ class BrowserControlTest : public ::testing::Test {
     window_->resize(640, 480);
     new QVBoxLayout(window_);
     window_->show();
+    web_ = NewBrowser("web1").release();
   }
   static void TearDownTestSuite() {
+    delete web_;
+    web_ = nullptr;
     delete window_;
     window_ = nullptr;
     delete server_;
@@ -92,13 +99,13 @@ class BrowserControlTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    web_ = NewBrowser("web1");
     saved_report_ = BrowserControl::ReportException;
     BrowserControl::ReportException = [this](const QString& text) { reports_.append(text); };
   }
   void TearDown() override {
     BrowserControl::ReportException = saved_report_;
-    web_.reset();
+    web_->OnDocumentComplete = nullptr;
+    web_->Answers().GetShortCuts().SetCtrlCharMask(ShortCuts::kDefaultMask);
   }
 
   static std::unique_ptr<BrowserControl> NewBrowser(const QString& name) {
@@ -110,7 +117,7 @@ class BrowserControlTest : public ::testing::Test {
   static void Load(BrowserControl& web, const QString& path) {
     const quint64 before = web.LoadsFinished();
     web.Navigate(server_->Url(path));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return web.LoadsFinished() > before; }, kLoadTimeoutMs))
+    ASSERT_TRUE(WaitUntil([&] { return web.LoadsFinished() > before; }, kLoadTimeoutMs))
         << path.toStdString();
   }
 
@@ -122,22 +129,24 @@ class BrowserControlTest : public ::testing::Test {
       value = result;
       done = true;
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, kLoadTimeoutMs));
+    EXPECT_TRUE(WaitUntil([&] { return done; }, kLoadTimeoutMs));
     return value;
   }
 
   static TestHttpServer* server_;
   static QWidget* window_;
-  std::unique_ptr<BrowserControl> web_;
+  // The browser most tests use: one for all keeps the engine's work per test small.
+  static BrowserControl* web_;
   std::function<void(const QString&)> saved_report_;
   QStringList reports_;
 };
 
 TestHttpServer* BrowserControlTest::server_ = nullptr;
 QWidget* BrowserControlTest::window_ = nullptr;
+BrowserControl* BrowserControlTest::web_ = nullptr;
 
 TEST_F(BrowserControlTest, PageTextIsEmptyWithoutAnHtmlDocument) {
-  EXPECT_EQ(web_->PageText(), "");
+  EXPECT_EQ(NewBrowser("web2")->PageText(), "");
   for (const char* path : {"/image.png", "/plain.txt"}) {
     Load(*web_, path);
     EXPECT_EQ(web_->PageText(), "") << path;
@@ -147,7 +156,7 @@ TEST_F(BrowserControlTest, PageTextIsEmptyWithoutAnHtmlDocument) {
 TEST_F(BrowserControlTest, PageTextIsTheLiveMarkupInsideTheRootElement) {
   Load(*web_, "/page.html");
   // The page adds an element in its load handler; wait until the document shows it.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return web_->PageText().contains("id=\"late\""); }));
+  ASSERT_TRUE(WaitUntil([&] { return web_->PageText().contains("id=\"late\""); }));
   const QString text = web_->PageText();
   EXPECT_TRUE(text.endsWith("\r\n"));
   EXPECT_FALSE(text.contains("<html", Qt::CaseInsensitive));
@@ -171,14 +180,14 @@ TEST_F(BrowserControlTest, EveryFrameAndThePageRaiseOneDocumentComplete) {
   };
   QList<Event> events;
   web_->OnDocumentComplete = [&](BrowserControl& sender, const QString& url) {
-    EXPECT_EQ(&sender, web_.get());
+    EXPECT_EQ(&sender, web_);
     // Reading the page text from inside the event must not hang the wait for the engine.
     events.append({url, sender.LocationURL(), sender.PageText()});
   };
   Load(*web_, "/frames.html");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 3; }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return events.size() >= 3; }, kLoadTimeoutMs));
   Load(*web_, "/other.html");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() >= 4; }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return events.size() >= 4; }, kLoadTimeoutMs));
 
   ASSERT_EQ(events.size(), 4);
   QStringList urls;
@@ -201,19 +210,19 @@ TEST_F(BrowserControlTest, AnExceptionInTheHandlerIsReportedAndEventsGoOn) {
     throw std::runtime_error("handler broke");
   };
   Load(*web_, "/other.html");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 1; }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, kLoadTimeoutMs));
   Load(*web_, "/page.html");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return calls == 2; }, kLoadTimeoutMs));
   EXPECT_EQ(reports_, QStringList({"handler broke", "handler broke"}));
 }
 
 TEST_F(BrowserControlTest, OddAddressesGoToTheEngineWithoutHarm) {
   for (const char* address : {"", "relative/page.html", "http://[broken", "no scheme at all"}) {
     web_->Navigate(address);
-    QTest::qWait(100);
-    Load(*web_, "/other.html");
-    EXPECT_EQ(web_->LocationURL(), server_->Url("/other.html")) << address;
   }
+  // Whatever the engine made of them, the browser still loads a page.
+  Load(*web_, "/other.html");
+  EXPECT_EQ(web_->LocationURL(), server_->Url("/other.html"));
 }
 
 TEST_F(BrowserControlTest, CtrlNIsSwallowedWhileOtherCtrlKeysReachThePage) {
@@ -222,10 +231,18 @@ TEST_F(BrowserControlTest, CtrlNIsSwallowedWhileOtherCtrlKeysReachThePage) {
   ASSERT_NE(target, nullptr);
   window_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+  // Focus is handed over afresh, as a click into the page would: after a failed navigation
+  // the engine does not see the focus the view already held.
+  target->clearFocus();
   target->setFocus();
-  // Keys only reach a page that holds the focus inside the engine as well.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Evaluate(*web_, "document.hasFocus()").toBool(); },
-                              kLoadTimeoutMs));
+  // The engine drops keys until the page is ready for input; knock until one gets through.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        QTest::keyClick(window_->windowHandle(), Qt::Key_Z);
+        return !Evaluate(*web_, "window.keys").toString().isEmpty();
+      },
+      kLoadTimeoutMs));
+  Evaluate(*web_, "window.keys = ''");
   const quint64 loads = web_->LoadsFinished();
 
   struct Key {
@@ -240,8 +257,8 @@ TEST_F(BrowserControlTest, CtrlNIsSwallowedWhileOtherCtrlKeysReachThePage) {
     QTest::keyClick(window_->windowHandle(), key.key, key.modifiers);
   }
   // The last key marks the end of the sequence inside the page.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return Evaluate(*web_, "window.keys").toString().endsWith("z,"); }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return Evaluate(*web_, "window.keys").toString().endsWith("z,"); },
+                        kLoadTimeoutMs));
   EXPECT_EQ(Evaluate(*web_, "window.keys").toString(), "^c,^f,^p,n,z,");
   EXPECT_EQ(web_->LocationURL(), server_->Url("/keys.html"));
   EXPECT_EQ(web_->LoadsFinished(), loads);
@@ -250,8 +267,8 @@ TEST_F(BrowserControlTest, CtrlNIsSwallowedWhileOtherCtrlKeysReachThePage) {
   web_->Answers().GetShortCuts().SetDisableCTRL_N(false);
   QTest::keyClick(window_->windowHandle(), Qt::Key_N, Qt::ControlModifier);
   QTest::keyClick(window_->windowHandle(), Qt::Key_Y);
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] { return Evaluate(*web_, "window.keys").toString().endsWith("y,"); }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return Evaluate(*web_, "window.keys").toString().endsWith("y,"); },
+                        kLoadTimeoutMs));
   EXPECT_EQ(Evaluate(*web_, "window.keys").toString(), "^c,^f,^p,n,z,^n,y,");
 }
 
@@ -259,7 +276,7 @@ TEST_F(BrowserControlTest, ScriptErrorsAreSilentAndLaterScriptsRun) {
   int events = 0;
   web_->OnDocumentComplete = [&](BrowserControl&, const QString&) { ++events; };
   Load(*web_, "/error.html");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return events == 1; }, kLoadTimeoutMs));
+  ASSERT_TRUE(WaitUntil([&] { return events == 1; }, kLoadTimeoutMs));
   EXPECT_TRUE(web_->PageText().contains("data-after=\"ran\""));
   for (QWidget* widget : QApplication::topLevelWidgets()) {
     EXPECT_FALSE(widget->isVisible() && qobject_cast<QMessageBox*>(widget) != nullptr);
@@ -279,11 +296,13 @@ TEST_F(BrowserControlTest, TheEngineAnnouncesItsOwnAgentWithTheHostTokenAndAbout
 }
 
 TEST_F(BrowserControlTest, PageTextGivesUpOnAPageThatNeverAnswers) {
+  server_->Hold("/hold");
   Load(*web_, "/busy.html");
-  // The page's script holds the page busy for longer than PageText waits.
+  // The page's script now waits for the held answer and keeps the page from answering.
+  ASSERT_TRUE(WaitUntil([&] { return server_->Received("/hold"); }, kLoadTimeoutMs));
   EXPECT_EQ(web_->PageText(), "");
-  // Once the page is free again, the text comes back.
-  ASSERT_TRUE(QTest::qWaitFor([&] { return web_->PageText().contains("busy"); }, kLoadTimeoutMs));
+  server_->Release("/hold");
+  EXPECT_TRUE(web_->PageText().contains("busy"));
 }
 
 TEST_F(BrowserControlTest, BothBrowsersShareTheirCookies) {
@@ -308,7 +327,7 @@ bool RunBrowserProcess(const QString& profile_dir, const QString& url) {
   process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   process.start(QCoreApplication::applicationFilePath(), {});
   // The server answering the child lives in this process's event loop.
-  return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 60000) &&
+  return WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000) &&
          process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 

@@ -4,16 +4,17 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include "browser/browser_control.h"
+#include "wait_until.h"
 
 namespace {
 
 int LoadOnce(const QString& url) {
   mevra::browser::BrowserControl web("web1");
   web.Navigate(url);
-  const bool loaded = QTest::qWaitFor([&] { return web.LoadsFinished() > 0; }, 30000);
+  const bool loaded =
+      mevra::browser::test::WaitUntil([&] { return web.LoadsFinished() > 0; }, 30000);
   return loaded ? 0 : 1;
 }
 

@@ -49,20 +49,33 @@ void TestHttpServer::Accept() {
       }
       requests_.append(request);
 
-      QByteArray answer;
-      const auto found = resources_.constFind(request.path);
-      const Resource resource =
-          found != resources_.cend() ? *found : Resource{"text/html", "<p>not found</p>", {}};
-      answer += found != resources_.cend() ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
-      answer += "Content-Type: " + resource.content_type + "\r\n";
-      answer += "Content-Length: " + QByteArray::number(resource.body.size()) + "\r\n";
-      answer += "Cache-Control: no-store\r\nConnection: close\r\n";
-      for (const QByteArray& header : resource.extra_headers) answer += header + "\r\n";
-      answer += "\r\n" + resource.body;
-      socket->write(answer);
-      socket->disconnectFromHost();
+      if (held_.contains(request.path)) {
+        held_[request.path].append(socket);
+      } else {
+        Answer(socket, request.path);
+      }
     });
   }
+}
+
+void TestHttpServer::Release(const QString& path) {
+  for (const QPointer<QTcpSocket>& socket : held_.take(path)) {
+    if (socket) Answer(socket, path);
+  }
+}
+
+void TestHttpServer::Answer(QTcpSocket* socket, const QString& path) {
+  const auto found = resources_.constFind(path);
+  const bool known = found != resources_.cend();
+  const Resource resource = known ? *found : Resource{"text/html", "<p>not found</p>", {}};
+  QByteArray answer = known ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
+  answer += "Content-Type: " + resource.content_type + "\r\n";
+  answer += "Content-Length: " + QByteArray::number(resource.body.size()) + "\r\n";
+  answer += "Cache-Control: no-store\r\nConnection: close\r\n";
+  for (const QByteArray& header : resource.extra_headers) answer += header + "\r\n";
+  answer += "\r\n" + resource.body;
+  socket->write(answer);
+  socket->disconnectFromHost();
 }
 
 }  // namespace mevra::browser::test

@@ -4,8 +4,10 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 namespace mevra::browser::test {
 
@@ -30,16 +32,23 @@ class TestHttpServer : public QObject {
 
   void Serve(const QString& path, const QByteArray& content_type, const QByteArray& body,
              const QList<QByteArray>& extra_headers = {});
+  // Requests for `path` get their answer only when Release is called, so a page that waits for
+  // it synchronously stays busy for as long as the test wants.
+  void Hold(const QString& path) { held_[path]; }
+  void Release(const QString& path);
+  bool Received(const QString& path) const { return !LastRequest(path).path.isEmpty(); }
   QString Url(const QString& path) const;
   // The most recent request for `path`, or an empty record when there was none.
   Request LastRequest(const QString& path) const;
 
  private:
   void Accept();
+  void Answer(QTcpSocket* socket, const QString& path);
 
   QTcpServer server_;
   QMap<QString, Resource> resources_;
   QList<Request> requests_;
+  QMap<QString, QList<QPointer<QTcpSocket>>> held_;
 };
 
 }  // namespace mevra::browser::test
