@@ -141,7 +141,7 @@ void BrowserControl::SetProfileStoragePath(const QString& path) {
 
 void BrowserControl::ApplyHostAnswers() {
   // Only what the engine can be told is applied: fetching of media and running of scripts,
-  // scroll bars, the context menu and drops. Script errors need nothing here, since the page
+  // scroll bars and the context menu. Script errors need nothing here, since the page
   // swallows them whatever the action; new windows and downloads keep the engine's defaults.
   const DownloadOptions download = answers_.GetDownloadOptions();
   QWebEngineSettings* settings = page_->settings();
@@ -157,7 +157,6 @@ void BrowserControl::ApplyHostAnswers() {
       !answers_.GetUserInterfaceOptions().testFlag(UserInterfaceOption::DontUseScrollBars));
   view_->setContextMenuPolicy(answers_.ShowContextMenu(0) == kS_FALSE ? Qt::DefaultContextMenu
                                                                       : Qt::NoContextMenu);
-  view_->setAcceptDrops(answers_.GetDropTarget().engine_handles_drops);
 }
 
 void BrowserControl::PageLoadFinished(bool ok) {

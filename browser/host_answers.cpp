@@ -17,11 +17,6 @@ void HostAnswers::SetUserInterfaceOptions(UserInterfaceOptions options) {
   if (OnOptionsChanged) OnOptionsChanged();
 }
 
-void HostAnswers::SetDropHandlingType(DropHandlingType type) {
-  drop_handling_ = type;
-  if (OnOptionsChanged) OnOptionsChanged();
-}
-
 HResult HostAnswers::Invoke(int dispid, InvokeKind kind, const QVariant& argument,
                             QVariant* result) {
   if (kind == InvokeKind::PropertyPut && dispid == kDispidAmbientUserMode) {
@@ -105,29 +100,6 @@ HResult HostAnswers::TranslateAccelerator(const KeyMessage& key) const {
     }
   }
   return kS_FALSE;
-}
-
-HResult HostAnswers::GetOptionKeyPath(QString* path) const {
-  *path = (!option_key_path.isEmpty() && !override_option_key_path) ? option_key_path : QString();
-  return kS_OK;
-}
-
-HResult HostAnswers::GetOverrideKeyPath(QString* path) const {
-  *path = (!option_key_path.isEmpty() && override_option_key_path) ? option_key_path : QString();
-  return kS_OK;
-}
-
-DropTargetAnswer HostAnswers::GetDropTarget() const {
-  switch (drop_handling_) {
-    case DropHandlingType::ddtMS:
-      return {kE_NOTIMPL, true, false};
-    case DropHandlingType::ddtMy:
-    case DropHandlingType::ddtCustom:
-      return {kS_OK, true, true};
-    case DropHandlingType::ddtNo:
-      break;
-  }
-  return {kS_OK, false, false};
 }
 
 ExecAnswer HostAnswers::Exec(const QUuid* group, std::uint32_t command) const {

@@ -74,14 +74,6 @@ struct ExecAnswer {
   std::optional<bool> out;
 };
 
-struct DropTargetAnswer {
-  HResult status = kE_NOTIMPL;
-  // Whether the engine keeps its own drop handling.
-  bool engine_handles_drops = true;
-  // Whether the host hands out a drop target of its own.
-  bool host_target = false;
-};
-
 // Every answer the host gives the engine about downloads, user interface, keys, commands and
 // services, as one plain object. The browser control applies these answers to its engine; tests
 // can question them without any engine running.
@@ -103,10 +95,6 @@ class HostAnswers {
   const ShortCuts& GetShortCuts() const { return short_cuts_; }
   PopupMenus disabled_popup_menus;
   QStringList disabled_popup_menu_items;
-  DropHandlingType GetDropHandlingType() const { return drop_handling_; }
-  void SetDropHandlingType(DropHandlingType type);
-  QString option_key_path;
-  bool override_option_key_path = false;
   QString host_css;
   QString host_ns;
   AmbientValues ambient;
@@ -132,9 +120,8 @@ class HostAnswers {
   HResult OnFrameWindowActivate() const { return kS_FALSE; }
   HResult ResizeBorder() const { return kS_FALSE; }
   HResult TranslateAccelerator(const KeyMessage& key) const;
-  HResult GetOptionKeyPath(QString* path) const;
-  HResult GetOverrideKeyPath(QString* path) const;
-  DropTargetAnswer GetDropTarget() const;
+  // Drag and drop stays the engine's own.
+  HResult GetDropTarget() const { return kE_NOTIMPL; }
   HResult GetExternal() const { return kS_FALSE; }
   HResult TranslateUrl() const { return kS_FALSE; }
   HResult FilterDataObject() const { return kS_FALSE; }
@@ -157,7 +144,6 @@ class HostAnswers {
   UserInterfaceOptions ui_options_;
   ScriptErrorAction script_error_action_ = ScriptErrorAction::eaContinue;
   ShortCuts short_cuts_;
-  DropHandlingType drop_handling_ = DropHandlingType::ddtMS;
   bool user_mode_override_ = false;
 };
 

@@ -86,7 +86,4 @@ enum class PopupMenu : std::uint32_t {
 };
 using PopupMenus = std::set<PopupMenu>;
 
-// Who handles drag and drop onto the page.
-enum class DropHandlingType { ddtMS, ddtMy, ddtCustom, ddtNo };
-
 }  // namespace mevra::browser

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
