@@ -34,7 +34,10 @@ class BrowserControl : public QWidget {
 
   // The markup of the current document's root element (without the root's own tags), followed
   // by CR LF; empty when no HTML document is loaded. Waits for the engine with a local event
-  // loop, so other events are dispatched meanwhile.
+  // loop, so other events are dispatched meanwhile, and gives up with "" after
+  // kPageTextTimeoutMs. Call it from handlers of input, timers or this control's events: inside
+  // the delivery of a queued call (QMetaObject::invokeMethod, QTimer::singleShot(0, ...)) the
+  // engine gets no turn and the call always times out.
   QString PageText();
 
   // The top-level address as the engine reports it now.
