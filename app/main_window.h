@@ -23,6 +23,7 @@ class QMediaPlayer;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QPersistentModelIndex;
 class QTableWidget;
 
 namespace mevra::browser {
@@ -41,6 +42,7 @@ class StatusPane;
 namespace mevra::app {
 
 class AntiFreeze;
+enum class NamingScheme;
 
 // Where a test wants the window's files; empty members mean the program's own locations.
 struct MainWindowFiles {
@@ -224,6 +226,12 @@ class MainWindow : public QWidget {
   template <typename Handler>
   void Guarded(Handler&& handler);
   void SetStatusText(const QString& text);
+  // One ticked row of a batch: resolve, fetch, save, filter, and mark the row.
+  void DownloadRow(const QPersistentModelIndex& row);
+  // The marks the row keeps when it could not be saved; `reason` says why.
+  void FailRow(const QPersistentModelIndex& row, const QString& reason);
+  QString SelectedRateText() const;
+  NamingScheme SelectedNamingScheme() const;
 
   Endpoints endpoints_;
   // Mirrors lst_repeatProcess_ so the harvest's lookups stay cheap on long lists.
