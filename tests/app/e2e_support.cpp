@@ -5,7 +5,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <QWebEngineCookieStore>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 
 #include "browser/browser_control.h"
 
@@ -75,15 +77,17 @@ void PortalWindowTest::TearDownTestSuite() { portal_.reset(); }
 void PortalWindowTest::SetUp() {
   dir_ = std::make_unique<QTemporaryDir>();
   ASSERT_TRUE(dir_->isValid());
-  // Takes effect with the window's first browser: the previous test's profile went with its
-  // window.
-  browser::BrowserControl::SetProfileStoragePath(dir_->filePath(QStringLiteral("profile")));
+  // The browsers keep one profile for the whole process; every test starts signed out.
+  if (QWebEngineProfile* profile = browser::BrowserControl::Profile()) {
+    profile->cookieStore()->deleteAllCookies();
+    Settle(100);
+  }
   endpoints_ = PortalEndpoints(Portal());
 }
 
 void PortalWindowTest::TearDown() {
   window_.reset();
-  // Lets the engine finish with the old profile before the next test creates a new one.
+  // Lets the engine finish with the old window's pages before the next test opens one.
   Settle(50);
 }
 

@@ -2,7 +2,7 @@
 
 // End-to-end tests of the main window against mevra-portal on ephemeral loopback ports. The
 // executable's main() lives in e2e_support.cpp: it creates the QApplication, so test files
-// define only tests. Each test gets a fresh browser profile, so it starts signed out.
+// define only tests. Each test starts with no cookies in the shared profile, so signed out.
 #include <gtest/gtest.h>
 
 #include <QString>
@@ -32,7 +32,7 @@ QByteArray EndpointsSection(const Endpoints& endpoints);
 class PortalWindowTest : public ::testing::Test {
  protected:
   // One portal serves every test of a suite; sessions are keyed by the browser's cookie, and
-  // every test has a new profile, so tests do not see each other's sign-in.
+  // every test starts without cookies, so tests do not see each other's sign-in.
   static void SetUpTestSuite();
   static void TearDownTestSuite();
   void SetUp() override;

@@ -1,0 +1,322 @@
+// The main job end to end: signed in at the portal, ticked songs are resolved in the hidden
+// browser, fetched by the program's own HTTP client and saved under the chosen names; the
+// failures a portal can produce leave the right marks; the preview plays the chosen song.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <string_view>
+
+#include "portal/catalog.h"
+#include "portal/song_file_cache.h"
+#include "tests/app/e2e_support.h"
+#include "widgets/progress_status.h"
+#include "widgets/status_pane.h"
+
+namespace mevra::app {
+namespace {
+
+using testing::PortalWindowTest;
+using testing::WaitUntil;
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+class DownloadTest : public PortalWindowTest {
+ protected:
+  MainWindow& OpenForDownloads() {
+    MainWindow& w = OpenSignedIn();
+    save_dir_ = dir_->filePath(QStringLiteral("songs"));
+    QDir().mkpath(save_dir_);
+    w.edt_saveto_->setText(save_dir_);
+    return w;
+  }
+
+  static int RowOf(MainWindow& w, std::string_view id) {
+    for (int row = 0; row < w.SongCount(); ++row) {
+      if (w.SongText(row, MainWindow::kColumnId) == Q(id)) return row;
+    }
+    ADD_FAILURE() << "song " << id << " is not listed";
+    return -1;
+  }
+
+  static void TickOnly(MainWindow& w, std::initializer_list<std::string_view> ids) {
+    w.btn_NotSelectClick();
+    for (std::string_view id : ids) w.SetSongTicked(RowOf(w, id), true);
+  }
+
+  static QString Status(MainWindow& w, std::string_view id) {
+    return w.SongText(RowOf(w, id), MainWindow::kColumnStatus);
+  }
+
+  // The bytes the portal serves for a song at a rate.
+  static QByteArray PortalBytes(std::string_view id, int rate) {
+    const std::string bytes =
+        portal::EncodedSongBytes(*portal::FindSong(id), rate, Portal().data_dir());
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  }
+
+  static QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  QStringList SavedFiles() const {
+    return QDir(save_dir_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  }
+
+  QString save_dir_;
+};
+
+TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_320k_->setChecked(true);
+  struct Case {
+    QRadioButton* scheme;
+    std::string_view id;
+    QString name;
+  };
+  const portal::Song& a = *portal::FindSong(portal::kShortSongId);
+  const portal::Song& b = *portal::FindSong(portal::kRedirectSongId);
+  const portal::Song& c = *portal::FindSong(portal::kChunkedSongId);
+  const Case cases[] = {
+      {w.rb1_, portal::kShortSongId, Q(a.title)},
+      {w.rb2_, portal::kRedirectSongId, Q(b.title) + " - " + Q(b.singer)},
+      {w.rb3_, portal::kChunkedSongId, Q(c.singer) + " - " + Q(c.title)},
+  };
+  int saved = 0;
+  for (const Case& c : cases) {
+    c.scheme->setChecked(true);
+    TickOnly(w, {c.id});
+    w.message_boxes_.ClearShown();
+    w.btn_downClick();
+    ++saved;
+    EXPECT_EQ(Status(w, c.id), QStringLiteral("下载成功"));
+    EXPECT_FALSE(w.SongTicked(RowOf(w, c.id)));
+    const QString path = save_dir_ + "/" + c.name + ".mp3";
+    ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(FileBytes(path), PortalBytes(c.id, 320)) << path.toStdString();
+    ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
+    EXPECT_EQ(w.message_boxes_.Shown()[0].text,
+              QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+    EXPECT_EQ(w.message_boxes_.Shown()[0].caption, MainWindow::kApplicationTitle);
+    EXPECT_EQ(w.prgrsts_downloadpg_->Percent(), 100);
+  }
+  EXPECT_EQ(SavedFiles().size(), saved);
+  EXPECT_TRUE(w.btn_down_->isEnabled());
+
+  // The same song again gets "_new" and the rate; a third time replaces that file.
+  w.rb1_->setChecked(true);
+  for (int round = 0; round < 2; ++round) {
+    TickOnly(w, {portal::kShortSongId});
+    w.btn_downClick();
+  }
+  const QString renewed = save_dir_ + "/" + Q(a.title) + "_new320.mp3";
+  EXPECT_EQ(FileBytes(renewed), PortalBytes(portal::kShortSongId, 320));
+  EXPECT_EQ(SavedFiles().size(), 4);
+}
+
+TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_320k_->setChecked(true);
+  w.rb1_->setChecked(true);
+  w.chk_isFileterSize_->setChecked(true);
+  w.cbb_minsize_->setCurrentText(QStringLiteral("2"));
+  TickOnly(w, {portal::kShortSongId, portal::kLongSongId});
+  w.btn_downClick();
+  EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("文件太小，已过滤"));
+  EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kShortSongId)));
+  EXPECT_EQ(Status(w, portal::kLongSongId), QStringLiteral("下载成功"));
+  const QString long_title = Q(portal::FindSong(portal::kLongSongId)->title);
+  EXPECT_EQ(SavedFiles(), QStringList{long_title + ".mp3"});
+  ASSERT_FALSE(w.message_boxes_.Shown().empty());
+  EXPECT_EQ(w.message_boxes_.Shown().back().text,
+            QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+
+  // Choosing a lower rate switches the filter off.
+  w.rb_128k_->click();
+  EXPECT_FALSE(w.chk_isFileterSize_->isChecked());
+}
+
+TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_320k_->setChecked(true);
+  w.rb2_->setChecked(true);
+  TickOnly(w, {portal::kMissingFileSongId, portal::kEarlyCloseSongId, portal::kOnly128SongId,
+               portal::kSlashTitleSongId});
+  answer_ = MessageAnswer::kNo;
+  w.btn_downClick();
+
+  EXPECT_EQ(Status(w, portal::kMissingFileSongId),
+            QStringLiteral("下载失败HTTP/1.1 404 Not Found"));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kMissingFileSongId)));
+  EXPECT_TRUE(Status(w, portal::kEarlyCloseSongId).startsWith(QStringLiteral("下载失败")));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kEarlyCloseSongId)));
+  EXPECT_EQ(Status(w, portal::kOnly128SongId),
+            QStringLiteral("下载失败下载页面中没有320K的下载链接"));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kOnly128SongId)));
+
+  // A "/" in the title stays inside the save folder.
+  EXPECT_EQ(Status(w, portal::kSlashTitleSongId), QStringLiteral("下载成功"));
+  const portal::Song& slash = *portal::FindSong(portal::kSlashTitleSongId);
+  QString name = Q(slash.title) + " - " + Q(slash.singer) + ".mp3";
+  name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  EXPECT_EQ(SavedFiles(), QStringList{name});
+  EXPECT_EQ(FileBytes(save_dir_ + "/" + name), PortalBytes(portal::kSlashTitleSongId, 320));
+
+  // One song was saved, so the batch ends with its report, not the no-songs question.
+  EXPECT_EQ(w.message_boxes_.Shown().back().text,
+            QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+}
+
+TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_320k_->setChecked(true);
+  // The stalling song sends part of its file and then nothing; the stop must not wait for it.
+  const int stall_row = RowOf(w, portal::kStallingSongId);
+  const QString next_id = w.SongText(stall_row + 1, MainWindow::kColumnId);
+  TickOnly(w, {portal::kStallingSongId});
+  w.SetSongTicked(stall_row + 1, true);
+  QTimer poll;
+  poll.setInterval(20);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (w.stspn_info_->Caption().contains(QStringLiteral("已下载:")) && w.btn_stop_->isEnabled()) {
+      w.btn_stop_->click();
+    }
+  });
+  poll.start();
+  w.btn_downClick();
+  poll.stop();
+
+  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("用户中止下载！"));
+  EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
+  // The batch ended before the next ticked row.
+  EXPECT_EQ(w.SongText(stall_row + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
+  EXPECT_TRUE(w.SongTicked(stall_row + 1)) << next_id.toStdString();
+  EXPECT_TRUE(SavedFiles().isEmpty());
+  EXPECT_TRUE(w.btn_down_->isEnabled());
+  EXPECT_FALSE(w.btn_stop_->isEnabled());
+  EXPECT_TRUE(w.message_boxes_.Shown().empty());
+}
+
+TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_128k_->setChecked(true);
+  // A short list, so that "everything" stays quick.
+  w.ClearSongs();
+  const portal::Song& a = *portal::FindSong(portal::kShortSongId);
+  const portal::Song& b = *portal::FindSong(portal::kChunkedSongId);
+  w.AddSong(Q(a.id), Q(a.title), Q(a.singer));
+  w.AddSong(Q(b.id), Q(b.title), Q(b.singer));
+  int questions = 0;
+  w.message_boxes_.OnShow = [&](const MessageRequest& request) {
+    if (request.buttons == MessageButtons::kYesNo) ++questions;
+    return MessageAnswer::kYes;
+  };
+  w.btn_downClick();
+  EXPECT_EQ(questions, 1);
+  const auto& shown = w.message_boxes_.Shown();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text,
+            QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"));
+  EXPECT_EQ(shown[0].caption, QStringLiteral("提示"));
+  EXPECT_EQ(shown[1].text, QStringLiteral("所有任务已经完成！本次共下载了2首歌曲"));
+  EXPECT_EQ(SavedFiles().size(), 2);
+  EXPECT_TRUE(w.btn_down_->isEnabled());
+}
+
+TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
+  MainWindow& w = OpenForDownloads();
+  TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId, portal::kRedirectSongId});
+  answer_ = MessageAnswer::kYes;  // confirms the clear; the no-songs question is answered below
+  bool cleared = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    // Cleared while the first song's page loads in the hidden browser.
+    if (!cleared && w.SongCount() > 0 &&
+        w.SongText(0, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
+      cleared = true;
+      w.btn_clearClick();
+      answer_ = MessageAnswer::kNo;
+    }
+  });
+  poll.start();
+  w.btn_downClick();
+  poll.stop();
+  EXPECT_TRUE(cleared);
+  EXPECT_EQ(w.SongCount(), 0);
+  // Nothing of the cleared list was fetched, so the batch ends with the no-songs question.
+  EXPECT_TRUE(SavedFiles().isEmpty());
+  ASSERT_FALSE(w.message_boxes_.Shown().empty());
+  EXPECT_EQ(w.message_boxes_.Shown().back().buttons, MessageButtons::kYesNo);
+  EXPECT_TRUE(w.btn_down_->isEnabled());
+}
+
+TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
+  MainWindow& w = OpenForDownloads();
+  // Nothing selected: only the message box.
+  w.lv_songs_->clearSelection();
+  w.btn_listenClick();
+  ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
+  EXPECT_EQ(w.message_boxes_.Shown()[0].text, QStringLiteral("请选选择要试听的歌曲名称"));
+  EXPECT_TRUE(w.btn_listen_->isEnabled());
+  EXPECT_FALSE(w.btn_listenstop_->isEnabled());
+
+  w.rb_320k_->setChecked(true);  // the preview takes 128 whatever the downloads use
+  w.lv_songs_->selectRow(RowOf(w, portal::kShortSongId));
+  w.btn_listenClick();
+  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
+  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("开始试听......"));
+  EXPECT_FALSE(w.btn_listen_->isEnabled());
+  EXPECT_TRUE(w.btn_listenstop_->isEnabled());
+  const QStringList log = w.mmo_log_->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_GE(log.size(), 2);
+  EXPECT_TRUE(log[log.size() - 2].startsWith(endpoints_.music_base_url + "/"));
+  EXPECT_EQ(log.last(), w.TempPath());
+
+  // The end of the song starts it again from the beginning; watch it end twice.
+  QMediaPlayer& player = *w.preview_player_;
+  int ends = 0;
+  QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, [&](QMediaPlayer::MediaStatus s) {
+    if (s == QMediaPlayer::EndOfMedia) ++ends;
+  });
+  for (int end = 1; end <= 2; ++end) {
+    ASSERT_TRUE(WaitUntil([&] {
+      return player.playbackState() == QMediaPlayer::PlayingState && player.duration() > 0;
+    }));
+    player.setPosition(player.duration() - 300);
+    ASSERT_TRUE(WaitUntil([&] { return ends >= end; }, 15000)) << "end " << end;
+    ASSERT_TRUE(WaitUntil([&] { return player.playbackState() == QMediaPlayer::PlayingState; }));
+    EXPECT_LT(player.position(), player.duration() / 2);
+  }
+
+  w.btn_listenstopClick();
+  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("停止试听"));
+  EXPECT_TRUE(w.btn_listen_->isEnabled());
+  EXPECT_FALSE(w.btn_listenstop_->isEnabled());
+  EXPECT_NE(player.playbackState(), QMediaPlayer::PlayingState);
+
+  // A song whose file cannot be fetched keeps the previous file and the playing state.
+  w.lv_songs_->clearSelection();
+  w.lv_songs_->selectRow(RowOf(w, portal::kMissingFileSongId));
+  w.btn_listenClick();
+  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
+  EXPECT_FALSE(w.btn_listen_->isEnabled());
+  EXPECT_TRUE(w.btn_listenstop_->isEnabled());
+  w.btn_listenstopClick();
+  EXPECT_TRUE(w.btn_listen_->isEnabled());
+}
+
+}  // namespace
+}  // namespace mevra::app
