@@ -28,8 +28,7 @@ namespace mevra::app {
 
 namespace {
 
-// A row that cannot be saved; the text says why and ends up in the row's
-// status.
+// A row that cannot be saved; the text says why and ends up in the row's status.
 class RowFailure : public std::runtime_error {
  public:
   explicit RowFailure(const QString& reason) : std::runtime_error(reason.toStdString()) {}
@@ -38,8 +37,7 @@ class RowFailure : public std::runtime_error {
 // Why a row stopped when the user pressed the stop button.
 const QString kStopped = QStringLiteral("用户中止下载");
 
-// Status texts are one line; transport messages carry a line break between code
-// and text.
+// Status texts are one line; transport messages carry a line break between code and text.
 QString OneLine(const QString& text) {
   QString line = text;
   line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
@@ -47,9 +45,8 @@ QString OneLine(const QString& text) {
   return line.trimmed();
 }
 
-// Writes the whole stream to `path`, replacing any file of that name. The bytes
-// go to a temporary file first, so a failed write (a full disk) leaves no half
-// file behind.
+// Writes the whole stream to `path`, replacing any file of that name. The bytes go to a temporary
+// file first, so a failed write (a full disk) leaves no half file behind.
 void WriteSongFile(const QString& path, const net::MemoryStream& stream) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) {
@@ -77,10 +74,9 @@ void MainWindow::btn_downClick() {
   lv_songs_->setFocus();
   DownloadedCount_ = 0;
 
-  // The rows present now are the batch. Persistent indexes follow a row while
-  // the list changes under the batch and become invalid when the list is
-  // cleared, so a row that is gone is skipped instead of touched, and rows
-  // added later are not picked up.
+  // The rows present now are the batch. Persistent indexes follow a row while the list changes
+  // under the batch and become invalid when the list is cleared, so a row that is gone is skipped
+  // instead of touched, and rows added later are not picked up.
   std::vector<QPersistentModelIndex> rows;
   QAbstractItemModel* model = lv_songs_->model();
   for (int i = 0; i < SongCount(); ++i) rows.emplace_back(model->index(i, kColumnId));
@@ -100,8 +96,7 @@ void MainWindow::btn_downClick() {
 
   if (DownloadedCount_ == 0) {
     const MessageAnswer answer = message_boxes_.Show(
-        QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下"
-                       "载全部音乐吗？"),
+        QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"),
         QStringLiteral("提示"), MessageButtons::kYesNo, MessageIcon::kInformation);
     if (answer == MessageAnswer::kYes) {
       btn_selectAllClick();
@@ -180,8 +175,8 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
     // An error status: the status line the server sent says it best.
     FailRow(row, QString::fromStdString(http_download_->ResponseText()));
   } catch (const std::exception& error) {
-    // Anything else failed before or outside a response; its own message says what, unless the
-    // user cut the transfer.
+    // Anything else failed before or outside a response; its own message says what, unless the user
+    // cut the transfer.
     FailRow(row, StopRequested_ ? kStopped : QString::fromUtf8(error.what()));
   }
 }
@@ -208,8 +203,8 @@ void MainWindow::btn_stopClick() {
   QCoreApplication::processEvents();
   StopRequested_ = true;
   btn_stop_->setEnabled(false);
-  // A transfer that is waiting for data would see the request only with its next block, which
-  // may never come from a stalled server; closing the connection ends that wait at once.
+  // A transfer that is waiting for data would see the request only with its next block, which may
+  // never come from a stalled server; closing the connection ends that wait at once.
   if (http_download_->InsideGet()) http_download_->CloseConnection();
 }
 

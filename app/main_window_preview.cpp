@@ -1,5 +1,4 @@
-// The preview: one song fetched to the temporary file and played in a loop
-// until stopped.
+// The preview: one song fetched to the temporary file and played in a loop until stopped.
 #include <QAudioOutput>
 #include <QMediaPlayer>
 #include <QPlainTextEdit>
@@ -19,8 +18,12 @@ namespace mevra::app {
 void MainWindow::btn_listenClick() {
   const QModelIndexList selected = lv_songs_->selectionModel()->selectedRows(kColumnId);
   int row = -1;
-  for (const QModelIndex& index : selected)
+  for (const QModelIndex& index : selected) {
     row = row < 0 ? index.row() : std::min(row, index.row());
+  }
+  // A preview started inside a running batch must not swallow a stop the user asked the batch
+  // for; it is handed back once this preview's transfer is over.
+  const bool batch_stop_requested = StopRequested_ && !btn_down_->isEnabled();
   QString id;
   if (row >= 0) {
     PreviewTitle_ = SongText(row, kColumnTitle).trimmed();
@@ -44,9 +47,8 @@ void MainWindow::btn_listenClick() {
 
   antifreeze1_->SetOnlyWhenIdle(false);
   StopRequested_ = false;
-  // Failures stay silent: the previous temporary file, if any, is what plays
-  // then. Neither a page without a link nor a transfer cut by a stop request
-  // replaces it.
+  // Failures stay silent: the previous temporary file, if any, is what plays then. Neither a page
+  // without a link nor a transfer cut by a stop request replaces it.
   try {
     if (link.found) {
       net::MemoryStream stream;
@@ -62,9 +64,9 @@ void MainWindow::btn_listenClick() {
     }
   } catch (const std::exception&) {
   }
+  if (batch_stop_requested) StopRequested_ = true;
 
-  // Opening a fresh source makes the player read the file anew even when the
-  // path is the same.
+  // Opening a fresh source makes the player read the file anew even when the path is the same.
   preview_player_->setSource(QUrl());
   preview_player_->setSource(QUrl::fromLocalFile(temp_path_));
   preview_player_->setPosition(0);

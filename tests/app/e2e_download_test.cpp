@@ -263,6 +263,38 @@ TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
   EXPECT_TRUE(w.btn_down_->isEnabled());
 }
 
+TEST_F(DownloadTest, APreviewStartedDuringABatchLeavesTheBatchItsOwnSongs) {
+  MainWindow& w = OpenForDownloads();
+  w.rb_320k_->setChecked(true);
+  w.rb1_->setChecked(true);
+  TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
+  const int first = RowOf(w, portal::kShortSongId);
+  bool previewed = false;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    // While the batch waits for the first song's page, the user previews another song; the
+    // preview runs nested inside that wait and takes the hidden browser meanwhile.
+    if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
+      previewed = true;
+      poll.stop();
+      w.lv_songs_->clearSelection();
+      w.lv_songs_->selectRow(RowOf(w, portal::kRedirectSongId));
+      w.btn_listenClick();
+    }
+  });
+  poll.start();
+  w.btn_downClick();
+  ASSERT_TRUE(previewed);
+  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kRedirectSongId, 128));
+  for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+  }
+  w.btn_listenstopClick();
+}
+
 TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
   MainWindow& w = OpenForDownloads();
   // Nothing selected: only the message box.
