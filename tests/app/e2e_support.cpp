@@ -128,12 +128,3 @@ MainWindow& PortalWindowTest::OpenSignedIn() {
 }
 
 }  // namespace mevra::app::testing
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  QTemporaryDir profile;
-  mevra::browser::BrowserControl::SetProfileStoragePath(profile.path());
-  mevra::browser::BrowserControl::PrepareApplication();
-  QApplication application(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,7 +1,7 @@
 #pragma once
 
 // End-to-end tests of the main window against mevra-portal on ephemeral loopback ports. The
-// executable's main() lives in e2e_support.cpp: it creates the QApplication, so test files
+// executable's main() is unit/test_main.cpp, which creates the QApplication, so test files
 // define only tests. Each test starts with no cookies in the shared profile, so signed out.
 #include <gtest/gtest.h>
 
