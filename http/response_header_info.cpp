@@ -33,10 +33,10 @@ void ResponseHeaderInfo::ProcessHeaders() {
   const std::string range = raw_headers_.Value("Content-Range");
   if (!range.empty()) {
     const size_t blank = range.find(' ');
-    const std::string spec = blank == std::string::npos ? "" : range.substr(blank + 1);
-    const size_t dash = spec.find('-');
-    const std::string rest = dash == std::string::npos ? "" : spec.substr(dash + 1);
-    SetContentRangeStart(ReadRangeNumber(spec.substr(0, dash)));
+    const std::string byte_range = blank == std::string::npos ? "" : range.substr(blank + 1);
+    const size_t dash = byte_range.find('-');
+    const std::string rest = dash == std::string::npos ? "" : byte_range.substr(dash + 1);
+    SetContentRangeStart(ReadRangeNumber(byte_range.substr(0, dash)));
     SetContentRangeEnd(ReadRangeNumber(rest.substr(0, rest.find('/'))));
   }
 
