@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAudioOutput>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -225,6 +226,14 @@ void MainWindow::BuildRightPanel() {
   rb_128k_ = MakeRadio(p, 216, 108, QStringLiteral("标准品质128K"));
   rb_192k_ = MakeRadio(p, 336, 108, QStringLiteral("高品质192K"));
   rb_320k_ = MakeRadio(p, 440, 108, QStringLiteral("超高品质320K"));
+  // Each set is its own group: left to the buttons' automatic exclusivity, which looks at every
+  // radio button below the same parent, the naming buttons inside pnl1 would count as rate
+  // buttons too, and a rate chosen in code would leave the previous one checked.
+  for (const auto& set : {std::initializer_list<QRadioButton*>{rb1_, rb2_, rb3_},
+                          std::initializer_list<QRadioButton*>{rb_128k_, rb_192k_, rb_320k_}}) {
+    auto* group = new QButtonGroup(this);
+    for (QRadioButton* button : set) group->addButton(button);
+  }
 
   lbl2_ = MakeLabel(p, 216, 142, QStringLiteral("保存位置："));
   edt_saveto_ = new QLineEdit(ProgramPaths::DefaultSaveFolder(), p);

@@ -1,4 +1,5 @@
 // config.ini: the user's choices, read at start-up and written at close, and the save folder.
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,16 +17,14 @@ namespace {
 
 const char kSection[] = "Config";
 
-// Checks `chosen` and unchecks the others of its group; nullptr leaves none checked. Radio
-// buttons refuse to uncheck themselves while they are auto-exclusive, hence the detour.
-void CheckOnly(std::initializer_list<QRadioButton*> group, QRadioButton* chosen) {
-  for (QRadioButton* button : group) {
-    if (button == chosen) continue;
-    button->setAutoExclusive(false);
-    button->setChecked(false);
-    button->setAutoExclusive(true);
-  }
-  if (chosen) chosen->setChecked(true);
+// Checks `chosen` and unchecks the others of its group; nullptr leaves none checked. An exclusive
+// group refuses to have its checked button unchecked, so it is relaxed while this runs.
+void CheckOnly(std::initializer_list<QRadioButton*> buttons, QRadioButton* chosen) {
+  QButtonGroup* group = (*buttons.begin())->group();
+  const bool exclusive = group != nullptr && group->exclusive();
+  if (group) group->setExclusive(false);
+  for (QRadioButton* button : buttons) button->setChecked(button == chosen);
+  if (group) group->setExclusive(exclusive);
 }
 
 }  // namespace

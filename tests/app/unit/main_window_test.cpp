@@ -277,6 +277,33 @@ TEST_F(WindowTest, RateNotOfferedIsWrittenBackAs320AndEmptySizeAsEmpty) {
   EXPECT_TRUE(written.contains("FileterSize=\n")) << written.toStdString();
 }
 
+TEST_F(WindowTest, RateAndNamingChoicesAreEachOneOfThree) {
+  WriteFile("config.ini", EndpointsSection() + "[Config]\nSongBit=320\nRenameType=2\n");
+  MainWindow& w = Open();
+  const QList<QRadioButton*> rates = {w.rb_128k_, w.rb_192k_, w.rb_320k_};
+  const QList<QRadioButton*> names = {w.rb1_, w.rb2_, w.rb3_};
+  const auto checked = [](const QList<QRadioButton*>& group) {
+    QList<QRadioButton*> on;
+    for (QRadioButton* b : group) {
+      if (b->isChecked()) on << b;
+    }
+    return on;
+  };
+  for (QRadioButton* rate : rates) {
+    rate->click();
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{rate}) << rate->text().toStdString();
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{w.rb2_});
+  }
+  for (QRadioButton* name : names) {
+    name->click();
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{name}) << name->text().toStdString();
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{w.rb_320k_});
+  }
+  // Code that checks a button takes the others of its group out too, as a click does.
+  w.rb_128k_->setChecked(true);
+  EXPECT_EQ(checked(rates), QList<QRadioButton*>{w.rb_128k_});
+}
+
 TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
   const QByteArray before = "; kept comment\r\n" + EndpointsSection().replace("\n", "\r\n") +
                             "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n\r\n"
