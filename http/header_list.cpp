@@ -117,7 +117,10 @@ std::vector<std::string> HeaderList::FoldLine(const std::string& line, size_t fo
     std::string tail = rest.substr(cut);
     size_t lead = 0;
     while (lead < tail.size() && (tail[lead] == ' ' || tail[lead] == '\t')) ++lead;
-    tail = " " + tail.substr(lead);
+    // Built piece by piece: GCC 12 warns wrongly about overlapping copies in the shorter forms.
+    std::string continued(1, ' ');
+    continued.append(tail, lead, std::string::npos);
+    tail = std::move(continued);
     if (piece.empty() || Trim(tail).empty()) break;
     pieces.push_back(std::move(piece));
     rest = std::move(tail);
