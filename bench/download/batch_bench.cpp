@@ -38,51 +38,21 @@
 #include "http/http_client.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
+#include "tests/app/window_driver.h"
 #include "tests/portal/portal_process.h"
 
 namespace {
 
 using mevra::app::MainWindow;
 using Clock = std::chrono::steady_clock;
+using mevra::app::testing::EndpointsSection;
+using mevra::app::testing::PortalEndpoints;
+using mevra::app::testing::SubmitSignInForm;
+using mevra::app::testing::WaitForSignInForm;
+using mevra::app::testing::WaitUntil;
 
 double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
-QString RunScript(mevra::browser::BrowserControl& web, const QString& script) {
-  QString result;
-  bool finished = false;
-  web.Page()->runJavaScript(script, [&](const QVariant& value) {
-    result = value.toString();
-    finished = true;
-  });
-  WaitUntil([&] { return finished; }, 10000);
-  return result;
-}
-
-QByteArray EndpointsSection(const mevra::portal::testing::PortalProcess& portal) {
-  auto q = [](const std::string& text) { return QString::fromStdString(text); };
-  const QString site = q(portal.SiteBaseUrl());
-  const QString text =
-      QStringLiteral("[Endpoints]\nPortalHomeUrl=") + q(portal.HomeUrl()) +
-      QStringLiteral("\nPortalHost=127.0.0.1:") + QString::number(portal.home_port()) +
-      QStringLiteral("\nLoginHost=127.0.0.1:") + QString::number(portal.login_port()) +
-      QStringLiteral("\nLoginBaseUrl=") + q(portal.LoginBaseUrl()) +
-      QStringLiteral("\nMusicBaseUrl=") + q(portal.MusicBaseUrl()) +
-      QStringLiteral("\nUpdateStampUrl=") + site + QStringLiteral("/mevramp3.txt") +
-      QStringLiteral("\nReleasePageUrl=") + site + QStringLiteral("/archives/41672/") +
-      QStringLiteral("\nAuthorSiteUrl=") + site + QStringLiteral("/") +
-      QStringLiteral("\nMicroblogUrl=") + site + QStringLiteral("/weibo/pelko\n");
-  return text.toUtf8();
 }
 
 // Ordinary songs (no fault) that offer both measured rates. The shortest are taken so that the
@@ -412,7 +382,7 @@ int Run(const QStringList& args) {
   QTemporaryDir dir;
   QFile config(dir.filePath(QStringLiteral("config.ini")));
   if (!config.open(QIODevice::WriteOnly)) return 1;
-  config.write(EndpointsSection(portal));
+  config.write(EndpointsSection(PortalEndpoints(portal)));
   config.close();
   MainWindow window(
       mevra::app::MainWindowFiles{config.fileName(), dir.filePath(QStringLiteral("temp.mp3"))});
@@ -424,23 +394,12 @@ int Run(const QStringList& args) {
   window.show();
 
   // The window opens on the sign-in page; the download pages are only shown to a signed-in user.
-  const QString login_page = QString::fromStdString(portal.LoginBaseUrl()) + QStringLiteral("/v2/");
-  if (!WaitUntil(
-          [&] {
-            return window.web1_->LocationURL().startsWith(login_page) &&
-                   !window.web1_->IsLoading() &&
-                   RunScript(*window.web1_, QStringLiteral("!!document.querySelector('form')")) ==
-                       QStringLiteral("true");
-          },
-          30000)) {
+  if (!WaitForSignInForm(*window.web1_, QString::fromStdString(portal.LoginBaseUrl()))) {
     std::fprintf(stderr, "the sign-in page did not load: %s\n",
                  window.web1_->LocationURL().toUtf8().constData());
     return 1;
   }
-  RunScript(*window.web1_, QStringLiteral("document.querySelector('input[name=username]').value="
-                                          "'demo';document.querySelector('input[name=password]')."
-                                          "value='demo';document.querySelector('form').submit();"
-                                          "true"));
+  SubmitSignInForm(*window.web1_);
   if (!WaitUntil([&] { return !window.web1_->IsLoading() && window.SongCount() > 0; }, 30000)) {
     std::fprintf(stderr, "signing in did not reach a chart\n");
     return 1;

@@ -13,21 +13,10 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "tests/app/window_driver.h"
 #include "tests/portal/portal_process.h"
 
 namespace mevra::app::testing {
-
-// Dispatches events until `done` holds; false when it still does not hold after `ms`.
-bool WaitUntil(const std::function<bool()>& done, int ms = 30000);
-// Dispatches events for `ms`, to let late events of a page arrive.
-void Settle(int ms);
-
-// Runs a script in the browser's page and waits for its result (as text).
-QString RunScript(browser::BrowserControl& web, const QString& script);
-
-// Endpoints of a running portal, as the "Endpoints" section of config.ini would give them.
-Endpoints PortalEndpoints(const portal::testing::PortalProcess& portal);
-QByteArray EndpointsSection(const Endpoints& endpoints);
 
 class PortalWindowTest : public ::testing::Test {
  protected:
