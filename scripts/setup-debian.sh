@@ -9,7 +9,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev
-  xvfb xauth fonts-noto-cjk curl time
+  xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
 )
 
 missing=()
