@@ -13,6 +13,8 @@ namespace {
 
 // The wait sleeps in the event loop in slices this long, so a finished page is noticed quickly.
 constexpr int kResolveSliceMs = 10;
+// How often the song's page is loaded again after something else took the browser.
+constexpr int kMaxRenavigations = 3;
 
 bool SameAddress(const QString& a, const QString& b) {
   constexpr auto kForm = QUrl::StripTrailingSlash | QUrl::NormalizePathSegments;
@@ -35,13 +37,15 @@ SongLink ResolveSongLink(browser::BrowserControl& web, const QString& music_base
   quint64 loads_seen = web.LoadsFinished();
   web.Navigate(page_url);
   const uint32_t start = clock();
+  int renavigations = 0;
   while (!TickWaitOver(start, clock(), limit_ms)) {
     SleepInEventLoop(kResolveSliceMs);
     if (web.LoadsFinished() == loads_seen || web.IsLoading()) continue;
     loads_seen = web.LoadsFinished();
     if (!SameAddress(web.LocationURL(), page_url)) {
-      // Someone else took the browser while we waited; our page has to be loaded again.
-      web.Navigate(page_url);
+      // Someone else took the browser while we waited; our page has to be loaded again. A page
+      // that always lands elsewhere (a redirect) is not chased for the whole wait.
+      if (renavigations++ < kMaxRenavigations) web.Navigate(page_url);
       continue;
     }
     const SongLink link = CutSongLink(web.PageText(), rate, music_base_url);
