@@ -102,7 +102,9 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     return;
   }
   if (!text_.empty() && text_.back() != '\n') text_ += eol;
-  text_ += "[" + std::string(section) + "]" + eol + entry + eol;
+  // Appended piece by piece: GCC 12 at -O3 misreads `"[" + std::string(...)` as an overlapping
+  // copy (-Wrestrict).
+  text_.append("[").append(section).append("]").append(eol).append(entry).append(eol);
 }
 
 }  // namespace mevra::app

@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${MEVRA_BUILD_DIR:-build}
 if [ ! -f "$build_dir/build.ninja" ] || [ "$#" -gt 0 ]; then
-  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${MEVRA_BUILD_TYPE:-RelWithDebInfo} "$@"
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=${MEVRA_BUILD_TYPE:-RelWithDebInfo} \
+    -DMEVRA_WERROR=ON "$@"
 fi
 cmake --build "$build_dir" --parallel "$(nproc)"
