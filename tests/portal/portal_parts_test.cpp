@@ -46,7 +46,10 @@ TEST(ReturnUrlTest, OnlyLoopbackHttpAddressesAreAccepted) {
       {"http://127.0.0.1/a b", false},
       {"", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsSafeReturnUrl(c.url), c.safe) << c.url;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(IsSafeReturnUrl(c.url), c.safe);
+  }
   EXPECT_FALSE(IsSafeReturnUrl("http://127.0.0.1/" + std::string(3000, 'a')));
 }
 
@@ -85,7 +88,10 @@ TEST(PortalOptionsTest, RejectsMalformedArguments) {
       {"--verbose"},           {"extra"},
   };
   for (const auto& args : cases) {
-    EXPECT_THROW(ParsePortalOptions(args), std::invalid_argument) << args[0];
+    std::string row;
+    for (const std::string& arg : args) row += arg + " ";
+    SCOPED_TRACE(row);
+    EXPECT_THROW(ParsePortalOptions(args), std::invalid_argument);
   }
 }
 
@@ -118,9 +124,10 @@ TEST(SipHashTest, MatchesTheReferenceVectors) {
                                                  {8, 0x93f5f5799a932462ull},
                                                  {15, 0xa129ca6149be45e5ull}};
   for (const auto& [length, expected] : vectors) {
+    SCOPED_TRACE("length " + std::to_string(length));
     message.clear();
     for (size_t i = 0; i < length; ++i) message.push_back(static_cast<char>(i));
-    EXPECT_EQ(SipHash24(key, message), expected) << length;
+    EXPECT_EQ(SipHash24(key, message), expected);
   }
 }
 
@@ -134,7 +141,10 @@ TEST(SessionStoreTest, SessionCookieIsFoundAmongOthers) {
       {"MEVRASID=", ""},
       {"", ""},
   };
-  for (const auto& [header, id] : cases) EXPECT_EQ(SessionStore::SessionIdIn(header), id) << header;
+  for (const auto& [header, id] : cases) {
+    SCOPED_TRACE(header);
+    EXPECT_EQ(SessionStore::SessionIdIn(header), id);
+  }
 
   SessionStore store;
   store.AddAccount("demo", "demo");

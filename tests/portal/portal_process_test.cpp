@@ -111,9 +111,10 @@ TEST(PortalProcessTest, BadCommandLinesAndTakenPortsEndWithoutAPortsLine) {
        1},
   };
   for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(args);
     const auto [status, out] = RunPortal(args);
-    EXPECT_EQ(status, expected) << args;
-    EXPECT_EQ(out.find("ports "), std::string::npos) << args;
+    EXPECT_EQ(status, expected);
+    EXPECT_EQ(out.find("ports "), std::string::npos);
   }
   // The running portal printed exactly one well-formed line (the helper parsed it).
   EXPECT_GT(running.home_port(), 0);

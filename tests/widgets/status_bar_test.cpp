@@ -138,6 +138,10 @@ struct PercentCase {
   int filled;  // pixels of the text area's width
 };
 
+void PrintTo(const PercentCase& c, std::ostream* out) {
+  *out << c.percent << "% of " << c.indicator_width;
+}
+
 class PercentBarTest : public testing::TestWithParam<PercentCase> {};
 
 // Every pixel of the text area: the fill reaches exactly `filled` pixels, and the percent text,
@@ -183,7 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PercentCase{51, 561, 284},    // 284.07 rounds down
                     PercentCase{99, 561, 551},    // 551.43
                     PercentCase{65535, 300, 296}  // the widest value still draws a full bar
-                    ));
+                    ),
+    [](const testing::TestParamInfo<PercentCase>& info) {
+      return "Percent" + std::to_string(info.param.percent) + "Width" +
+             std::to_string(info.param.indicator_width);
+    });
 
 TEST(PercentBar, SplitTextUsesBothColours) {
   MainBar main(561);
@@ -235,15 +243,20 @@ TEST(PaneFrames, FlatFrameIsTheLighterShadowWithoutCornersAndStatusFrameIsSunken
       {&bar, 509, 9, kFace},
   };
   for (const Pixel& p : pixels) {
-    EXPECT_EQ(p.image->pixelColor(p.x, p.y), p.expected) << p.x << "," << p.y;
+    SCOPED_TRACE(std::string(p.image == &bar ? "bar " : "indicator ") + std::to_string(p.x) + "," +
+                 std::to_string(p.y));
+    EXPECT_EQ(p.image->pixelColor(p.x, p.y), p.expected);
   }
 }
 
 struct CaptionCase {
+  const char* name;
   QString caption;
   bool enabled;
   QColor colour;
 };
+
+void PrintTo(const CaptionCase& c, std::ostream* out) { *out << c.name; }
 
 class CaptionTest : public testing::TestWithParam<CaptionCase> {};
 
@@ -271,10 +284,12 @@ TEST_P(CaptionTest, DrawsAtTextAreaOffsetAndClips) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(TextPane, CaptionTest,
-                         testing::Values(CaptionCase{"Pp 正在下载 song.mp3", true, kText},
-                                         CaptionCase{QString(120, QChar('W')), true, kText},
-                                         CaptionCase{"disabled pane", false, kGrayText}));
+INSTANTIATE_TEST_SUITE_P(
+    TextPane, CaptionTest,
+    testing::Values(CaptionCase{"Mixed", "Pp 正在下载 song.mp3", true, kText},
+                    CaptionCase{"TooWide", QString(120, QChar('W')), true, kText},
+                    CaptionCase{"Disabled", "disabled pane", false, kGrayText}),
+    [](const testing::TestParamInfo<CaptionCase>& info) { return info.param.name; });
 
 // The program's own font: its line (19 pixels) is taller than the 15-pixel text area.
 QFont ProgramFont() {
@@ -409,10 +424,11 @@ TEST(SizeGrip, SixRaisedDotsInTheCornerOnlyWhileTheWindowIsResizable) {
   const QImage image = main.Render();
   const QPoint dots[] = {{5, 12}, {5, 8}, {5, 4}, {9, 8}, {9, 4}, {13, 4}};
   for (const QPoint& dot : dots) {
+    SCOPED_TRACE("dot " + std::to_string(dot.x()) + "," + std::to_string(dot.y()));
     const int x = right - dot.x();
     const int y = bottom - dot.y();
     // The shadow square one pixel up and left covers the highlight square's top-left pixel.
-    EXPECT_EQ(image.pixelColor(x + 1, y), kHighlight) << dot.x() << "," << dot.y();
+    EXPECT_EQ(image.pixelColor(x + 1, y), kHighlight);
     EXPECT_EQ(image.pixelColor(x, y + 1), kHighlight);
     EXPECT_EQ(image.pixelColor(x + 1, y + 1), kHighlight);
     EXPECT_EQ(image.pixelColor(x, y), kShadow);
@@ -530,9 +546,10 @@ TEST(Setters, PartsSetThePercentRoundedHalfToEven) {
     uint16_t percent;
   } cases[] = {{1, 1, 12}, {3, 3, 38}, {4, 4, 50}, {5, 5, 62}, {20, 8, 100}};
   for (const auto& c : cases) {
+    SCOPED_TRACE("complete " + std::to_string(c.complete));
     p->SetPartsComplete(c.complete);
-    EXPECT_EQ(p->PartsComplete(), c.stored) << c.complete;
-    EXPECT_EQ(p->Percent(), c.percent) << c.complete;
+    EXPECT_EQ(p->PartsComplete(), c.stored);
+    EXPECT_EQ(p->Percent(), c.percent);
   }
   // A new total starts over.
   p->SetTotalParts(ProgressStatus::kMaxParts);
