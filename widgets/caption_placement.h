@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFontMetrics>
+#include <QFont>
 #include <QRect>
 #include <QString>
 
@@ -11,6 +11,6 @@ namespace mevra::widgets {
 // the cell would push descenders and the bottom of CJK glyphs past the area's lower edge, so the
 // baseline is placed to centre the ink of ordinary text instead, and a caption whose own glyphs
 // still reach past an edge is moved as far as the other edge allows.
-int CaptionCellTop(const QFontMetrics& metrics, const QString& caption, const QRect& area);
+int CaptionCellTop(const QFont& font, const QString& caption, const QRect& area);
 
 }  // namespace mevra::widgets

@@ -355,7 +355,7 @@ void CustomStatusPane::PaintCaption(QPainter& painter) {
       x = area.x() + area.width() / 2;
       break;
   }
-  const int y = CaptionCellTop(QFontMetrics(painter.font()), caption_, area);
+  const int y = CaptionCellTop(painter.font(), caption_, area);
   if (!transparent_ && !Themed()) painter.fillRect(area, Resolve(FillColor()));
   DrawTextAt(painter, caption_, x, y, alignment, area, CurrentTextColor());
 }

@@ -395,7 +395,7 @@ void StatusBar::PaintSimple(QPainter& painter) {
   painter.setFont(font());
   const QFontMetrics metrics(font());
   const int x = r.x() + 2;
-  const int y = CaptionCellTop(metrics, simple_caption_, r);
+  const int y = CaptionCellTop(font(), simple_caption_, r);
   painter.setClipRect(r);
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
