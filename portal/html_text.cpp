@@ -69,7 +69,7 @@ std::string HtmlPage(std::string_view title, std::string_view body) {
   page += HtmlEscape(title);
   page +=
       "</title>\n<style>body{font-family:sans-serif;margin:16px}li{margin:2px 0}"
-      ".hint{color:#b00}</style>\n</head>\n<body>\n";
+      ".hint{color:#b00}.login{padding-top:24px}</style>\n</head>\n<body>\n";
   page += body;
   page += "\n</body>\n</html>\n";
   return page;

@@ -5,7 +5,9 @@
 namespace mevra::portal {
 
 std::string LoginPage(const PortalUrls& urls, std::string_view return_url, std::string_view error) {
-  std::string body = "<h1>登录Mevra帐号</h1>\n";
+  // The program shows a sign-in tip over the top right of its browser while this page is
+  // open; the page starts below it, so the tip never covers the heading or the form.
+  std::string body = "<main class=\"login\">\n<h1>登录Mevra帐号</h1>\n";
   if (!error.empty())
     body += "<p class=\"hint\" id=\"login-error\">" + HtmlEscape(error) + "</p>\n";
   body +=
@@ -18,7 +20,7 @@ std::string LoginPage(const PortalUrls& urls, std::string_view return_url, std::
       "<p><button type=\"submit\">登录</button></p>\n"
       "</form>\n"
       "<p><a href=\"" +
-      HtmlEscape(urls.HomePage()) + "\">返回首页</a></p>";
+      HtmlEscape(urls.HomePage()) + "\">返回首页</a></p>\n</main>";
   return HtmlPage("登录 - Mevra帐号", body);
 }
 

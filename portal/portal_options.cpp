@@ -4,11 +4,10 @@
 #include <limits>
 #include <stdexcept>
 
+#include "portal/limits.h"
+
 namespace mevra::portal {
 namespace {
-
-// The stall has to end some day, so a forgotten client does not hold a worker forever.
-constexpr int kMaxStallSeconds = 24 * 60 * 60;
 
 template <typename T>
 T ParseNumber(const std::string& option, const std::string& text, T max) {
@@ -83,7 +82,7 @@ std::string PortalUsage() {
          "  --login-port N      sign-in host (default 18081)\n"
          "  --music-port N      charts, download pages and files (default 18082)\n"
          "  --site-port N       maker's site with the update stamp (default 18083)\n"
-         "  --data-dir DIR      where encoded MP3 files are kept\n"
+         "  --data-dir DIR      where encoded MP3 files and sign-in sessions are kept\n"
          "  --stamp TEXT        content of /mevramp3.txt (default 201212251550)\n"
          "  --account USER:PW   one more account besides demo:demo (repeatable)\n"
          "  --rate-limit BYTES  throttle file bodies to BYTES per second\n"

@@ -59,6 +59,8 @@ PortalServer::PortalServer(PortalOptions options) : state_(std::make_unique<Port
   state_->options = std::move(options);
   const PortalOptions& o = state_->options;
   state_->data_dir = o.data_dir.empty() ? DefaultDataDir() : o.data_dir;
+  // Browsers keep the sign-in cookie across runs; so does the portal keep the sessions.
+  state_->sessions.KeepIn(state_->data_dir / "sessions");
   state_->sessions.AddAccount("demo", "demo");
   for (const auto& [user, password] : o.accounts) state_->sessions.AddAccount(user, password);
   hosts_ = {Host{"home", o.home_port, std::make_unique<httplib::Server>()},

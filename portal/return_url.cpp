@@ -4,11 +4,10 @@
 #include <cctype>
 #include <string>
 
+#include "portal/limits.h"
+
 namespace mevra::portal {
 namespace {
-
-// Longer return addresses are not ours; the limit also keeps the Location header small.
-constexpr size_t kMaxReturnUrlLength = 2048;
 
 bool IsLoopbackName(std::string_view host) {
   std::string lower(host);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "widgets/caption_placement.h"
 #include "widgets/frame_drawing.h"
 #include "widgets/shift_lightness.h"
 #include "widgets/status_bar.h"
@@ -354,8 +355,7 @@ void CustomStatusPane::PaintCaption(QPainter& painter) {
       x = area.x() + area.width() / 2;
       break;
   }
-  const int h = QFontMetrics(painter.font()).height();
-  const int y = area.y() + (area.height() - h) / 2;
+  const int y = CaptionCellTop(painter.font(), caption_, area);
   if (!transparent_ && !Themed()) painter.fillRect(area, Resolve(FillColor()));
   DrawTextAt(painter, caption_, x, y, alignment, area, CurrentTextColor());
 }

@@ -158,7 +158,8 @@ void SelectFolderForm::UpdateStatusText() {
 void SelectFolderForm::ShellTreeChange(QTreeWidgetItem* node) {
   const QString path = ShellTree::PathOf(node);
   SetStatusText(path);
-  btn_new_folder_->setEnabled(!path.isEmpty());
+  // Only a folder can hold a new folder; under a file every attempt would fail.
+  btn_new_folder_->setEnabled(!path.isEmpty() && ShellTree::IsFolder(node));
   btn_delete_folder_->setEnabled(!path.isEmpty() && node != tree_->RootNode() &&
                                  tree_->CanDelete(node));
   if (OnSelChange) OnSelChange(ShellTree::LocatorOf(node));
@@ -170,12 +171,14 @@ QString SelectFolderForm::CreateFailureText(const QString& name, int error) {
 }
 
 QString SelectFolderForm::TryCreateSeries(const QString& directory, const QString& first,
-                                          const std::function<QString(int)>& numbered) {
+                                          const std::function<QString(int)>& numbered,
+                                          int& failure) {
   for (int i = 1; i <= kCreateAttempts; ++i) {
     const QString name = i == 1 ? first : numbered(i);
     if (::mkdir(QFile::encodeName(directory + name).constData(), 0777) == 0) return name;
     const int error = errno;
     if (error == EEXIST) continue;
+    failure = error;
     MessagePresenter::Warning(this, windowTitle(), CreateFailureText(name, error));
     return {};
   }
@@ -186,24 +189,34 @@ void SelectFolderForm::CreateBtnClick() {
   QTreeWidgetItem* node = tree_->currentItem();
   QString directory = ShellTree::PathOf(node);
   // An empty path would mean the process's working folder; the button is disabled then anyway.
-  if (directory.isEmpty()) return;
+  if (directory.isEmpty() || !ShellTree::IsFolder(node)) return;
   if (!directory.endsWith(QLatin1Char('/'))) directory += QLatin1Char('/');
   const QString new_folder = QStringLiteral("New Folder");
+  // "Already exists" is the reason only when every name was taken; otherwise the last real
+  // failure (no permission, folder gone) is what the user needs to know.
+  int failure = EEXIST;
   QString created = TryCreateSeries(
-      directory, new_folder, [&](int i) { return new_folder + QStringLiteral(" (%1)").arg(i); });
+      directory, new_folder, [&](int i) { return new_folder + QStringLiteral(" (%1)").arg(i); },
+      failure);
   if (created.isEmpty()) {
     const QString fldr = QStringLiteral("fldr");
-    created = TryCreateSeries(directory, fldr, [&](int i) { return fldr + QString::number(i); });
+    created = TryCreateSeries(
+        directory, fldr, [&](int i) { return fldr + QString::number(i); }, failure);
   }
   if (created.isEmpty()) {
-    MessagePresenter::Warning(this, windowTitle(), CreateFailureText(new_folder, EEXIST));
+    MessagePresenter::Warning(this, windowTitle(), CreateFailureText(new_folder, failure));
     return;
   }
   // mkdir has finished when it returns, so the tree can list the new folder at once.
   tree_->Refresh();
   tree_->EnsureEnumerated(node);
   node->setExpanded(true);
-  if (QTreeWidgetItem* child = tree_->FindChild(node, created)) tree_->StartRename(child);
+  QTreeWidgetItem* child = tree_->FindChild(node, created);
+  if (!child) return;
+  // The new folder is what the user is after: select it, so that the status line and OK give
+  // it, then open its label for the name.
+  tree_->setCurrentItem(child);
+  tree_->StartRename(child);
 }
 
 void SelectFolderForm::DeleteBtnClick() {

@@ -64,9 +64,9 @@ class SelectFolderForm : public QDialog {
   void LayoutControls();
   void UpdateStatusText();
   // Tries one naming series; returns the created name, or empty after a warning or when every
-  // name exists.
+  // name exists. A failure other than "already exists" is stored in `failure`.
   QString TryCreateSeries(const QString& directory, const QString& first,
-                          const std::function<QString(int)>& numbered);
+                          const std::function<QString(int)>& numbered, int& failure);
 
   ShellTree* tree_;
   QToolButton* btn_new_folder_;

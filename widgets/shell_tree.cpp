@@ -12,7 +12,9 @@
 #include <QMenu>
 #include <QStyle>
 #include <cerrno>
+#include <cstring>
 #include <map>
+#include <utility>
 
 #include "widgets/message_presenter.h"
 
@@ -75,17 +77,17 @@ void Repath(QTreeWidgetItem* node, const QString& old_prefix, const QString& new
   for (int i = 0; i < node->childCount(); ++i) Repath(node->child(i), old_prefix, new_prefix);
 }
 
-// Renames without replacing an item that already has the new name.
-bool RenameNoReplace(const QString& from, const QString& to) {
+// Renames without replacing an item that already has the new name. Returns 0 or the error.
+int RenameNoReplace(const QString& from, const QString& to) {
   const QByteArray a = QFile::encodeName(from);
   const QByteArray b = QFile::encodeName(to);
   if (renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) {
-    return true;
+    return 0;
   }
-  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
   // File systems without the no-replace flag: check first, which is the best they allow.
-  if (QFileInfo::exists(to)) return false;
-  return ::rename(a.constData(), b.constData()) == 0;
+  if (QFileInfo::exists(to)) return EEXIST;
+  return ::rename(a.constData(), b.constData()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -438,6 +440,23 @@ void ShellTree::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint 
     Resort(parent);
   }
   if (refresh_deferred_) Refresh();
+  if (!pending_warning_.isEmpty()) {
+    const QString text = std::exchange(pending_warning_, QString());
+    MessagePresenter::Warning(this, window()->windowTitle(), text);
+  }
+}
+
+void ShellTree::WarnRenameFailed(const QTreeWidgetItem* node, const QString& name,
+                                 const QString& reason) {
+  const QString text = tr("Unable to rename '%1' to '%2'").arg(node->text(0), name) +
+                       QStringLiteral("\n\n") + reason;
+  // A message box would take the focus from an open label editor, which commits again; the
+  // warning waits until the editor has closed.
+  if (editing_node_) {
+    pending_warning_ = text;
+    return;
+  }
+  MessagePresenter::Warning(this, window()->windowTitle(), text);
 }
 
 bool ShellTree::RenameNode(QTreeWidgetItem* node, const QString& text) {
@@ -449,22 +468,24 @@ bool ShellTree::RenameNode(QTreeWidgetItem* node, const QString& text) {
   // A name is one component: separators would move the item elsewhere.
   if (name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
       name == QLatin1String("..")) {
-    QApplication::beep();
+    WarnRenameFailed(node, name, tr("A name cannot contain '/' or be '.' or '..'."));
     return false;
   }
   const QString new_path = QFileInfo(old_path).absolutePath() + '/' + name;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool renamed = RenameNoReplace(old_path, new_path);
+  const int error = RenameNoReplace(old_path, new_path);
   QApplication::restoreOverrideCursor();
-  if (!renamed) {
-    QApplication::beep();
+  if (error != 0) {
+    WarnRenameFailed(node, name, QString::fromLocal8Bit(std::strerror(error)));
     return false;
   }
   const QString cleaned = QDir::cleanPath(new_path);
   Repath(node, old_path, cleaned);
   node->setText(0, name);
+  // The selection now has another path: everything that shows it follows.
   if (currentItem() && IsAncestorOrSelf(node, currentItem())) {
     selected_folder_ = LocatorOf(currentItem());
+    CurrentChanged(currentItem());
   }
   // Moving a node while its editor is open would close the editor under Qt's feet.
   if (node == editing_node_) {

@@ -55,7 +55,7 @@ class ShellTree : public QTreeWidget {
   bool CanDelete(const QTreeWidgetItem* node) const;
   // Starts in-place editing of the node's label.
   bool StartRename(QTreeWidgetItem* node);
-  // Renames the node's item on disk; on failure the node keeps its text.
+  // Renames the node's item on disk; on failure the node keeps its text and a warning says why.
   bool RenameNode(QTreeWidgetItem* node, const QString& text);
   // Asks for confirmation and moves the item to the trash. Returns whether it is gone.
   bool DeleteNode(QTreeWidgetItem* node);
@@ -79,6 +79,7 @@ class ShellTree : public QTreeWidget {
   void CurrentChanged(QTreeWidgetItem* current);
   void Resort(QTreeWidgetItem* node);
   bool RefreshBlocked();
+  void WarnRenameFailed(const QTreeWidgetItem* node, const QString& name, const QString& reason);
   ShellNamespace::Filter CurrentFilter() const;
 
   ShellTreeOptions options_;
@@ -90,6 +91,7 @@ class ShellTree : public QTreeWidget {
   bool menu_open_ = false;
   QTreeWidgetItem* editing_node_ = nullptr;
   QTreeWidgetItem* resort_after_edit_ = nullptr;
+  QString pending_warning_;
 };
 
 }  // namespace mevra::widgets

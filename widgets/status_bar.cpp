@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "widgets/caption_placement.h"
 #include "widgets/custom_status_pane.h"
 #include "widgets/frame_drawing.h"
 #include "widgets/shift_lightness.h"
@@ -394,7 +395,7 @@ void StatusBar::PaintSimple(QPainter& painter) {
   painter.setFont(font());
   const QFontMetrics metrics(font());
   const int x = r.x() + 2;
-  const int y = r.y() + (r.height() - metrics.height()) / 2;
+  const int y = CaptionCellTop(font(), simple_caption_, r);
   painter.setClipRect(r);
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));

@@ -87,12 +87,13 @@ TEST_F(PortalHttpTest, SignInSetsTheCookieAndTheHomePageThenCarriesTheMarker) {
 TEST_F(PortalHttpTest, SignInNeverRedirectsAwayAndKnowsExtraAccounts) {
   httplib::Client login("127.0.0.1", portal_.login_port());
   for (const char* target : {"http://example.com/", "https://127.0.0.1/", "", "/top/new"}) {
+    SCOPED_TRACE(target);
     auto res = login.Post(
         "/v2/?login",
         httplib::Params{{"username", "alice"}, {"password", "wonder:land"}, {"u", target}});
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 302);
-    EXPECT_EQ(res->get_header_value("Location"), portal_.HomeUrl()) << target;
+    EXPECT_EQ(res->get_header_value("Location"), portal_.HomeUrl());
   }
   EXPECT_FALSE(testing::SignIn(portal_.login_port(), "alice", "wonder").size() > 0);
 }
@@ -148,7 +149,8 @@ TEST_F(PortalHttpTest, OneChartLoadsTwoSameOriginFrames) {
   }
   ASSERT_EQ(sources.size(), 2u);
   for (const std::string& source : sources) {
-    ASSERT_TRUE(source.starts_with("/")) << source;
+    SCOPED_TRACE(source);
+    ASSERT_TRUE(source.starts_with("/"));
     auto frame = Get(portal_.music_port(), source);
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->status, 200);
@@ -302,9 +304,10 @@ TEST_F(PortalHttpTest, MakersSiteServesTheStampAndPages) {
   EXPECT_EQ(stamp->status, 200);
   EXPECT_EQ(stamp->body, "201212251550");
   for (const char* path : {"/archives/41672/", "/", "/weibo/pelko"}) {
+    SCOPED_TRACE(path);
     auto res = Get(portal_.site_port(), path);
     ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200) << path;
+    EXPECT_EQ(res->status, 200);
   }
 
   PortalProcess padded(WithSharedCache({"--stamp", " 201301010000\r\n"}));

@@ -1,10 +1,15 @@
 // The portal's pure parts: return address check, command line, link signing, cookies, text.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <stdexcept>
 
 #include "portal/id3_tag.h"
+#include "portal/limits.h"
 #include "portal/link_signer.h"
 #include "portal/portal_options.h"
 #include "portal/return_url.h"
@@ -41,7 +46,10 @@ TEST(ReturnUrlTest, OnlyLoopbackHttpAddressesAreAccepted) {
       {"http://127.0.0.1/a b", false},
       {"", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(IsSafeReturnUrl(c.url), c.safe) << c.url;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(IsSafeReturnUrl(c.url), c.safe);
+  }
   EXPECT_FALSE(IsSafeReturnUrl("http://127.0.0.1/" + std::string(3000, 'a')));
 }
 
@@ -80,7 +88,10 @@ TEST(PortalOptionsTest, RejectsMalformedArguments) {
       {"--verbose"},           {"extra"},
   };
   for (const auto& args : cases) {
-    EXPECT_THROW(ParsePortalOptions(args), std::invalid_argument) << args[0];
+    std::string row;
+    for (const std::string& arg : args) row += arg + " ";
+    SCOPED_TRACE(row);
+    EXPECT_THROW(ParsePortalOptions(args), std::invalid_argument);
   }
 }
 
@@ -113,9 +124,10 @@ TEST(SipHashTest, MatchesTheReferenceVectors) {
                                                  {8, 0x93f5f5799a932462ull},
                                                  {15, 0xa129ca6149be45e5ull}};
   for (const auto& [length, expected] : vectors) {
+    SCOPED_TRACE("length " + std::to_string(length));
     message.clear();
     for (size_t i = 0; i < length; ++i) message.push_back(static_cast<char>(i));
-    EXPECT_EQ(SipHash24(key, message), expected) << length;
+    EXPECT_EQ(SipHash24(key, message), expected);
   }
 }
 
@@ -129,7 +141,10 @@ TEST(SessionStoreTest, SessionCookieIsFoundAmongOthers) {
       {"MEVRASID=", ""},
       {"", ""},
   };
-  for (const auto& [header, id] : cases) EXPECT_EQ(SessionStore::SessionIdIn(header), id) << header;
+  for (const auto& [header, id] : cases) {
+    SCOPED_TRACE(header);
+    EXPECT_EQ(SessionStore::SessionIdIn(header), id);
+  }
 
   SessionStore store;
   store.AddAccount("demo", "demo");
@@ -144,6 +159,90 @@ TEST(SessionStoreTest, SessionCookieIsFoundAmongOthers) {
   store.SignOut(a);
   EXPECT_FALSE(store.UserFor("MEVRASID=" + a));
   EXPECT_EQ(store.UserFor("MEVRASID=" + b), "demo");
+}
+
+// A temporary folder for a session file, removed with the fixture.
+class KeptSessionsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char dir_template[] = "/tmp/mevra-sessions-test-XXXXXX";
+    ASSERT_NE(mkdtemp(dir_template), nullptr);
+    dir_ = dir_template;
+    file_ = dir_ / "data" / "sessions";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path dir_;
+  std::filesystem::path file_;
+};
+
+TEST_F(KeptSessionsTest, ANewStoreOnTheSameFileHonoursTheSessionsStillSignedIn) {
+  std::string kept, signed_out, other_account;
+  {
+    SessionStore store;
+    store.AddAccount("demo", "demo");
+    store.AddAccount("alice", "pw");
+    store.KeepIn(file_);
+    kept = store.SignIn("demo");
+    signed_out = store.SignIn("demo");
+    other_account = store.SignIn("alice");
+    store.SignOut(signed_out);
+  }
+  EXPECT_EQ(std::filesystem::status(file_).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "session ids are credentials";
+
+  SessionStore restarted;
+  restarted.AddAccount("demo", "demo");
+  restarted.KeepIn(file_);
+  EXPECT_EQ(restarted.UserFor("MEVRASID=" + kept), "demo");
+  EXPECT_FALSE(restarted.UserFor("MEVRASID=" + signed_out));
+  EXPECT_FALSE(restarted.UserFor("MEVRASID=" + other_account)) << "alice has no account now";
+  restarted.AddAccount("alice", "pw");
+  EXPECT_EQ(restarted.UserFor("MEVRASID=" + other_account), "alice");
+
+  // Without a file the store keeps nothing across instances.
+  SessionStore memory_only;
+  memory_only.AddAccount("demo", "demo");
+  EXPECT_FALSE(memory_only.UserFor("MEVRASID=" + kept));
+}
+
+TEST_F(KeptSessionsTest, DamagedOrForeignLinesAreSkipped) {
+  const std::string good = "0123456789abcdef0123456789abcdef";
+  const struct {
+    const char* name;
+    std::string text;
+    bool honoured;
+  } cases[] = {
+      {"valid", "mevra-portal sessions 1\n" + good + " 64656d6f\n", true},
+      {"no header", good + " 64656d6f\n", false},
+      {"other header", "sessions 2\n" + good + " 64656d6f\n", false},
+      {"short id", "mevra-portal sessions 1\n" + good.substr(1) + " 64656d6f\n", false},
+      {"odd hex", "mevra-portal sessions 1\n" + good + " 64656d6\n", false},
+      {"no user", "mevra-portal sessions 1\n" + good + " \n", false},
+      {"bad line first", "mevra-portal sessions 1\nrubbish\n" + good + " 64656d6f\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::create_directories(file_.parent_path());
+    std::ofstream(file_, std::ios::trunc) << c.text;
+    SessionStore store;
+    store.AddAccount("demo", "demo");
+    store.KeepIn(file_);
+    EXPECT_EQ(store.UserFor("MEVRASID=" + good).has_value(), c.honoured);
+  }
+}
+
+TEST(SessionStoreTest, KeepsTheNewestSessionsUpToTheLimit) {
+  SessionStore store;
+  store.AddAccount("demo", "demo");
+  std::vector<std::string> ids;
+  for (size_t i = 0; i < kMaxSessions; ++i) ids.push_back(store.SignIn("demo"));
+  EXPECT_TRUE(store.UserFor("MEVRASID=" + ids.front())) << "N sessions all stay";
+  ids.push_back(store.SignIn("demo"));
+  EXPECT_FALSE(store.UserFor("MEVRASID=" + ids.front())) << "N + 1 forgets the oldest";
+  EXPECT_TRUE(store.UserFor("MEVRASID=" + ids[1]));
+  EXPECT_TRUE(store.UserFor("MEVRASID=" + ids.back()));
 }
 
 TEST(Id3TagTest, Utf8BecomesUtf16AndBadBytesAreReplaced) {

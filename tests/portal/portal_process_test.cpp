@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include "portal/catalog.h"
@@ -56,6 +57,38 @@ TEST(PortalProcessTest, StopsCleanlyOnSigtermWhileAStalledBodyIsBeingServed) {
   close(fd);
 }
 
+// A browser keeps the sign-in cookie across runs of the portal; the restarted portal still
+// knows the session, while a session signed out before the restart stays out.
+TEST(PortalProcessTest, SessionsOutliveARestartOnTheSameDataFolder) {
+  char dir_template[] = "/tmp/mevra-portal-restart-XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string data_dir = dir_template;
+  const PortalProcess::Options options{{}, data_dir, std::chrono::milliseconds(20000)};
+  std::string kept, signed_out;
+  {
+    PortalProcess portal(options);
+    kept = testing::SignIn(portal.login_port());
+    signed_out = testing::SignIn(portal.login_port());
+    ASSERT_FALSE(kept.empty());
+    httplib::Client login("127.0.0.1", portal.login_port());
+    ASSERT_TRUE(login.Get("/v2/?logout", httplib::Headers{{"Cookie", signed_out}}));
+  }
+  PortalProcess restarted(options);
+  auto home = [&](const std::string& cookie) {
+    httplib::Client client("127.0.0.1", restarted.home_port());
+    auto res = client.Get("/", httplib::Headers{{"Cookie", cookie}});
+    return res ? res->body : std::string();
+  };
+  EXPECT_NE(home(kept).find("window.logInfo"), std::string::npos);
+  EXPECT_EQ(home(signed_out).find("window.logInfo"), std::string::npos);
+  httplib::Client music("127.0.0.1", restarted.music_port());
+  auto page = music.Get(("/song/" + std::string(kShortSongId) + "/download").c_str(),
+                        httplib::Headers{{"Cookie", kept}});
+  ASSERT_TRUE(page);
+  EXPECT_FALSE(testing::LinkForRate(page->body, 128).empty());
+  std::filesystem::remove_all(data_dir);
+}
+
 // Runs the portal binary with `args`; returns its exit status and what it printed.
 std::pair<int, std::string> RunPortal(const std::string& args) {
   const std::string command = std::string(MEVRA_PORTAL_BINARY) + " " + args + " 2>/dev/null";
@@ -78,9 +111,10 @@ TEST(PortalProcessTest, BadCommandLinesAndTakenPortsEndWithoutAPortsLine) {
        1},
   };
   for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(args);
     const auto [status, out] = RunPortal(args);
-    EXPECT_EQ(status, expected) << args;
-    EXPECT_EQ(out.find("ports "), std::string::npos) << args;
+    EXPECT_EQ(status, expected);
+    EXPECT_EQ(out.find("ports "), std::string::npos);
   }
   // The running portal printed exactly one well-formed line (the helper parsed it).
   EXPECT_GT(running.home_port(), 0);

@@ -257,67 +257,174 @@ TEST_F(FolderDialogTest, ComputerHasNoPathAndDisablesCreateAndDelete) {
   EXPECT_EQ(dialog.SelectedFolder().PathName(), desktop_ + "/notes.txt");
 }
 
-TEST_F(FolderDialogTest, CreateSkipsExistingNamesAndStartsEditingTheNewFolder) {
-  auto form = ShowForm();
-  ShellTree* tree = form->Tree();
-  form->CreateBtnClick();
+// The new folder becomes the selection at once, so the status line and OK follow it, and
+// again once the typed name has renamed it.
+TEST_F(FolderDialogTest, CreateSelectsTheNewFolderAndOkGivesItsTypedName) {
+  SelectFolderDialog dialog;
+  dialog.SetOptions(kMainWindowOptions);
+  QString editing, created_path, status_after_create, status_after_rename;
+  bool current_after_create = false;
+  EXPECT_TRUE(Run(dialog, [&](SelectFolderForm& form) {
+    ShellTree* tree = form.Tree();
+    form.resize(1600, 400);  // wide enough for the whole path in the status line
+    form.CreateBtnClick();
+    QTreeWidgetItem* created = tree->FindChild(tree->RootNode(), "New Folder (2)");
+    current_after_create = created && tree->currentItem() == created;
+    status_after_create = form.StatusLine()->SimpleCaption();
+    // The new node's label is open for editing; typing a name and pressing Enter renames it.
+    if (auto* editor = tree->viewport()->findChild<QLineEdit*>()) {
+      editing = editor->text();
+      editor->setText("  Album  ");
+      QTest::keyClick(editor, Qt::Key_Return);
+      QApplication::processEvents();  // the delegate commits through a queued call
+    }
+    created_path = ShellTree::PathOf(created);
+    status_after_rename = form.StatusLine()->SimpleCaption();
+    form.OkButton()->click();
+  }));
   EXPECT_TRUE(messages_.empty());
-  EXPECT_TRUE(QFileInfo(desktop_ + "/New Folder (2)").isDir());
-  QTreeWidgetItem* created = tree->FindChild(tree->RootNode(), "New Folder (2)");
-  ASSERT_NE(created, nullptr);
-  // The new node's label is open for editing; typing a name and pressing Enter renames it.
-  auto* editor = tree->viewport()->findChild<QLineEdit*>();
-  ASSERT_NE(editor, nullptr);
-  EXPECT_EQ(editor->text(), "New Folder (2)");
-  editor->setText("  Album  ");
-  QTest::keyClick(editor, Qt::Key_Return);
-  QApplication::processEvents();  // the delegate commits through a queued call
+  EXPECT_TRUE(current_after_create);
+  EXPECT_EQ(status_after_create, desktop_ + "/New Folder (2)");
+  EXPECT_EQ(editing, "New Folder (2)");
   EXPECT_TRUE(QFileInfo(desktop_ + "/Album").isDir());
   EXPECT_FALSE(QFileInfo::exists(desktop_ + "/New Folder (2)"));
-  EXPECT_EQ(created->text(0), "Album");
-  EXPECT_EQ(ShellTree::PathOf(created), desktop_ + "/Album");
+  EXPECT_EQ(created_path, desktop_ + "/Album");
+  EXPECT_EQ(status_after_rename, desktop_ + "/Album");
+  EXPECT_EQ(dialog.SelectedFolder().PathName(), desktop_ + "/Album");
 }
 
-TEST_F(FolderDialogTest, RenameRefusesExistingNamesAndSeparators) {
+// A refused rename keeps the node's text and says why; blank or unchanged names are no rename.
+TEST_F(FolderDialogTest, FailedRenameKeepsTheNameAndWarnsWithTheReason) {
+  const QString exists = QString::fromLocal8Bit(strerror(EEXIST));
+  const QString gone = QString::fromLocal8Bit(strerror(ENOENT));
+  const QString bad_name = "A name cannot contain '/' or be '.' or '..'.";
+  const struct {
+    const char* name;
+    bool vanish;  // the folder is removed on disk before the rename
+    QString reason;
+  } cases[] = {
+      {"b", false, exists}, {"x/y", false, bad_name}, {"..", false, bad_name},
+      {"   ", false, ""},   {"Music", false, ""},     {"Songs", true, gone},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages_.clear();
+    ASSERT_TRUE(QDir(desktop_).mkpath("Music/Live"));
+    auto form = ShowForm();
+    ShellTree* tree = form->Tree();
+    QTreeWidgetItem* music = tree->FindChild(tree->RootNode(), "Music");
+    ASSERT_NE(music, nullptr);
+    if (c.vanish) {
+      ASSERT_TRUE(QDir(desktop_ + "/Music").removeRecursively());
+    }
+    EXPECT_FALSE(tree->RenameNode(music, c.name));
+    EXPECT_EQ(music->text(0), "Music");
+    EXPECT_EQ(QFileInfo(desktop_ + "/Music/Live").isDir(), !c.vanish);
+    EXPECT_TRUE(QFileInfo(desktop_ + "/b").isDir());
+    if (c.reason.isEmpty()) {
+      EXPECT_TRUE(messages_.empty());
+      continue;
+    }
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(messages_[0].text,
+              QString("Unable to rename 'Music' to '%1'\n\n").arg(c.name) + c.reason);
+  }
+  auto form = ShowForm();
+  EXPECT_FALSE(form->Tree()->CanRename(form->Tree()->RootNode()));
+  EXPECT_FALSE(
+      form->Tree()->CanRename(form->Tree()->FindChild(form->Tree()->RootNode(), "Computer")));
+}
+
+// Typed into the label editor, a refused name warns once, after the editor has closed.
+TEST_F(FolderDialogTest, RenameRefusedInTheEditorWarnsOnceAfterItCloses) {
   auto form = ShowForm();
   ShellTree* tree = form->Tree();
   QTreeWidgetItem* music = tree->FindChild(tree->RootNode(), "Music");
-  for (const char* name : {"b", "x/y", "..", "   "}) {
-    EXPECT_FALSE(tree->RenameNode(music, name)) << name;
-    EXPECT_EQ(music->text(0), "Music");
-  }
-  EXPECT_TRUE(QFileInfo(desktop_ + "/Music/Live").isDir());
-  EXPECT_TRUE(QFileInfo(desktop_ + "/b").isDir());
-  EXPECT_FALSE(tree->CanRename(tree->RootNode()));
-  EXPECT_FALSE(tree->CanRename(tree->FindChild(tree->RootNode(), "Computer")));
+  ASSERT_TRUE(tree->StartRename(music));
+  auto* editor = tree->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  bool editor_open_during_warning = true;
+  MessagePresenter::Set([&](QWidget*, QMessageBox::Icon icon, const QString&, const QString& text,
+                            QMessageBox::StandardButtons) {
+    editor_open_during_warning = tree->viewport()->findChild<QLineEdit*>() != nullptr &&
+                                 tree->viewport()->findChild<QLineEdit*>()->isVisible();
+    messages_.push_back({icon, text});
+    return QMessageBox::Ok;
+  });
+  editor->setText("b");
+  QTest::keyClick(editor, Qt::Key_Return);
+  QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(messages_.size()), 1, 10000);
+  QApplication::processEvents();
+  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_FALSE(editor_open_during_warning);
+  EXPECT_EQ(music->text(0), "Music");
+  EXPECT_TRUE(QFileInfo(desktop_ + "/Music").isDir());
 }
 
-TEST_F(FolderDialogTest, CreateFailuresWarnForEachSeries) {
-  // mkdir below a regular file fails even for root, with "Not a directory".
+TEST_F(FolderDialogTest, CreateIsOnlyOfferedForFolders) {
   auto form = ShowForm();
   ShellTree* tree = form->Tree();
   tree->setCurrentItem(tree->FindChild(tree->RootNode(), "notes.txt"));
-  ASSERT_TRUE(form->CreateButton()->isEnabled());
+  EXPECT_FALSE(form->CreateButton()->isEnabled());
+  EXPECT_TRUE(form->DeleteButton()->isEnabled());
   form->CreateBtnClick();
-  const QString not_dir = QString::fromLocal8Bit(strerror(ENOTDIR));
-  const QString exists = QString::fromLocal8Bit(strerror(EEXIST));
-  ASSERT_EQ(messages_.size(), 3u);
-  EXPECT_EQ(messages_[0].text, "Unable to create the folder 'New Folder'\n\n" + not_dir);
-  EXPECT_EQ(messages_[1].text, "Unable to create the folder 'fldr'\n\n" + not_dir);
-  EXPECT_EQ(messages_[2].text, "Unable to create the folder 'New Folder'\n\n" + exists);
-  EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+  EXPECT_TRUE(messages_.empty());
+  tree->setCurrentItem(tree->FindChild(tree->RootNode(), "Music"));
+  EXPECT_TRUE(form->CreateButton()->isEnabled());
+}
 
-  // Every name of both series taken: only the final warning.
+// Each series warns with the system's reason, and so does the final warning: "already exists"
+// only when every name was taken.
+TEST_F(FolderDialogTest, CreateFailuresWarnWithTheRealReason) {
+  const struct {
+    const char* name;
+    std::function<bool(const QString&)> spoil;  // changes the selected folder on disk
+    int error;
+  } cases[] = {
+      {"folder removed meanwhile", [](const QString& dir) { return QDir(dir).removeRecursively(); },
+       ENOENT},
+      {"folder replaced by a file",
+       [](const QString& dir) {
+         QFile file(dir);
+         return QDir(dir).removeRecursively() && file.open(QIODevice::WriteOnly);
+       },
+       ENOTDIR},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    messages_.clear();
+    const QString dir = desktop_ + "/Spoilt";
+    QFile::remove(dir);
+    ASSERT_TRUE(QDir(desktop_).mkpath("Spoilt"));
+    auto form = ShowForm();
+    ShellTree* tree = form->Tree();
+    tree->setCurrentItem(tree->FindChild(tree->RootNode(), "Spoilt"));
+    ASSERT_TRUE(form->CreateButton()->isEnabled());
+    ASSERT_TRUE(c.spoil(dir));
+    form->CreateBtnClick();
+    const QString reason = QString::fromLocal8Bit(strerror(c.error));
+    ASSERT_EQ(messages_.size(), 3u);
+    EXPECT_EQ(messages_[0].text, "Unable to create the folder 'New Folder'\n\n" + reason);
+    EXPECT_EQ(messages_[1].text, "Unable to create the folder 'fldr'\n\n" + reason);
+    EXPECT_EQ(messages_[2].text, "Unable to create the folder 'New Folder'\n\n" + reason);
+    EXPECT_EQ(messages_[0].icon, QMessageBox::Warning);
+  }
+
+  // Every name of both series taken: only the final warning, which says so.
   messages_.clear();
   QDir music(desktop_ + "/Music");
   for (int i = 1; i <= SelectFolderForm::kCreateAttempts; ++i) {
     ASSERT_TRUE(music.mkdir(i == 1 ? "New Folder" : QString("New Folder (%1)").arg(i)));
     ASSERT_TRUE(music.mkdir(i == 1 ? "fldr" : QString("fldr%1").arg(i)));
   }
+  auto form = ShowForm();
+  ShellTree* tree = form->Tree();
   tree->setCurrentItem(tree->FindChild(tree->RootNode(), "Music"));
   form->CreateBtnClick();
   ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].text, "Unable to create the folder 'New Folder'\n\n" + exists);
+  EXPECT_EQ(messages_[0].text, "Unable to create the folder 'New Folder'\n\n" +
+                                   QString::fromLocal8Bit(strerror(EEXIST)));
 }
 
 TEST_F(FolderDialogTest, DeleteMovesToTheTrashAfterConfirmation) {

@@ -27,7 +27,8 @@ TEST(ShortenPath, ReplacesLeadingDirectoriesOneByOne) {
       {3, "song.mp3"},  // the name itself is never cut
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ShortenPath(path, c.width, Chars), c.expected) << c.width;
+    SCOPED_TRACE("width " + std::to_string(c.width));
+    EXPECT_EQ(ShortenPath(path, c.width, Chars), c.expected);
   }
 }
 
@@ -54,6 +55,7 @@ TEST(ShellLocator, PathNameRules) {
 TEST(ShellLocator, StoredFormRoundTrips) {
   for (const ShellLocator& locator :
        {ShellLocator(), ShellLocator::Computer(), ShellLocator::FromPath("/home/用户/Music")}) {
+    SCOPED_TRACE(locator.IsComputer() ? "Computer" : locator.Path().toStdString());
     EXPECT_EQ(ShellLocator::Load(locator.Save()),
               locator.IsEmpty() ? ShellLocator::Special(0) : locator);
   }

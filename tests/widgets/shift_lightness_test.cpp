@@ -15,20 +15,22 @@ TEST(Hls, PrimariesHaveTheClassicPickerValues) {
       {QColor(0, 0, 0), 160, 0, 0},       {QColor(128, 128, 128), 160, 120, 0},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.rgb.name().toStdString());
     const Hls hls = RgbToHls(c.rgb);
-    EXPECT_EQ(hls.hue, c.hue) << c.rgb.name().toStdString();
-    EXPECT_EQ(hls.lightness, c.lightness) << c.rgb.name().toStdString();
-    EXPECT_EQ(hls.saturation, c.saturation) << c.rgb.name().toStdString();
+    EXPECT_EQ(hls.hue, c.hue);
+    EXPECT_EQ(hls.lightness, c.lightness);
+    EXPECT_EQ(hls.saturation, c.saturation);
   }
 }
 
 TEST(Hls, RoundTripKeepsColoursWithinARoundingStep) {
   for (const QColor& colour : {QColor(212, 208, 200), QColor(10, 36, 106), QColor(240, 155, 20),
                                QColor(0, 128, 64), QColor(255, 255, 0)}) {
+    SCOPED_TRACE(colour.name().toStdString());
     const QColor back = HlsToRgb(RgbToHls(colour));
-    EXPECT_NEAR(back.red(), colour.red(), 2) << colour.name().toStdString();
-    EXPECT_NEAR(back.green(), colour.green(), 2) << colour.name().toStdString();
-    EXPECT_NEAR(back.blue(), colour.blue(), 2) << colour.name().toStdString();
+    EXPECT_NEAR(back.red(), colour.red(), 2);
+    EXPECT_NEAR(back.green(), colour.green(), 2);
+    EXPECT_NEAR(back.blue(), colour.blue(), 2);
   }
 }
 

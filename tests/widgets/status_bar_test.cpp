@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
@@ -137,6 +138,10 @@ struct PercentCase {
   int filled;  // pixels of the text area's width
 };
 
+void PrintTo(const PercentCase& c, std::ostream* out) {
+  *out << c.percent << "% of " << c.indicator_width;
+}
+
 class PercentBarTest : public testing::TestWithParam<PercentCase> {};
 
 // Every pixel of the text area: the fill reaches exactly `filled` pixels, and the percent text,
@@ -182,7 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
                     PercentCase{51, 561, 284},    // 284.07 rounds down
                     PercentCase{99, 561, 551},    // 551.43
                     PercentCase{65535, 300, 296}  // the widest value still draws a full bar
-                    ));
+                    ),
+    [](const testing::TestParamInfo<PercentCase>& info) {
+      return "Percent" + std::to_string(info.param.percent) + "Width" +
+             std::to_string(info.param.indicator_width);
+    });
 
 TEST(PercentBar, SplitTextUsesBothColours) {
   MainBar main(561);
@@ -234,15 +243,20 @@ TEST(PaneFrames, FlatFrameIsTheLighterShadowWithoutCornersAndStatusFrameIsSunken
       {&bar, 509, 9, kFace},
   };
   for (const Pixel& p : pixels) {
-    EXPECT_EQ(p.image->pixelColor(p.x, p.y), p.expected) << p.x << "," << p.y;
+    SCOPED_TRACE(std::string(p.image == &bar ? "bar " : "indicator ") + std::to_string(p.x) + "," +
+                 std::to_string(p.y));
+    EXPECT_EQ(p.image->pixelColor(p.x, p.y), p.expected);
   }
 }
 
 struct CaptionCase {
+  const char* name;
   QString caption;
   bool enabled;
   QColor colour;
 };
+
+void PrintTo(const CaptionCase& c, std::ostream* out) { *out << c.name; }
 
 class CaptionTest : public testing::TestWithParam<CaptionCase> {};
 
@@ -270,10 +284,138 @@ TEST_P(CaptionTest, DrawsAtTextAreaOffsetAndClips) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(TextPane, CaptionTest,
-                         testing::Values(CaptionCase{"Pp 正在下载 song.mp3", true, kText},
-                                         CaptionCase{QString(120, QChar('W')), true, kText},
-                                         CaptionCase{"disabled pane", false, kGrayText}));
+INSTANTIATE_TEST_SUITE_P(
+    TextPane, CaptionTest,
+    testing::Values(CaptionCase{"Mixed", "Pp 正在下载 song.mp3", true, kText},
+                    CaptionCase{"TooWide", QString(120, QChar('W')), true, kText},
+                    CaptionCase{"Disabled", "disabled pane", false, kGrayText}),
+    [](const testing::TestParamInfo<CaptionCase>& info) { return info.param.name; });
+
+// The program's own font: its line (19 pixels) is taller than the 15-pixel text area.
+QFont ProgramFont() {
+  QFont font(QStringLiteral("Noto Sans CJK SC"));
+  font.setPixelSize(13);
+  return font;
+}
+
+// Where `caption`, drawn unclipped on the face colour, puts its ink: the pixels that differ from
+// the face colour, with the baseline at row kBaseline of a tall canvas.
+struct Ink {
+  static constexpr int kBaseline = 40;
+  QImage image;
+  int top = -1;
+  int bottom = -1;
+};
+
+Ink UnclippedInk(const QString& caption, const QFont& font, int x) {
+  Ink ink;
+  ink.image = QImage(2000, 80, QImage::Format_RGB32);
+  ink.image.fill(kFace);
+  QPainter painter(&ink.image);
+  painter.setFont(font);
+  painter.setPen(kText);
+  painter.drawText(QPoint(x, Ink::kBaseline), caption);
+  painter.end();
+  for (int y = 0; y < ink.image.height(); ++y) {
+    for (int x = 0; x < ink.image.width(); ++x) {
+      if (ink.image.pixelColor(x, y) == kFace) continue;
+      if (ink.top < 0) ink.top = y;
+      ink.bottom = y;
+    }
+  }
+  return ink;
+}
+
+// Checks that the text area (x 2..last_x, rows 2..16) of `image` holds the whole ink of the
+// caption drawn from `x`, unchanged, and nothing else. Returns the caption's baseline row, or -1
+// after a failure.
+int ExpectWholeCaption(const QImage& image, const QString& caption, const QFont& font, int x,
+                       int last_x) {
+  const Ink ink = UnclippedInk(caption, font, x);
+  if (ink.top < 0) {
+    ADD_FAILURE() << "the caption has no ink";
+    return -1;
+  }
+  int drawn_top = -1;
+  for (int y = 2; y <= 16 && drawn_top < 0; ++y) {
+    for (int column = 2; column <= last_x; ++column) {
+      if (image.pixelColor(column, y) != kFace) {
+        drawn_top = y;
+        break;
+      }
+    }
+  }
+  const int shift = drawn_top - ink.top;
+  EXPECT_GE(ink.bottom + shift, 0);
+  EXPECT_LE(ink.bottom + shift, 16) << "the lowest rows of the glyphs are cut";
+  for (int y = 2; y <= 16; ++y) {
+    for (int column = 2; column <= last_x; ++column) {
+      const int from = y - shift;
+      const QColor expected =
+          from >= 0 && from < ink.image.height() ? ink.image.pixelColor(column, from) : kFace;
+      if (image.pixelColor(column, y) != expected) {
+        ADD_FAILURE() << "pixel " << column << "," << y << " differs from the unclipped text";
+        return -1;
+      }
+    }
+  }
+  return Ink::kBaseline + shift;
+}
+
+struct ProgramFontCase {
+  const char* name;
+  QString caption;
+  bool ordinary;  // ordinary CJK and Latin text shares one baseline
+};
+
+void PrintTo(const ProgramFontCase& c, std::ostream* out) { *out << c.name; }
+
+class ProgramFontCaptionTest : public testing::TestWithParam<ProgramFontCase> {};
+
+// With the program's font, neither descenders and brackets nor CJK glyphs lose rows, and the
+// baseline stays put from one ordinary caption to the next.
+TEST_P(ProgramFontCaptionTest, KeepsEveryGlyphWholeInsideTheTextArea) {
+  const ProgramFontCase c = GetParam();
+  MainBar main(562);
+  main.window->setFont(ProgramFont());
+  ASSERT_EQ(QFontInfo(main.bar->font()).family(), "Noto Sans CJK SC");
+  ASSERT_EQ(QFontMetrics(main.bar->font()).height(), 19);
+  main.info->SetCaption(c.caption);
+  const QImage image = main.Render();
+  const int baseline = ExpectWholeCaption(image, c.caption, ProgramFont(), 5, 507);
+  if (c.ordinary) {
+    EXPECT_EQ(baseline, 14);
+  }
+  // The frame is untouched: shadow above, highlight below.
+  for (int x = 2; x <= 507; ++x) {
+    ASSERT_EQ(image.pixelColor(x, 1), kShadow) << x;
+    ASSERT_EQ(image.pixelColor(x, 17), kHighlight) << x;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TextPane, ProgramFontCaptionTest,
+    testing::Values(ProgramFontCase{"Descenders", "gjpqy, (song) [Pp]", true},
+                    ProgramFontCase{"Cjk", "正在下载《晨光》...", true},
+                    ProgramFontCase{"Mixed", "《Spring Song (Live)》已下载:2441K  总大小:4882K",
+                                    true},
+                    ProgramFontCase{"NoDescenders", "XAMH 100%", true},
+                    ProgramFontCase{"TallBar", "a|b", false}),
+    [](const testing::TestParamInfo<ProgramFontCase>& info) { return info.param.name; });
+
+// The folder dialog's one-caption line has the same 15 rows and the same font.
+TEST(SimpleStatus, ProgramFontKeepsTheCaptionWhole) {
+  MainBar main(300);
+  main.window->setFont(ProgramFont());
+  main.bar->SetSimpleFrameStyle(FrameStyle::fsNone);
+  main.bar->SetSimpleStatus(true);
+  for (const QString& caption :
+       {QStringLiteral("/home/用户/Music/gjpqy (2)"), QStringLiteral("/media/音乐/新歌TOP100")}) {
+    SCOPED_TRACE(caption.toStdString());
+    main.bar->SetSimpleCaption(caption);
+    EXPECT_EQ(ExpectWholeCaption(main.Render(), caption, ProgramFont(), 4, 600), 14);
+  }
+}
 
 TEST(SizeGrip, SixRaisedDotsInTheCornerOnlyWhileTheWindowIsResizable) {
   MainBar main(300, /*resizable=*/true);
@@ -282,10 +424,11 @@ TEST(SizeGrip, SixRaisedDotsInTheCornerOnlyWhileTheWindowIsResizable) {
   const QImage image = main.Render();
   const QPoint dots[] = {{5, 12}, {5, 8}, {5, 4}, {9, 8}, {9, 4}, {13, 4}};
   for (const QPoint& dot : dots) {
+    SCOPED_TRACE("dot " + std::to_string(dot.x()) + "," + std::to_string(dot.y()));
     const int x = right - dot.x();
     const int y = bottom - dot.y();
     // The shadow square one pixel up and left covers the highlight square's top-left pixel.
-    EXPECT_EQ(image.pixelColor(x + 1, y), kHighlight) << dot.x() << "," << dot.y();
+    EXPECT_EQ(image.pixelColor(x + 1, y), kHighlight);
     EXPECT_EQ(image.pixelColor(x, y + 1), kHighlight);
     EXPECT_EQ(image.pixelColor(x + 1, y + 1), kHighlight);
     EXPECT_EQ(image.pixelColor(x, y), kShadow);
@@ -403,9 +546,10 @@ TEST(Setters, PartsSetThePercentRoundedHalfToEven) {
     uint16_t percent;
   } cases[] = {{1, 1, 12}, {3, 3, 38}, {4, 4, 50}, {5, 5, 62}, {20, 8, 100}};
   for (const auto& c : cases) {
+    SCOPED_TRACE("complete " + std::to_string(c.complete));
     p->SetPartsComplete(c.complete);
-    EXPECT_EQ(p->PartsComplete(), c.stored) << c.complete;
-    EXPECT_EQ(p->Percent(), c.percent) << c.complete;
+    EXPECT_EQ(p->PartsComplete(), c.stored);
+    EXPECT_EQ(p->Percent(), c.percent);
   }
   // A new total starts over.
   p->SetTotalParts(ProgressStatus::kMaxParts);
