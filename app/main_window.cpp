@@ -31,6 +31,7 @@
 
 #include "app/anti_freeze.h"
 #include "app/chart_list.h"
+#include "app/limits.h"
 #include "app/program_paths.h"
 #include "browser/browser_control.h"
 #include "http/http_client.h"
@@ -53,9 +54,6 @@ constexpr int kDesignPanelHeight = kWindowHeight - widgets::StatusBar::kDefaultH
 constexpr int kSongListTop = 224;
 constexpr int kSongListHeight = 417;
 constexpr int kSongRowHeight = 20;
-// PumpDelay sleeps in the event loop for at most this long before it reads the clock again, so
-// a clock that jumps (or wraps) is noticed soon.
-constexpr int kPumpDelaySliceMs = 50;
 
 QLabel* MakeLabel(QWidget* parent, int x, int y, const QString& text) {
   auto* label = new QLabel(text, parent);
