@@ -113,15 +113,15 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   BuildControls();
   ConnectHandlers();
   // Exceptions that escape a browser event end up in the same boxes as those of the buttons.
-  previous_exception_report_ = browser::BrowserControl::ReportException;
-  browser::BrowserControl::ReportException = [this](const QString& text) {
-    message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
-  };
+  for (browser::BrowserControl* web : {web1_, web2_}) {
+    web->SetExceptionReport([this](const QString& text) {
+      message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
+    });
+  }
   FormCreate();
 }
 
 MainWindow::~MainWindow() {
-  browser::BrowserControl::ReportException = previous_exception_report_;
   // The browsers go first: their events call into the handlers, which use the members that
   // are destroyed before QWidget deletes the children.
   web1_->OnDocumentComplete = nullptr;

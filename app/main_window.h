@@ -239,7 +239,6 @@ class MainWindow : public QWidget {
   QString config_path_;
   QString temp_path_;
   TickClock tick_clock_;
-  std::function<void(const QString& text)> previous_exception_report_;
 };
 
 }  // namespace mevra::app

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <array>
 #include <csignal>
+#include <stdexcept>
 #include <vector>
 
 #include "app/chart_list.h"
@@ -512,6 +513,25 @@ TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 0);
   EXPECT_EQ(w.stspn_info_->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
+}
+
+TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
+  WriteFile("config.ini", EndpointsSection());
+  WriteFile("plain.html", "<html><body>nothing to see</body></html>");
+  MainWindow& w = Open();
+  // A second window, opened later, takes none of the first one's errors.
+  MainWindow other(MainWindowFiles{config_path_, dir_.filePath("other.mp3")});
+  other.message_boxes_.OnShow = [](const MessageRequest&) { return MessageAnswer::kOk; };
+  w.web1_->OnDocumentComplete = [](browser::BrowserControl&, const QString&) {
+    throw std::runtime_error("gate broke");
+  };
+  w.web1_->Navigate(FileUrl("plain.html"));
+  ASSERT_TRUE(WaitUntil([&] { return !w.message_boxes_.Shown().empty(); }));
+  const MessageRequest& box = w.message_boxes_.Shown().front();
+  EXPECT_EQ(box.text, "gate broke");
+  EXPECT_EQ(box.caption, MainWindow::kApplicationTitle);
+  EXPECT_EQ(box.icon, MessageIcon::kError);
+  EXPECT_TRUE(other.message_boxes_.Shown().empty());
 }
 
 // --- Helpers ------------------------------------------------------------------------------------
