@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <array>
 #include <csignal>
+#include <functional>
 #include <stdexcept>
 #include <vector>
 

@@ -4,27 +4,17 @@
 // local files, so no test reaches any server.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
+#include "tests/browser/wait_until.h"
 
 namespace mevra::app::testing {
 
-// Dispatches events until `done` holds; false when it still does not hold after `ms`.
-inline bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-  QDeadlineTimer deadline(ms);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using browser::test::WaitUntil;
 
 class WindowTest : public ::testing::Test {
  protected:
