@@ -16,14 +16,14 @@
 namespace mevra::app {
 
 void MainWindow::btn_listenClick() {
-  const QModelIndexList selected = lv_songs_->selectionModel()->selectedRows(kColumnId);
+  const QModelIndexList selected = ui_.lv_songs->selectionModel()->selectedRows(kColumnId);
   int row = -1;
   for (const QModelIndex& index : selected) {
     row = row < 0 ? index.row() : std::min(row, index.row());
   }
   // A preview started inside a running batch must not swallow a stop the user asked the batch
   // for; it is handed back once this preview's transfer is over.
-  const bool batch_stop_requested = StopRequested_ && !btn_down_->isEnabled();
+  const bool batch_stop_requested = StopRequested_ && !ui_.btn_down->isEnabled();
   QString id;
   if (row >= 0) {
     PreviewTitle_ = SongText(row, kColumnTitle).trimmed();
@@ -36,14 +36,14 @@ void MainWindow::btn_listenClick() {
     return;
   }
   SetStatusText(QStringLiteral("正在准备音乐文件《") + PreviewTitle_ + QStringLiteral("》..."));
-  btn_listenstop_->setEnabled(true);
-  btn_listen_->setEnabled(false);
+  ui_.btn_listenstop->setEnabled(true);
+  ui_.btn_listen->setEnabled(false);
 
   // The preview always takes the standard rate, whatever the downloads use.
   const SongLink link =
-      ResolveSongLink(*web2_, endpoints_.music_base_url, id, QStringLiteral("128"), tick_clock_);
-  mmo_log_->appendPlainText(link.url);
-  mmo_log_->appendPlainText(temp_path_);
+      ResolveSongLink(*ui_.web2, endpoints_.music_base_url, id, QStringLiteral("128"), tick_clock_);
+  ui_.mmo_log->appendPlainText(link.url);
+  ui_.mmo_log->appendPlainText(temp_path_);
 
   antifreeze1_->SetOnlyWhenIdle(false);
   StopRequested_ = false;
@@ -83,8 +83,8 @@ void MainWindow::btn_listenstopClick() {
   preview_player_->stop();
   preview_player_->setSource(QUrl());
   SetStatusText(QStringLiteral("停止试听"));
-  btn_listenstop_->setEnabled(false);
-  btn_listen_->setEnabled(true);
+  ui_.btn_listenstop->setEnabled(false);
+  ui_.btn_listen->setEnabled(true);
 }
 
 }  // namespace mevra::app

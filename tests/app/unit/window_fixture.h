@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "tests/app/main_window_probe.h"
 #include "tests/browser/wait_until.h"
 
 namespace mevra::app::testing {
@@ -46,10 +47,14 @@ class WindowTest : public ::testing::Test {
     MainWindowFiles files{config_path_, dir_.filePath("temp.mp3")};
     window_ = std::make_unique<MainWindow>(files, nullptr, std::move(clock));
     // Tests answer every box; a modal box would hang the run.
-    window_->message_boxes_.OnShow = [this](const MessageRequest&) { return answer_; };
-    window_->url_opener_.OnOpen = [](const QString&) {};
+    Boxes().OnShow = [this](const MessageRequest&) { return answer_; };
+    Probe().Opener().OnOpen = [](const QString&) {};
     return *window_;
   }
+  // The open window's insides.
+  MainWindowProbe Probe() const { return MainWindowProbe(*window_); }
+  MainWindowUi& Ui() const { return Probe().Ui(); }
+  MessageBoxes& Boxes() const { return Probe().Boxes(); }
   void CloseWindow() {
     window_->close();
     window_.reset();
