@@ -167,8 +167,10 @@ class MainWindow : public QWidget {
 
   // --- State ---------------------------------------------------------------------------------
   QString BuildStamp_;
-  // The user asked the running batch to stop.
+  // The user asked the running batch to stop. The preview has a flag of its own, so neither
+  // can swallow or raise the other's request when one runs nested inside the other.
   bool StopRequested_ = false;
+  bool preview_stop_requested_ = false;
   int32_t DownloadedCount_ = 0;
   QString CurrentSongTitle_;
   int32_t DownloadTotal_ = 0;

@@ -238,7 +238,7 @@ void MainWindow::http_tempWorkBegin(net::NetComponent&, net::WorkMode, int32_t w
 }
 
 void MainWindow::http_tempWork(net::NetComponent&, net::WorkMode, int32_t work_count) {
-  if (StopRequested_) {
+  if (preview_stop_requested_) {
     http_temp_->CloseConnection();
     return;
   }

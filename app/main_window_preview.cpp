@@ -21,13 +21,12 @@ void MainWindow::btn_listenClick() {
   for (const QModelIndex& index : selected) {
     row = row < 0 ? index.row() : std::min(row, index.row());
   }
-  // A preview started inside a running batch must not swallow a stop the user asked the batch
-  // for; it is handed back once this preview's transfer is over.
-  const bool batch_stop_requested = StopRequested_ && !ui_.btn_down->isEnabled();
   QString id;
   if (row >= 0) {
     PreviewTitle_ = SongText(row, kColumnTitle).trimmed();
-    StopRequested_ = true;
+    // The preview's own stop request is raised while it is prepared and cleared right before its
+    // transfer; the batch's request is left alone, whether a batch runs around this or not.
+    preview_stop_requested_ = true;
     id = SongText(row, kColumnId).trimmed();
   }
   if (id.isEmpty()) {
@@ -46,14 +45,14 @@ void MainWindow::btn_listenClick() {
   ui_.mmo_log->appendPlainText(temp_path_);
 
   antifreeze1_->SetOnlyWhenIdle(false);
-  StopRequested_ = false;
+  preview_stop_requested_ = false;
   // Failures stay silent: the previous temporary file, if any, is what plays then. Neither a page
   // without a link nor a transfer cut by a stop request replaces it.
   try {
     if (link.found) {
       net::MemoryStream stream;
       http_temp_->Get(link.url.toStdString(), stream);
-      if (!StopRequested_) {
+      if (!preview_stop_requested_) {
         QSaveFile file(temp_path_);
         const std::string& bytes = stream.Data();
         if (file.open(QIODevice::WriteOnly)) {
@@ -64,7 +63,6 @@ void MainWindow::btn_listenClick() {
     }
   } catch (const std::exception&) {
   }
-  if (batch_stop_requested) StopRequested_ = true;
 
   // Opening a fresh source makes the player read the file anew even when the path is the same.
   preview_player_->setSource(QUrl());

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <string_view>
 
+#include "http/http_client.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
@@ -261,36 +262,69 @@ TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
   EXPECT_TRUE(Ui().btn_down->isEnabled());
 }
 
-TEST_F(DownloadTest, APreviewStartedDuringABatchLeavesTheBatchItsOwnSongs) {
+TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops) {
   MainWindow& w = OpenForDownloads();
   Ui().rb_320k->setChecked(true);
   Ui().rb1->setChecked(true);
-  TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
-  const int first = RowOf(w, portal::kShortSongId);
-  bool previewed = false;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    // While the batch waits for the first song's page, the user previews another song; the
-    // preview runs nested inside that wait and takes the hidden browser meanwhile.
-    if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
-      previewed = true;
-      poll.stop();
-      Ui().lv_songs->clearSelection();
-      Ui().lv_songs->selectRow(RowOf(w, portal::kRedirectSongId));
-      w.btn_listenClick();
+  struct Case {
+    const char* name;
+    std::string_view preview_id;
+    // The batch's stop button is pressed while the preview's file comes in.
+    bool stop_during_preview;
+  };
+  const Case cases[] = {
+      {"a preview only", portal::kRedirectSongId, false},
+      {"the batch stopped during the preview", portal::kCommaTitleSongId, true},
+  };
+  http::HttpClient& preview_client = Probe().PreviewClient();
+  const auto preview_work = preview_client.OnWork;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
+    Boxes().ClearShown();
+    preview_client.OnWork = [&](net::NetComponent& sender, net::WorkMode mode, int32_t count) {
+      if (c.stop_during_preview && Ui().btn_stop->isEnabled()) Ui().btn_stop->click();
+      preview_work(sender, mode, count);
+    };
+    const int first = RowOf(w, portal::kShortSongId);
+    bool previewed = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      // While the batch waits for the first song's page, the user previews another song; the
+      // preview runs nested inside that wait and takes the hidden browser meanwhile.
+      if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
+        previewed = true;
+        poll.stop();
+        Ui().lv_songs->clearSelection();
+        Ui().lv_songs->selectRow(RowOf(w, c.preview_id));
+        w.btn_listenClick();
+      }
+    });
+    poll.start();
+    w.btn_downClick();
+    ASSERT_TRUE(previewed);
+    // The batch's stop is not the preview's: the preview fetches its whole song either way.
+    EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(c.preview_id, 128));
+    if (c.stop_during_preview) {
+      // The batch sees its stop once the preview is over: the song it was resolving is not
+      // fetched and the next one is not started.
+      EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("下载失败用户中止下载"));
+      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kShortSongId)));
+      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
+      EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+      EXPECT_EQ(SavedFiles().size(), 2);  // those of the first case
+      EXPECT_TRUE(Boxes().Shown().empty());
+    } else {
+      for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
+        EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+        const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+        EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+      }
     }
-  });
-  poll.start();
-  w.btn_downClick();
-  ASSERT_TRUE(previewed);
-  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kRedirectSongId, 128));
-  for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
-    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
-    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
-    EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+    w.btn_listenstopClick();
   }
-  w.btn_listenstopClick();
+  preview_client.OnWork = preview_work;
 }
 
 TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {

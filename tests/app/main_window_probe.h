@@ -18,6 +18,7 @@ class MainWindowProbe {
   MessageBoxes& Boxes() const { return window_.message_boxes_; }
   UrlOpener& Opener() const { return window_.url_opener_; }
   http::HttpClient& DownloadClient() const { return *window_.http_download_; }
+  http::HttpClient& PreviewClient() const { return *window_.http_temp_; }
   QMediaPlayer& PreviewPlayer() const { return *window_.preview_player_; }
 
   const QString& BuildStamp() const { return window_.BuildStamp_; }

@@ -471,6 +471,36 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
   EXPECT_FALSE(w.SongListed("1"));
 }
 
+// --- Preview and batch
+// ----------------------------------------------------------------------------
+
+TEST_F(WindowTest, APreviewLeavesTheBatchsStopRequestAsItFoundIt) {
+  struct Case {
+    const char* name;
+    bool stop_requested;
+    const char* id;
+  };
+  const Case cases[] = {
+      {"no request, a row without an id", false, " "},
+      {"a request, a row without an id", true, " "},
+      {"no request, a song", false, "7"},
+      {"a request, a song", true, "7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("config.ini", EndpointsSection());
+    // Half a second passes at every look at the clock, so the song's page wait ends at once.
+    MainWindow& w = Open([tick = 0u]() mutable { return tick += 500; });
+    w.AddSong(c.id, "T", "S");
+    Ui().lv_songs->selectRow(0);
+    if (c.stop_requested) w.btn_stopClick();
+    w.btn_listenClick();
+    EXPECT_EQ(Probe().StopRequested(), c.stop_requested);
+    w.btn_listenstopClick();
+    CloseWindow();
+  }
+}
+
 // --- Harvest into the window -------------------------------------------------------------------
 
 QByteArray ChartPage(const std::vector<std::array<const char*, 3>>& songs) {
