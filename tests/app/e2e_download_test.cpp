@@ -80,7 +80,8 @@ class DownloadTest : public PortalWindowTest {
 
 TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   MainWindow& w = OpenForDownloads();
-  Ui().rb_320k->setChecked(true);
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
   struct Case {
     QRadioButton* scheme;
     std::string_view id;
@@ -90,12 +91,13 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   const portal::Song& b = *portal::FindSong(portal::kRedirectSongId);
   const portal::Song& c = *portal::FindSong(portal::kChunkedSongId);
   const Case cases[] = {
-      {Ui().rb1, portal::kShortSongId, Q(a.title)},
-      {Ui().rb2, portal::kRedirectSongId, Q(b.title) + " - " + Q(b.singer)},
-      {Ui().rb3, portal::kChunkedSongId, Q(c.singer) + " - " + Q(c.title)},
+      {ui.rb1, portal::kShortSongId, Q(a.title)},
+      {ui.rb2, portal::kRedirectSongId, Q(b.title) + " - " + Q(b.singer)},
+      {ui.rb3, portal::kChunkedSongId, Q(c.singer) + " - " + Q(c.title)},
   };
   int saved = 0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
     c.scheme->setChecked(true);
     TickOnly(w, {c.id});
     Boxes().ClearShown();
@@ -109,13 +111,13 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
     ASSERT_EQ(Boxes().Shown().size(), 1u);
     EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
     EXPECT_EQ(Boxes().Shown()[0].caption, MainWindow::kApplicationTitle);
-    EXPECT_EQ(Ui().prgrsts_downloadpg->Percent(), 100);
+    EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
   }
   EXPECT_EQ(SavedFiles().size(), saved);
-  EXPECT_TRUE(Ui().btn_down->isEnabled());
+  EXPECT_TRUE(ui.btn_down->isEnabled());
 
   // The same song again gets "_new" and the rate; a third time replaces that file.
-  Ui().rb1->setChecked(true);
+  ui.rb1->setChecked(true);
   for (int round = 0; round < 2; ++round) {
     TickOnly(w, {portal::kShortSongId});
     w.btn_downClick();
@@ -127,10 +129,11 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
 
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   MainWindow& w = OpenForDownloads();
-  Ui().rb_320k->setChecked(true);
-  Ui().rb1->setChecked(true);
-  Ui().chk_isFileterSize->setChecked(true);
-  Ui().cbb_minsize->setCurrentText(QStringLiteral("2"));
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
+  ui.rb1->setChecked(true);
+  ui.chk_isFileterSize->setChecked(true);
+  ui.cbb_minsize->setCurrentText(QStringLiteral("2"));
   TickOnly(w, {portal::kShortSongId, portal::kLongSongId});
   w.btn_downClick();
   EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("文件太小，已过滤"));
@@ -142,8 +145,8 @@ TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
 
   // Choosing a lower rate switches the filter off.
-  Ui().rb_128k->click();
-  EXPECT_FALSE(Ui().chk_isFileterSize->isChecked());
+  ui.rb_128k->click();
+  EXPECT_FALSE(ui.chk_isFileterSize->isChecked());
 }
 
 TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
@@ -178,7 +181,8 @@ TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
 
 TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   MainWindow& w = OpenForDownloads();
-  Ui().rb_320k->setChecked(true);
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
   // The stalling song sends part of its file and then nothing; the stop must not wait for it.
   const int stall_row = RowOf(w, portal::kStallingSongId);
   const QString next_id = w.SongText(stall_row + 1, MainWindow::kColumnId);
@@ -187,24 +191,23 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (Ui().stspn_info->Caption().contains(QStringLiteral("已下载:")) &&
-        Ui().btn_stop->isEnabled()) {
-      Ui().btn_stop->click();
+    if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
+      ui.btn_stop->click();
     }
   });
   poll.start();
   w.btn_downClick();
   poll.stop();
 
-  EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
   // The batch ended before the next ticked row.
   EXPECT_EQ(w.SongText(stall_row + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
   EXPECT_TRUE(w.SongTicked(stall_row + 1)) << next_id.toStdString();
   EXPECT_TRUE(SavedFiles().isEmpty());
-  EXPECT_TRUE(Ui().btn_down->isEnabled());
-  EXPECT_FALSE(Ui().btn_stop->isEnabled());
+  EXPECT_TRUE(ui.btn_down->isEnabled());
+  EXPECT_FALSE(ui.btn_stop->isEnabled());
   EXPECT_TRUE(Boxes().Shown().empty());
 }
 
@@ -264,8 +267,9 @@ TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
 
 TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops) {
   MainWindow& w = OpenForDownloads();
-  Ui().rb_320k->setChecked(true);
-  Ui().rb1->setChecked(true);
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
+  ui.rb1->setChecked(true);
   struct Case {
     const char* name;
     std::string_view preview_id;
@@ -283,7 +287,7 @@ TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops)
     TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
     Boxes().ClearShown();
     preview_client.OnWork = [&](net::NetComponent& sender, net::WorkMode mode, int32_t count) {
-      if (c.stop_during_preview && Ui().btn_stop->isEnabled()) Ui().btn_stop->click();
+      if (c.stop_during_preview && ui.btn_stop->isEnabled()) ui.btn_stop->click();
       preview_work(sender, mode, count);
     };
     const int first = RowOf(w, portal::kShortSongId);
@@ -296,8 +300,8 @@ TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops)
       if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
         previewed = true;
         poll.stop();
-        Ui().lv_songs->clearSelection();
-        Ui().lv_songs->selectRow(RowOf(w, c.preview_id));
+        ui.lv_songs->clearSelection();
+        ui.lv_songs->selectRow(RowOf(w, c.preview_id));
         w.btn_listenClick();
       }
     });
@@ -312,7 +316,7 @@ TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops)
       EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("下载失败用户中止下载"));
       EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kShortSongId)));
       EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
-      EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+      EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
       EXPECT_EQ(SavedFiles().size(), 2);  // those of the first case
       EXPECT_TRUE(Boxes().Shown().empty());
     } else {
@@ -329,22 +333,23 @@ TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops)
 
 TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
   MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
   // Nothing selected: only the message box.
-  Ui().lv_songs->clearSelection();
+  ui.lv_songs->clearSelection();
   w.btn_listenClick();
   ASSERT_EQ(Boxes().Shown().size(), 1u);
   EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("请选选择要试听的歌曲名称"));
-  EXPECT_TRUE(Ui().btn_listen->isEnabled());
-  EXPECT_FALSE(Ui().btn_listenstop->isEnabled());
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
+  EXPECT_FALSE(ui.btn_listenstop->isEnabled());
 
-  Ui().rb_320k->setChecked(true);  // the preview takes 128 whatever the downloads use
-  Ui().lv_songs->selectRow(RowOf(w, portal::kShortSongId));
+  ui.rb_320k->setChecked(true);  // the preview takes 128 whatever the downloads use
+  ui.lv_songs->selectRow(RowOf(w, portal::kShortSongId));
   w.btn_listenClick();
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
-  EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("开始试听......"));
-  EXPECT_FALSE(Ui().btn_listen->isEnabled());
-  EXPECT_TRUE(Ui().btn_listenstop->isEnabled());
-  const QStringList log = Ui().mmo_log->toPlainText().split(QLatin1Char('\n'));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("开始试听......"));
+  EXPECT_FALSE(ui.btn_listen->isEnabled());
+  EXPECT_TRUE(ui.btn_listenstop->isEnabled());
+  const QStringList log = ui.mmo_log->toPlainText().split(QLatin1Char('\n'));
   ASSERT_GE(log.size(), 2);
   EXPECT_TRUE(log[log.size() - 2].startsWith(endpoints_.music_base_url + "/"));
   EXPECT_EQ(log.last(), w.TempPath());
@@ -356,30 +361,31 @@ TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
     if (s == QMediaPlayer::EndOfMedia) ++ends;
   });
   for (int end = 1; end <= 2; ++end) {
+    SCOPED_TRACE(::testing::Message() << "end " << end);
     ASSERT_TRUE(WaitUntil([&] {
       return player.playbackState() == QMediaPlayer::PlayingState && player.duration() > 0;
     }));
     player.setPosition(player.duration() - 300);
-    ASSERT_TRUE(WaitUntil([&] { return ends >= end; }, 15000)) << "end " << end;
+    ASSERT_TRUE(WaitUntil([&] { return ends >= end; }, 15000));
     ASSERT_TRUE(WaitUntil([&] { return player.playbackState() == QMediaPlayer::PlayingState; }));
     EXPECT_LT(player.position(), player.duration() / 2);
   }
 
   w.btn_listenstopClick();
-  EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("停止试听"));
-  EXPECT_TRUE(Ui().btn_listen->isEnabled());
-  EXPECT_FALSE(Ui().btn_listenstop->isEnabled());
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("停止试听"));
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
+  EXPECT_FALSE(ui.btn_listenstop->isEnabled());
   EXPECT_NE(player.playbackState(), QMediaPlayer::PlayingState);
 
   // A song whose file cannot be fetched keeps the previous file and the playing state.
-  Ui().lv_songs->clearSelection();
-  Ui().lv_songs->selectRow(RowOf(w, portal::kMissingFileSongId));
+  ui.lv_songs->clearSelection();
+  ui.lv_songs->selectRow(RowOf(w, portal::kMissingFileSongId));
   w.btn_listenClick();
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
-  EXPECT_FALSE(Ui().btn_listen->isEnabled());
-  EXPECT_TRUE(Ui().btn_listenstop->isEnabled());
+  EXPECT_FALSE(ui.btn_listen->isEnabled());
+  EXPECT_TRUE(ui.btn_listenstop->isEnabled());
   w.btn_listenstopClick();
-  EXPECT_TRUE(Ui().btn_listen->isEnabled());
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
 }
 
 }  // namespace

@@ -35,59 +35,61 @@ void ExpectPageHarvested(MainWindow& w) {
 
 TEST_F(PortalWindowTest, SignedOutStartLandsOnTheLoginPageWithTheTip) {
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
   const QString login = endpoints_.LoginUrl();
-  ASSERT_TRUE(WaitUntil([&] {
-    return Ui().web1->LocationURL() == login && !Ui().web1->IsLoading();
-  })) << Ui().web1->LocationURL().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LocationURL() == login && !ui.web1->IsLoading(); }))
+      << ui.web1->LocationURL().toStdString();
   Settle(200);
-  EXPECT_TRUE(Ui().pnl_logintip->isVisible());
-  EXPECT_TRUE(Ui().pnl_web->isVisible());
+  EXPECT_TRUE(ui.pnl_logintip->isVisible());
+  EXPECT_TRUE(ui.pnl_web->isVisible());
   EXPECT_EQ(w.SongCount(), 0);
 }
 
 TEST_F(PortalWindowTest, SigningInShowsAndHarvestsTheNewSongsChart) {
   MainWindow& w = OpenSignedIn();
+  MainWindowUi& ui = Ui();
   ASSERT_GT(w.SongCount(), 0);
-  EXPECT_FALSE(Ui().pnl_logintip->isVisible());
+  EXPECT_FALSE(ui.pnl_logintip->isVisible());
   ExpectPageHarvested(w);
-  EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("抓取音乐信息完成！已抓取") +
-                                            QString::number(w.SongCount()) +
-                                            QStringLiteral("首音乐信息"));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("抓取音乐信息完成！已抓取") +
+                                          QString::number(w.SongCount()) +
+                                          QStringLiteral("首音乐信息"));
 
   // Signed in, the home page moves straight on to the new-songs chart.
-  const quint64 loads = Ui().web1->LoadsFinished();
-  Ui().web1->Navigate(endpoints_.portal_home_url);
+  const quint64 loads = ui.web1->LoadsFinished();
+  ui.web1->Navigate(endpoints_.portal_home_url);
   ASSERT_TRUE(WaitUntil([&] {
-    return Ui().web1->LoadsFinished() >= loads + 2 && !Ui().web1->IsLoading() &&
-           Ui().web1->LocationURL().startsWith(endpoints_.NewSongsChartUrl());
-  })) << Ui().web1->LocationURL().toStdString();
-  EXPECT_FALSE(Ui().pnl_logintip->isVisible());
+    return ui.web1->LoadsFinished() >= loads + 2 && !ui.web1->IsLoading() &&
+           ui.web1->LocationURL().startsWith(endpoints_.NewSongsChartUrl());
+  })) << ui.web1->LocationURL().toStdString();
+  EXPECT_FALSE(ui.pnl_logintip->isVisible());
 
   // A chart picked in the list is opened and harvested.
   const int before = w.SongCount();
-  Ui().lst_song->setCurrentRow(0);
+  ui.lst_song->setCurrentRow(0);
   w.lst_songClick();
   const QString chart = endpoints_.music_base_url + QStringLiteral("/top/dayhot");
   ASSERT_TRUE(WaitUntil([&] {
-    return Ui().web1->LocationURL() == chart && !Ui().web1->IsLoading() && w.SongCount() > before;
-  })) << Ui().web1->LocationURL().toStdString();
+    return ui.web1->LocationURL() == chart && !ui.web1->IsLoading() && w.SongCount() > before;
+  })) << ui.web1->LocationURL().toStdString();
   Settle(200);
   ExpectPageHarvested(w);
 }
 
 TEST_F(PortalWindowTest, APageWithTwoFramesRunsGateAndHarvestThreeTimes) {
   MainWindow& w = Open(QStringLiteral("about:blank"));
+  MainWindowUi& ui = Ui();
   Settle(300);
   std::vector<QString> captions;
-  auto handler = Ui().web1->OnDocumentComplete;
-  Ui().web1->OnDocumentComplete = [&](browser::BrowserControl& sender, const QString& url) {
-    Ui().stspn_info->SetCaption(QString());
+  auto handler = ui.web1->OnDocumentComplete;
+  ui.web1->OnDocumentComplete = [&](browser::BrowserControl& sender, const QString& url) {
+    ui.stspn_info->SetCaption(QString());
     handler(sender, url);
-    captions.push_back(Ui().stspn_info->Caption());
+    captions.push_back(ui.stspn_info->Caption());
   };
-  Ui().lst_song->setCurrentRow(16);  // 叱咤歌曲榜
+  ui.lst_song->setCurrentRow(16);  // 叱咤歌曲榜
   w.lst_songClick();
-  ASSERT_TRUE(WaitUntil([&] { return captions.size() >= 3 && !Ui().web1->IsLoading(); }));
+  ASSERT_TRUE(WaitUntil([&] { return captions.size() >= 3 && !ui.web1->IsLoading(); }));
   Settle(500);
   ASSERT_EQ(captions.size(), 3u);
   for (const QString& caption : captions) {

@@ -145,8 +145,9 @@ BrowserControl* BrowserControlTest::web_ = nullptr;
 TEST_F(BrowserControlTest, PageTextIsEmptyWithoutAnHtmlDocument) {
   EXPECT_EQ(NewBrowser("web2")->PageText(), "");
   for (const char* path : {"/image.png", "/plain.txt"}) {
+    SCOPED_TRACE(path);
     Load(*web_, path);
-    EXPECT_EQ(web_->PageText(), "") << path;
+    EXPECT_EQ(web_->PageText(), "");
   }
 }
 

@@ -42,8 +42,9 @@ TEST(SongLinkTest, CutsThePathOfTheAskedRateAndDropsBackslashes) {
 TEST(SongLinkTest, MissingRateOrEmptyPageGivesTheBareBaseAndSaysSo) {
   const QString only128 = QStringLiteral("{\"rate\":128,\"link\":\"\\/a.mp3\"}");
   for (const QString& page : {only128, QString(), QStringLiteral("<p>please sign in</p>")}) {
+    SCOPED_TRACE(page.toStdString());
     const SongLink link = CutSongLink(page, QStringLiteral("320"), kBase);
-    EXPECT_FALSE(link.found) << page.toStdString();
+    EXPECT_FALSE(link.found);
     EXPECT_EQ(link.url, kBase);
   }
   // A marker followed at once by the closing quote offers nothing either.
@@ -135,8 +136,9 @@ TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
       {"Don't stop? *yes*", "Don't stop? *yes*"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
     const QString safe = SafeFileName(QString::fromUtf8(c.in));
-    EXPECT_EQ(safe, QString::fromUtf8(c.out)) << c.in;
+    EXPECT_EQ(safe, QString::fromUtf8(c.out));
     EXPECT_FALSE(safe.contains(QLatin1Char('/')));
   }
 }
@@ -177,9 +179,10 @@ TEST(FileNamingTest, SizeFilterBoundaries) {
       {5000000, "12", true},
       {5000000, "abc", std::nullopt},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes)
-        << c.bytes << " " << c.megabytes;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.bytes << " bytes, size box \"" << c.megabytes << '"');
+    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes);
+  }
 }
 
 TEST(TransferTextTest, BatchProgressOfAFiveMillionByteSong) {

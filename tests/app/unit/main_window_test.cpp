@@ -40,6 +40,7 @@ using testing::WindowTest;
 TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
   WriteFile("config.ini", EndpointsSection());
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
   w.show();
 
   EXPECT_EQ(w.windowTitle(), "《Mevra音乐管家》       Ver:2.0");
@@ -56,23 +57,18 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool shown;
   };
   const std::vector<ButtonCase> buttons = {
-      {Ui().btn_down, "开始下载", true, true},
-      {Ui().btn_stop, "停止下载", false, true},
-      {Ui().btn_openpath, "浏览", true, true},
-      {Ui().btn_selectAll, "全选", true, true},
-      {Ui().btn_ReSelect, "反选", true, true},
-      {Ui().btn_NotSelect, "取消选择", true, true},
-      {Ui().btn_clear, "清除列表", true, true},
-      {Ui().btn_search, "搜索歌曲名", true, true},
-      {Ui().btn_listen, "试听", true, true},
-      {Ui().btn_listenstop, "停止试听", false, true},
-      {Ui().btn_CheckUpdate, "检查更新", true, true},
-      {Ui().btn_processSong, "开始分析", true, false},
+      {ui.btn_down, "开始下载", true, true},        {ui.btn_stop, "停止下载", false, true},
+      {ui.btn_openpath, "浏览", true, true},        {ui.btn_selectAll, "全选", true, true},
+      {ui.btn_ReSelect, "反选", true, true},        {ui.btn_NotSelect, "取消选择", true, true},
+      {ui.btn_clear, "清除列表", true, true},       {ui.btn_search, "搜索歌曲名", true, true},
+      {ui.btn_listen, "试听", true, true},          {ui.btn_listenstop, "停止试听", false, true},
+      {ui.btn_CheckUpdate, "检查更新", true, true}, {ui.btn_processSong, "开始分析", true, false},
   };
   for (const ButtonCase& c : buttons) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.button->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.button->isEnabled(), c.enabled) << c.caption;
-    EXPECT_EQ(c.button->isVisible(), c.shown) << c.caption;
+    EXPECT_EQ(c.button->isEnabled(), c.enabled);
+    EXPECT_EQ(c.button->isVisible(), c.shown);
   }
   struct LabelCase {
     QLabel* label;
@@ -80,20 +76,21 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool shown;
   };
   const std::vector<LabelCase> labels = {
-      {Ui().lbl1, "全部榜单：", true},
-      {Ui().lbl2, "保存位置：", true},
-      {Ui().lbl3, "歌曲文件名设定：", true},
-      {Ui().lbl_web, "作者：Pelko(pelko)", true},
-      {Ui().lbl_weibo, "新浪微博： pelko", true},
-      {Ui().pnl_logintip, "必须要先登录Mevra帐号后才可以下载↓↓", true},
-      {Ui().pnl_info, "抓取中......", false},
+      {ui.lbl1, "全部榜单：", true},
+      {ui.lbl2, "保存位置：", true},
+      {ui.lbl3, "歌曲文件名设定：", true},
+      {ui.lbl_web, "作者：Pelko(pelko)", true},
+      {ui.lbl_weibo, "新浪微博： pelko", true},
+      {ui.pnl_logintip, "必须要先登录Mevra帐号后才可以下载↓↓", true},
+      {ui.pnl_info, "抓取中......", false},
   };
   for (const LabelCase& c : labels) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.label->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.label->isVisible(), c.shown) << c.caption;
+    EXPECT_EQ(c.label->isVisible(), c.shown);
   }
-  EXPECT_EQ(Ui().lbl_web->palette().color(QPalette::WindowText), QColor(Qt::blue));
-  EXPECT_EQ(Ui().pnl_info->palette().color(QPalette::Window), QColor(225, 255, 225));
+  EXPECT_EQ(ui.lbl_web->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(ui.pnl_info->palette().color(QPalette::Window), QColor(225, 255, 225));
 
   // Radio buttons: captions, and the defaults of a missing config section checked.
   struct RadioCase {
@@ -102,77 +99,78 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool checked;
   };
   const std::vector<RadioCase> radios = {
-      {Ui().rb1, "歌曲名", false},          {Ui().rb2, "歌曲名 - 歌手名", true},
-      {Ui().rb3, "歌手名 - 歌曲名", false}, {Ui().rb_128k, "标准品质128K", false},
-      {Ui().rb_192k, "高品质192K", false},  {Ui().rb_320k, "超高品质320K", true},
+      {ui.rb1, "歌曲名", false},          {ui.rb2, "歌曲名 - 歌手名", true},
+      {ui.rb3, "歌手名 - 歌曲名", false}, {ui.rb_128k, "标准品质128K", false},
+      {ui.rb_192k, "高品质192K", false},  {ui.rb_320k, "超高品质320K", true},
   };
   for (const RadioCase& c : radios) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.radio->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.radio->isChecked(), c.checked) << c.caption;
+    EXPECT_EQ(c.radio->isChecked(), c.checked);
   }
 
-  EXPECT_EQ(Ui().edt_saveto->text(), ProgramPaths::DefaultSaveFolder());
-  EXPECT_TRUE(Ui().edt_saveto->isReadOnly());
-  EXPECT_EQ(Ui().chk_isFileterSize->text(), "自动过滤小于                M的音乐文件");
-  EXPECT_FALSE(Ui().chk_isFileterSize->isChecked());
-  ASSERT_EQ(Ui().cbb_minsize->count(), 9);
-  EXPECT_EQ(Ui().cbb_minsize->itemText(0), "2");
-  EXPECT_EQ(Ui().cbb_minsize->itemText(8), "10");
-  EXPECT_EQ(Ui().cbb_minsize->currentText(), "2");
-  EXPECT_FALSE(Ui().cbb_minsize->isEditable());
-  EXPECT_TRUE(Ui().edt_search->text().isEmpty());
-  EXPECT_FALSE(Ui().lst_repeatProcess->isVisible());
-  EXPECT_EQ(Ui().lst_repeatProcess->count(), 0);
-  EXPECT_FALSE(Ui().mmo_log->isVisible());
-  EXPECT_EQ(Ui().mmo_log->toPlainText(), "mmo_log");
+  EXPECT_EQ(ui.edt_saveto->text(), ProgramPaths::DefaultSaveFolder());
+  EXPECT_TRUE(ui.edt_saveto->isReadOnly());
+  EXPECT_EQ(ui.chk_isFileterSize->text(), "自动过滤小于                M的音乐文件");
+  EXPECT_FALSE(ui.chk_isFileterSize->isChecked());
+  ASSERT_EQ(ui.cbb_minsize->count(), 9);
+  EXPECT_EQ(ui.cbb_minsize->itemText(0), "2");
+  EXPECT_EQ(ui.cbb_minsize->itemText(8), "10");
+  EXPECT_EQ(ui.cbb_minsize->currentText(), "2");
+  EXPECT_FALSE(ui.cbb_minsize->isEditable());
+  EXPECT_TRUE(ui.edt_search->text().isEmpty());
+  EXPECT_FALSE(ui.lst_repeatProcess->isVisible());
+  EXPECT_EQ(ui.lst_repeatProcess->count(), 0);
+  EXPECT_FALSE(ui.mmo_log->isVisible());
+  EXPECT_EQ(ui.mmo_log->toPlainText(), "mmo_log");
 
   // The chart list: name, blanks, full address, in the portal's order.
-  ASSERT_EQ(Ui().lst_song->count(), 17);
+  ASSERT_EQ(ui.lst_song->count(), 17);
   const QString music = FileUrl("music");
   for (int i = 0; i < 17; ++i) {
-    const QString text = Ui().lst_song->item(i)->text();
+    const QString text = ui.lst_song->item(i)->text();
     const QString name = QString::fromUtf8(kCharts[i].name);
     EXPECT_TRUE(text.startsWith(name + "  ")) << text.toStdString();
     EXPECT_TRUE(text.endsWith(" " + music + kCharts[i].path)) << text.toStdString();
     EXPECT_EQ(ChartItemUrl(text), music + kCharts[i].path);
   }
-  EXPECT_TRUE(Ui().lst_song->item(16)->text().endsWith("/top/chizha"));
+  EXPECT_TRUE(ui.lst_song->item(16)->text().endsWith("/top/chizha"));
 
   // The song list: columns, widths, behaviour, 20-pixel rows with check boxes.
   const QStringList headers = {"歌曲编号", "歌曲名", "歌手名", "状态"};
   const int widths[] = {86, 180, 130, 145};
-  ASSERT_EQ(Ui().lv_songs->columnCount(), 4);
+  ASSERT_EQ(ui.lv_songs->columnCount(), 4);
   for (int c = 0; c < 4; ++c) {
-    EXPECT_EQ(Ui().lv_songs->horizontalHeaderItem(c)->text(), headers[c]);
-    EXPECT_EQ(Ui().lv_songs->columnWidth(c), widths[c]);
+    EXPECT_EQ(ui.lv_songs->horizontalHeaderItem(c)->text(), headers[c]);
+    EXPECT_EQ(ui.lv_songs->columnWidth(c), widths[c]);
   }
   EXPECT_EQ(w.SongCount(), 0);
-  EXPECT_TRUE(Ui().lv_songs->showGrid());
-  EXPECT_EQ(Ui().lv_songs->selectionBehavior(), QAbstractItemView::SelectRows);
-  EXPECT_EQ(Ui().lv_songs->selectionMode(), QAbstractItemView::ExtendedSelection);
-  EXPECT_FALSE(Ui().lv_songs->isSortingEnabled());
-  EXPECT_EQ(Ui().lv_songs->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_TRUE(ui.lv_songs->showGrid());
+  EXPECT_EQ(ui.lv_songs->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(ui.lv_songs->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_FALSE(ui.lv_songs->isSortingEnabled());
+  EXPECT_EQ(ui.lv_songs->editTriggers(), QAbstractItemView::NoEditTriggers);
   w.AddSong("1", "T", "S");
-  EXPECT_EQ(Ui().lv_songs->rowHeight(0), 20);
-  EXPECT_EQ(Ui().lv_songs->item(0, 0)->checkState(), Qt::Unchecked);
-  EXPECT_TRUE(Ui().lv_songs->item(0, 0)->flags() & Qt::ItemIsUserCheckable);
+  EXPECT_EQ(ui.lv_songs->rowHeight(0), 20);
+  EXPECT_EQ(ui.lv_songs->item(0, 0)->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(ui.lv_songs->item(0, 0)->flags() & Qt::ItemIsUserCheckable);
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnStatus), "等待中");
 
   // Status bar.
-  EXPECT_EQ(Ui().stsbr1->height(), 19);
-  EXPECT_EQ(Ui().stspn_info->Width(), 510);
-  EXPECT_EQ(Ui().stspn_info->Caption(), "");
-  EXPECT_EQ(Ui().prgrsts_downloadpg->Percent(), 0);
+  EXPECT_EQ(ui.stsbr1->height(), 19);
+  EXPECT_EQ(ui.stspn_info->Width(), 510);
+  EXPECT_EQ(ui.stspn_info->Caption(), "");
+  EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 0);
 
   // The browser panel and the song list take the room a larger window gives.
-  const int list_height = Ui().lv_songs->height();
-  const int web_width = Ui().pnl_web->width();
-  const int listen_y = Ui().btn_listen->y();
+  const int list_height = ui.lv_songs->height();
+  const int web_width = ui.pnl_web->width();
+  const int listen_y = ui.btn_listen->y();
   w.resize(1288, 863);
-  ASSERT_TRUE(WaitUntil([&] { return Ui().lv_songs->height() > list_height; }));
-  EXPECT_EQ(Ui().lv_songs->height(), list_height + 100);
-  EXPECT_EQ(Ui().pnl_web->width(), web_width + 200);
-  EXPECT_EQ(Ui().btn_listen->y(), listen_y + 100);
+  ASSERT_TRUE(WaitUntil([&] { return ui.lv_songs->height() > list_height; }));
+  EXPECT_EQ(ui.lv_songs->height(), list_height + 100);
+  EXPECT_EQ(ui.pnl_web->width(), web_width + 200);
+  EXPECT_EQ(ui.btn_listen->y(), listen_y + 100);
 }
 
 TEST_F(WindowTest, LinkLabelsOpenTheirPagesAndChangeColourOnHover) {
@@ -196,6 +194,7 @@ TEST_F(WindowTest, LinkLabelsOpenTheirPagesAndChangeColourOnHover) {
 
 TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
   struct Case {
+    const char* name;
     QRadioButton* MainWindowUi::*rate;
     QRadioButton* MainWindowUi::*naming;
     bool filter;
@@ -203,14 +202,15 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
     const char* expected;  // the Config section as written
   };
   const std::vector<Case> cases = {
-      {&MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
+      {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"},
-      {&MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
+      {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"},
-      {&MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
+      {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     WriteFile("config.ini", EndpointsSection());
     Open();
     Ui().edt_saveto->setText("  /tmp/歌 曲 ");
@@ -291,8 +291,9 @@ TEST_F(WindowTest, RateNotOfferedIsWrittenBackAs320AndEmptySizeAsEmpty) {
 TEST_F(WindowTest, RateAndNamingChoicesAreEachOneOfThree) {
   WriteFile("config.ini", EndpointsSection() + "[Config]\nSongBit=320\nRenameType=2\n");
   Open();
-  const QList<QRadioButton*> rates = {Ui().rb_128k, Ui().rb_192k, Ui().rb_320k};
-  const QList<QRadioButton*> names = {Ui().rb1, Ui().rb2, Ui().rb3};
+  MainWindowUi& ui = Ui();
+  const QList<QRadioButton*> rates = {ui.rb_128k, ui.rb_192k, ui.rb_320k};
+  const QList<QRadioButton*> names = {ui.rb1, ui.rb2, ui.rb3};
   const auto checked = [](const QList<QRadioButton*>& group) {
     QList<QRadioButton*> on;
     for (QRadioButton* b : group) {
@@ -301,18 +302,20 @@ TEST_F(WindowTest, RateAndNamingChoicesAreEachOneOfThree) {
     return on;
   };
   for (QRadioButton* rate : rates) {
+    SCOPED_TRACE(rate->text().toStdString());
     rate->click();
-    EXPECT_EQ(checked(rates), QList<QRadioButton*>{rate}) << rate->text().toStdString();
-    EXPECT_EQ(checked(names), QList<QRadioButton*>{Ui().rb2});
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{rate});
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{ui.rb2});
   }
   for (QRadioButton* name : names) {
+    SCOPED_TRACE(name->text().toStdString());
     name->click();
-    EXPECT_EQ(checked(names), QList<QRadioButton*>{name}) << name->text().toStdString();
-    EXPECT_EQ(checked(rates), QList<QRadioButton*>{Ui().rb_320k});
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{name});
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{ui.rb_320k});
   }
   // Code that checks a button takes the others of its group out too, as a click does.
-  Ui().rb_128k->setChecked(true);
-  EXPECT_EQ(checked(rates), QList<QRadioButton*>{Ui().rb_128k});
+  ui.rb_128k->setChecked(true);
+  EXPECT_EQ(checked(rates), QList<QRadioButton*>{ui.rb_128k});
 }
 
 TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
@@ -518,21 +521,22 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
             ChartPage({{"11", "七里香", "周"}, {"12", "Don't", "B, C"}, {"11", "七里香", "周"}}));
   WriteFile("dayhot.html", ChartPage({{"12", "Don't", "B, C"}, {"13", "晴天", "周"}}));
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
 
-  Ui().web1->Navigate(FileUrl("new.html"));
+  ui.web1->Navigate(FileUrl("new.html"));
   ASSERT_TRUE(WaitUntil([&] { return w.SongCount() == 2; }));
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnId), "11");
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnTitle), "七里香");
   EXPECT_EQ(w.SongText(1, MainWindow::kColumnTitle), "Dont");
   EXPECT_EQ(w.SongText(1, MainWindow::kColumnSinger), "B, C");
-  EXPECT_EQ(Ui().stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
-  EXPECT_FALSE(Ui().pnl_info->isVisible());
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
+  EXPECT_FALSE(ui.pnl_info->isVisible());
 
   // One known song, one new.
-  Ui().web1->Navigate(FileUrl("dayhot.html"));
+  ui.web1->Navigate(FileUrl("dayhot.html"));
   ASSERT_TRUE(WaitUntil([&] { return w.SongCount() == 3; }));
   EXPECT_EQ(w.SongText(2, MainWindow::kColumnId), "13");
-  EXPECT_EQ(Ui().lst_repeatProcess->count(), 3);
+  EXPECT_EQ(ui.lst_repeatProcess->count(), 3);
 
   // The harvest button reads the page shown again; after a clear its songs come back.
   answer_ = MessageAnswer::kYes;
@@ -540,19 +544,20 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 2);
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnId), "12");
-  EXPECT_EQ(Ui().stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
 }
 
 TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   WriteFile("config.ini", EndpointsSection());
   WriteFile("plain.html", "<html><body>nothing to see</body></html>");
   MainWindow& w = Open();
-  const quint64 loads = Ui().web1->LoadsFinished();
-  Ui().web1->Navigate(FileUrl("plain.html"));
-  ASSERT_TRUE(WaitUntil([&] { return Ui().web1->LoadsFinished() > loads; }));
+  MainWindowUi& ui = Ui();
+  const quint64 loads = ui.web1->LoadsFinished();
+  ui.web1->Navigate(FileUrl("plain.html"));
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LoadsFinished() > loads; }));
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 0);
-  EXPECT_EQ(Ui().stspn_info->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
 }
 
 TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
