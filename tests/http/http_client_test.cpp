@@ -8,13 +8,13 @@
 #include "http/program_configuration.h"
 #include "net/net_error.h"
 #include "net/stream.h"
-#include "tests/http/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace mevra::http {
 namespace {
 
-using test::ScriptedServer;
-using Exchange = ScriptedServer::Exchange;
+using mevra::test::ScriptedServer;
+using Script = mevra::test::ConnectionScript;
 
 // A client set up as the program sets it up, recording its work events as text.
 struct RecordingClient {
@@ -49,11 +49,11 @@ std::string Response(const std::string& head, const std::string& body = "") {
 }
 
 TEST(HttpClientTest, SendsTheProgramsRequestHeadByteForByte) {
-  ScriptedServer server({{{Response("200 OK\r\nContent-Length: 2", "ok")}}});
+  ScriptedServer server({Script().Respond(Response("200 OK\r\nContent-Length: 2", "ok"))});
   RecordingClient fetch;
   EXPECT_EQ(fetch.client.Get(server.Url("/path/file.mp3?x=1")), "ok");
   ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0],
+  EXPECT_EQ(server.Requests()[0].head,
             "GET /path/file.mp3?x=1 HTTP/1.1\r\n"
             "Content-Type: text/html\r\n"
             "Host: 127.0.0.1:" +
@@ -66,16 +66,18 @@ TEST(HttpClientTest, SendsTheProgramsRequestHeadByteForByte) {
 
 TEST(HttpClientTest, KeepsTheConnectionUnlessTheServerAsksToClose) {
   {
-    ScriptedServer server({{{Response("200 OK\r\nContent-Length: 1", "a")},
-                            {Response("200 OK\r\nContent-Length: 1", "b")}}});
+    ScriptedServer server({Script()
+                               .Respond(Response("200 OK\r\nContent-Length: 1", "a"))
+                               .Respond(Response("200 OK\r\nContent-Length: 1", "b"))});
     RecordingClient fetch;
     EXPECT_EQ(fetch.client.Get(server.Url("/1")), "a");
     EXPECT_EQ(fetch.client.Get(server.Url("/2")), "b");
     EXPECT_EQ(server.ConnectionsAccepted(), 1);
   }
   {
-    ScriptedServer server({{{Response("200 OK\r\nConnection: close\r\nContent-Length: 1", "a")}},
-                           {{Response("200 OK\r\nContent-Length: 1", "b")}}});
+    ScriptedServer server(
+        {Script().Respond(Response("200 OK\r\nConnection: close\r\nContent-Length: 1", "a")),
+         Script().Respond(Response("200 OK\r\nContent-Length: 1", "b"))});
     RecordingClient fetch;
     EXPECT_EQ(fetch.client.Get(server.Url("/1")), "a");
     EXPECT_EQ(fetch.client.Get(server.Url("/2")), "b");
@@ -128,11 +130,12 @@ TEST(HttpClientTest, FramesBodiesWhicheverWayTheBytesArrive) {
     for (uint32_t seed : {0u, 7u, 1234u}) {
       SCOPED_TRACE(std::string(c.name) + " split " + std::to_string(seed));
       // A second request on the same client checks that the body ended where it should.
-      std::vector<ScriptedServer::Connection> script;
+      const std::string next = Response("200 OK\r\nContent-Length: 4", "next");
+      std::vector<Script> script;
       if (c.close_after) {
-        script = {{{c.response, true}}, {{Response("200 OK\r\nContent-Length: 4", "next")}}};
+        script = {Script().Respond(c.response).Close(), Script().Respond(next)};
       } else {
-        script = {{{c.response}, {Response("200 OK\r\nContent-Length: 4", "next")}}};
+        script = {Script().Respond(c.response).Respond(next)};
       }
       ScriptedServer server(script, seed);
       RecordingClient fetch;
@@ -167,9 +170,11 @@ TEST(HttpClientTest, ErrorStatusesFailAfterTheirBodyWasRead) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status_line);
     const std::string length = "\r\nContent-Length: " + std::to_string(c.body.size());
-    ScriptedServer server({{{c.status_line + (c.code == 304 ? "" : length) + "\r\n\r\n" + c.body},
-                            {Response("200 OK\r\nContent-Length: 2", "ok")}}},
-                          5);
+    ScriptedServer server(
+        {Script()
+             .Respond(c.status_line + (c.code == 304 ? "" : length) + "\r\n\r\n" + c.body)
+             .Respond(Response("200 OK\r\nContent-Length: 2", "ok"))},
+        5);
     RecordingClient fetch;
     try {
       fetch.client.Get(server.Url("/a.mp3"));
@@ -189,26 +194,26 @@ TEST(HttpClientTest, ErrorStatusesFailAfterTheirBodyWasRead) {
 
 TEST(HttpClientTest, FollowsRedirectsUpToTheLimit) {
   const auto redirect = [](const std::string& location) {
-    return Exchange{
-        Response("302 Found\r\nLocation: " + location + "\r\nContent-Length: 5", "moved")};
+    return Response("302 Found\r\nLocation: " + location + "\r\nContent-Length: 5", "moved");
   };
   {
-    ScriptedServer server({{redirect("/b"),
-                            redirect("/c"),
-                            redirect("/d"),
-                            {Response("200 OK\r\nContent-Length: 4", "song")}}});
+    ScriptedServer server({Script()
+                               .Respond(redirect("/b"))
+                               .Respond(redirect("/c"))
+                               .Respond(redirect("/d"))
+                               .Respond(Response("200 OK\r\nContent-Length: 4", "song"))});
     RecordingClient fetch;
     net::MemoryStream stream("pre");
     stream.Seek(3);
     fetch.client.Get(server.Url("/a"), stream);
     EXPECT_EQ(stream.Data(), "presong");
     EXPECT_EQ(server.Requests().size(), 4u);
-    EXPECT_EQ(server.Requests()[3].substr(0, 15), "GET /d HTTP/1.1");
+    EXPECT_EQ(server.Requests()[3].target, "/d");
   }
   {
-    ScriptedServer::Connection chain;
-    for (int i = 1; i <= 15; ++i) chain.push_back(redirect("/r" + std::to_string(i)));
-    chain.push_back({Response("200 OK\r\nContent-Length: 4", "song")});
+    Script chain;
+    for (int i = 1; i <= 15; ++i) chain.Respond(redirect("/r" + std::to_string(i)));
+    chain.Respond(Response("200 OK\r\nContent-Length: 4", "song"));
     ScriptedServer server({chain});
     RecordingClient fetch;
     EXPECT_EQ(fetch.client.Get(server.Url("/r0")), "");
@@ -218,39 +223,44 @@ TEST(HttpClientTest, FollowsRedirectsUpToTheLimit) {
     EXPECT_EQ(fetch.client.RedirectCount(), 0);
   }
   {
-    ScriptedServer server({{{Response("301 Moved\r\nLocation: ../b/file.mp3\r\nContent-Length: 0")},
-                            {Response("200 OK\r\nContent-Length: 3", "mp3")}}});
+    ScriptedServer server(
+        {Script()
+             .Respond(Response("301 Moved\r\nLocation: ../b/file.mp3\r\nContent-Length: 0"))
+             .Respond(Response("200 OK\r\nContent-Length: 3", "mp3"))});
     RecordingClient fetch;
     EXPECT_EQ(fetch.client.Get(server.Url("/a/c/old.mp3")), "mp3");
-    EXPECT_EQ(server.Requests()[1].substr(0, 26), "GET /a/b/file.mp3 HTTP/1.1");
+    EXPECT_EQ(server.Requests()[1].target, "/a/b/file.mp3");
   }
 }
 
 TEST(HttpClientTest, StoresCookiesAndSendsThemWhereTheyBelong) {
-  ScriptedServer server({{{Response("200 OK\r\nSet-Cookie: sid=42; path=/\r\n"
-                                    "Set-Cookie: nopath=1\r\n"
-                                    "Set-Cookie: gone=1; path=/; max-age=0\r\n"
-                                    "Set-Cookie: deep=7; path=/music/\r\n"
-                                    "Content-Length: 0")},
-                          {Response("200 OK\r\nContent-Length: 0")},
-                          {Response("200 OK\r\nContent-Length: 0")}}});
+  ScriptedServer server({Script()
+                             .Respond(Response("200 OK\r\nSet-Cookie: sid=42; path=/\r\n"
+                                               "Set-Cookie: nopath=1\r\n"
+                                               "Set-Cookie: gone=1; path=/; max-age=0\r\n"
+                                               "Set-Cookie: deep=7; path=/music/\r\n"
+                                               "Content-Length: 0"))
+                             .Respond(Response("200 OK\r\nContent-Length: 0"))
+                             .Respond(Response("200 OK\r\nContent-Length: 0"))});
   RecordingClient fetch;
   fetch.client.Get(server.Url("/login"));
   fetch.client.Get(server.Url("/music/a.mp3"));
   fetch.client.Get(server.Url("/other/"));
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0].find("Cookie:"), std::string::npos);
-  EXPECT_NE(requests[1].find("User-Agent: Mozilla/3.0 (compatible; Mevra HTTP Library)\r\n"
-                             "Cookie: deep=7; sid=42\r\n\r\n"),
+  EXPECT_EQ(requests[0].head.find("Cookie:"), std::string::npos);
+  EXPECT_NE(requests[1].head.find("User-Agent: Mozilla/3.0 (compatible; Mevra HTTP Library)\r\n"
+                                  "Cookie: deep=7; sid=42\r\n\r\n"),
             std::string::npos);
-  EXPECT_NE(requests[2].find("\r\nCookie: sid=42\r\n"), std::string::npos);
+  EXPECT_NE(requests[2].head.find("\r\nCookie: sid=42\r\n"), std::string::npos);
 }
 
 TEST(HttpClientTest, ABodyCutByThePeerFailsButOneCutByTheCallerReturns) {
   {
     ScriptedServer server(
-        {{{Response("200 OK\r\nContent-Length: 100", std::string(40, 'x')), true}}});
+        {Script()
+             .Respond(Response("200 OK\r\nContent-Length: 100", std::string(40, 'x')))
+             .Close()});
     RecordingClient fetch;
     EXPECT_THROW(fetch.client.Get(server.Url("/a.mp3")), IncompleteBodyError);
     EXPECT_EQ(fetch.client.ResponseCode(), 200);
@@ -259,7 +269,7 @@ TEST(HttpClientTest, ABodyCutByThePeerFailsButOneCutByTheCallerReturns) {
   {
     // The stop button: the work handler closes the connection during a counted body.
     ScriptedServer server(
-        {{{Response("200 OK\r\nContent-Length: 200000", std::string(200000, 'y'))}}});
+        {Script().Respond(Response("200 OK\r\nContent-Length: 200000", std::string(200000, 'y')))});
     RecordingClient fetch;
     fetch.on_work = [&](int32_t count) {
       if (count >= 40000) fetch.client.CloseConnection();
@@ -273,10 +283,10 @@ TEST(HttpClientTest, ABodyCutByThePeerFailsButOneCutByTheCallerReturns) {
   }
   {
     // A chunked body cut the same way cannot read its next size line.
-    ScriptedServer server({{{Response("200 OK\r\nTransfer-Encoding: chunked",
-                                      "8000\r\n" + std::string(0x8000, 'z') + "\r\n" + "8000\r\n" +
-                                          std::string(0x8000, 'z') + "\r\n0\r\n\r\n")}}},
-                          0);
+    ScriptedServer server(
+        {Script().Respond(Response("200 OK\r\nTransfer-Encoding: chunked",
+                                   "8000\r\n" + std::string(0x8000, 'z') + "\r\n" + "8000\r\n" +
+                                       std::string(0x8000, 'z') + "\r\n0\r\n\r\n"))});
     RecordingClient fetch;
     fetch.on_work = [&](int32_t) { fetch.client.CloseConnection(); };
     EXPECT_THROW(fetch.client.Get(server.Url("/a.mp3")), net::NetError);
@@ -317,7 +327,7 @@ TEST(HttpClientTest, MalformedResponsesFailClearly) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedServer server({{{c.response + (c.error ? "" : "0\r\n"), true}}});
+    ScriptedServer server({Script().Respond(c.response + (c.error ? "" : "0\r\n")).Close()});
     RecordingClient fetch;
     std::string error = "none";
     try {
@@ -337,7 +347,7 @@ TEST(HttpClientTest, RefusesWhatItCannotDo) {
   EXPECT_THROW(fresh.client.Get("ftp://127.0.0.1/a"), UnknownProtocolError);
 
   // A second Get from a handler run inside the first one is refused without harm.
-  ScriptedServer server({{{Response("200 OK\r\nContent-Length: 4", "song")}}});
+  ScriptedServer server({Script().Respond(Response("200 OK\r\nContent-Length: 4", "song"))});
   std::string nested_error;
   fetch.on_work = [&](int32_t) {
     EXPECT_TRUE(fetch.client.InsideGet());
@@ -354,13 +364,13 @@ TEST(HttpClientTest, RefusesWhatItCannotDo) {
 
 TEST(HttpClientTest, ContinueIsSkippedAndAHeadWithoutEndIsUndefined) {
   {
-    ScriptedServer server(
-        {{{"HTTP/1.1 100 Continue\r\n\r\n" + Response("200 OK\r\nContent-Length: 2", "ok")}}});
+    ScriptedServer server({Script().Respond("HTTP/1.1 100 Continue\r\n\r\n" +
+                                            Response("200 OK\r\nContent-Length: 2", "ok"))});
     RecordingClient fetch;
     EXPECT_EQ(fetch.client.Get(server.Url("/")), "ok");
   }
   {
-    ScriptedServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n", true}}});
+    ScriptedServer server({Script().Respond("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n").Close()});
     RecordingClient fetch;
     try {
       fetch.client.Get(server.Url("/"));

@@ -5,17 +5,23 @@
 
 #include "net/net_error.h"
 #include "net/stream.h"
-#include "tests/net/script_server.h"
 #include "tests/net/test_support.h"
+#include "tests/support/loopback.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace mevra::net::testing {
 namespace {
 
+using test::ScriptedServer;
+using test::ThreadCount;
+using test::UnansweredListener;
+using Script = test::ConnectionScript;
+
 // A handler run by a pump closes or destroys the connection whose call is waiting.
 TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionEndsAReadWait) {
   for (bool destroy : {false, true}) {
-    ScriptServer server;
-    server.HoldOpen().Start();  // nothing arrives: the read waits slice after slice
+    ScriptedServer server({Script().Hold()});  // nothing arrives: the read waits slice after slice
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetIdleTimeOut(20);
     std::unique_ptr<TcpClient> client = ConnectTo(server.Port());
@@ -36,8 +42,7 @@ TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionEndsAReadWait) {
 }
 
 TEST(PumpDuringWait, CloseEndsABodyReadUntilCloseNormally) {
-  ScriptServer server;
-  server.Send("partial").HoldOpen().Start();
+  ScriptedServer server({Script().Send("partial").Hold()});
   RecordingAntiFreeze anti_freeze;
   anti_freeze.SetIdleTimeOut(20);
   auto client = ConnectTo(server.Port());
@@ -48,8 +53,7 @@ TEST(PumpDuringWait, CloseEndsABodyReadUntilCloseNormally) {
 }
 
 TEST(PumpDuringWait, AnAntiFreezeDestroyedDuringAnEndlessWaitLeavesAPlainWait) {
-  ScriptServer server;
-  server.AwaitText("go\r\n").Send("late\n").HoldOpen().Start();
+  ScriptedServer server({Script().AwaitText("go\r\n").Send("late\n").Hold()});
   auto anti_freeze = std::make_unique<RecordingAntiFreeze>();
   anti_freeze->SetIdleTimeOut(20);
   auto client = ConnectTo(server.Port());
@@ -61,8 +65,7 @@ TEST(PumpDuringWait, AnAntiFreezeDestroyedDuringAnEndlessWaitLeavesAPlainWait) {
 }
 
 TEST(PumpDuringWait, DestroyingTheConnectionDuringASendPump) {
-  ScriptServer server;
-  server.HoldOpen().Start();
+  ScriptedServer server({Script().Hold()});
   RecordingAntiFreeze anti_freeze;
   anti_freeze.SetOnlyWhenIdle(false);  // pump after every send
   auto client = ConnectTo(server.Port());
@@ -93,8 +96,7 @@ TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionDuringConnectSlices) {
 }
 
 TEST(WaitSlices, RemainderFirstThenWholeSlicesEachFollowedByAPump) {
-  ScriptServer server;
-  server.HoldOpen().Start();
+  ScriptedServer server({Script().Hold()});
   RecordingAntiFreeze anti_freeze;
   anti_freeze.SetIdleTimeOut(30);
   auto client = ConnectTo(server.Port());
@@ -110,8 +112,7 @@ TEST(WaitSlices, RemainderFirstThenWholeSlicesEachFollowedByAPump) {
 
 TEST(WaitSlices, DataFoundInASlicePumpsOnlyWhenNotIdleOnly) {
   for (bool only_when_idle : {true, false}) {
-    ScriptServer server;
-    server.Send("ready\n").HoldOpen().Start();
+    ScriptedServer server({Script().Send("ready\n").Hold()});
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetOnlyWhenIdle(only_when_idle);
     anti_freeze.SetIdleTimeOut(5000);  // the data surely arrives within the first slice
@@ -123,8 +124,7 @@ TEST(WaitSlices, DataFoundInASlicePumpsOnlyWhenNotIdleOnly) {
 }
 
 TEST(WaitSlices, AWorkerThreadNeverPumps) {
-  ScriptServer server;
-  server.HoldOpen().Start();
+  ScriptedServer server({Script().Hold()});
   RecordingAntiFreeze anti_freeze;
   anti_freeze.SetIdleTimeOut(10);
   std::thread worker([&] {
