@@ -31,9 +31,10 @@ TEST(CookieTest, AcceptsOnlyCookiesTheHostMaySet) {
       {"a=1; path=/; domain=.localhost", "localhost", false},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.text + " from " + c.host);
     CookieManager manager;
     manager.AddCookie(c.text, c.host);
-    EXPECT_EQ(manager.Cookies().Count(), c.stored ? 1u : 0u) << c.text << " from " << c.host;
+    EXPECT_EQ(manager.Cookies().Count(), c.stored ? 1u : 0u);
   }
 }
 
@@ -62,7 +63,10 @@ TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
       {"http://xs.a.test/", "wide=2"},
       {"http://b.test/", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(CookiesFor(manager, c.url), c.cookies) << c.url;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(CookiesFor(manager, c.url), c.cookies);
+  }
   EXPECT_EQ(manager.GenerateCookieList(Uri("http://s.a.test/"), true), "wide=2; sid=1; safe=5");
 }
 

@@ -95,10 +95,11 @@ TEST(HeaderRecordTest, ResponseReadsTypedValues) {
   };
   for (const Case& c : std::vector<Case>{
            {" 1234 ", 1234}, {"abc", -1}, {"", -1}, {"-5", -1}, {"99999999999", -1}}) {
+    SCOPED_TRACE(c.length_text);
     ResponseHeaderInfo response;
     response.RawHeaders().Add(std::string("Content-Length:") + c.length_text);
     response.ProcessHeaders();
-    EXPECT_EQ(response.ContentLength(), c.length) << c.length_text;
+    EXPECT_EQ(response.ContentLength(), c.length);
     EXPECT_EQ(response.HasContentLength(), c.length >= 0);
   }
 
@@ -124,9 +125,10 @@ TEST(HeaderRecordTest, ResponseReadsTypedValues) {
   EXPECT_EQ(response.WWWAuthenticate(), (std::vector<std::string>{"A", "B"}));
 
   for (const char* range : {"bytes x-9/10", "bytes 1-y/10", "bytes", "bytes 5"}) {
+    SCOPED_TRACE(range);
     ResponseHeaderInfo bad;
     bad.RawHeaders().Add(std::string("Content-Range: ") + range);
-    EXPECT_THROW(bad.ProcessHeaders(), ConversionError) << range;
+    EXPECT_THROW(bad.ProcessHeaders(), ConversionError);
   }
 }
 
@@ -135,11 +137,13 @@ TEST(InternetDateTest, ReadsTheUsualFormsAndWritesOne) {
   ASSERT_TRUE(expected);
   for (const char* text : {"Sunday, 06-Nov-94 08:49:37 GMT", "Sun Nov  6 08:49:37 1994",
                            "Sun, 06 Nov 1994 16:49:37 +0800", "Sun, 06-Nov-1994 08:49:37 UTC"}) {
-    EXPECT_EQ(ParseInternetDate(text), expected) << text;
+    SCOPED_TRACE(text);
+    EXPECT_EQ(ParseInternetDate(text), expected);
   }
   for (const char* text : {"", "tomorrow", "Sun, 31 Feb 1994 08:49:37 GMT", "06 Nov 1994",
                            "Sun, 06 Nov 1994 25:00:00 GMT"}) {
-    EXPECT_FALSE(ParseInternetDate(text)) << text;
+    SCOPED_TRACE(text);
+    EXPECT_FALSE(ParseInternetDate(text));
   }
   EXPECT_EQ(FormatInternetDate(*expected), "Sun, 06 Nov 1994 08:49:37 GMT");
 }

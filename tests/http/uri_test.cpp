@@ -51,9 +51,10 @@ TEST(UriTest, ComposesAndRefusesMissingFields) {
   };
   for (const Case& c : std::vector<Case>{{"/a/b", "Protocol field is empty"},
                                          {"http:///a/b", "Host field is empty"}}) {
+    SCOPED_TRACE(c.text);
     try {
       Uri(c.text).ComposeURI();
-      ADD_FAILURE() << c.text;
+      ADD_FAILURE() << "no exception";
     } catch (const UriError& error) {
       EXPECT_EQ(std::string(error.what()), c.message);
     }
@@ -71,7 +72,8 @@ TEST(UriTest, MergesPaths) {
       {"/", "../x/", "/x/"},       {"", "", ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Uri::ProcessPath(c.base, c.path), c.result) << c.base << " + " << c.path;
+    SCOPED_TRACE(c.base + " + " + c.path);
+    EXPECT_EQ(Uri::ProcessPath(c.base, c.path), c.result);
   }
 }
 

@@ -31,7 +31,10 @@ TEST(NetStack, DottedQuadsAndLookup) {
   const std::vector<std::pair<const char*, bool>> cases = {
       {"127.0.0.1", true},  {"255.255.255.255", true}, {"256.0.0.1", false}, {"1.2.3", false},
       {"1.2.3.4.5", false}, {"a.b.c.d", false},        {"1..2.3", false},    {"", false}};
-  for (const auto& [text, quad] : cases) EXPECT_EQ(NetStack::IsDottedQuad(text), quad) << text;
+  for (const auto& [text, quad] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(NetStack::IsDottedQuad(text), quad);
+  }
 
   NetComponent keep_alive;
   NetStack& stack = *NetStack::SocketStack();

@@ -21,6 +21,7 @@ using Script = test::ConnectionScript;
 // A handler run by a pump closes or destroys the connection whose call is waiting.
 TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionEndsAReadWait) {
   for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroy" : "close");
     ScriptedServer server({Script().Hold()});  // nothing arrives: the read waits slice after slice
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetIdleTimeOut(20);
@@ -75,6 +76,7 @@ TEST(PumpDuringWait, DestroyingTheConnectionDuringASendPump) {
 
 TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionDuringConnectSlices) {
   for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroy" : "close");
     UnansweredListener listener;
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetIdleTimeOut(20);
@@ -112,6 +114,7 @@ TEST(WaitSlices, RemainderFirstThenWholeSlicesEachFollowedByAPump) {
 
 TEST(WaitSlices, DataFoundInASlicePumpsOnlyWhenNotIdleOnly) {
   for (bool only_when_idle : {true, false}) {
+    SCOPED_TRACE(only_when_idle ? "only when idle" : "at every wait point");
     ScriptedServer server({Script().Send("ready\n").Hold()});
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetOnlyWhenIdle(only_when_idle);

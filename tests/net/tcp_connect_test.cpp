@@ -22,6 +22,7 @@ using Script = test::ConnectionScript;
 TEST(TcpConnect, RefusedConnectThreadedAndDirect) {
   const int port = ClosedPort();
   for (bool anti_freeze_in_force : {true, false}) {
+    SCOPED_TRACE(anti_freeze_in_force ? "threaded" : "direct");
     std::unique_ptr<RecordingAntiFreeze> anti_freeze;
     if (anti_freeze_in_force) anti_freeze = std::make_unique<RecordingAntiFreeze>();
     try {
@@ -48,6 +49,7 @@ TEST(TcpConnect, StatusReportsFollowTheHostForm) {
       {"no-such-host.invalid", {"Resolving hostname no-such-host.invalid."}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
     ScriptedServer server({Script().Hold()});
     TcpClient client;
     std::vector<std::string> statuses;
@@ -60,10 +62,10 @@ TEST(TcpConnect, StatusReportsFollowTheHostForm) {
       client.OpenConnection();
       EXPECT_TRUE(client.IsConnected());
     } catch (const SocketError& error) {
-      EXPECT_EQ(error.ErrorCode(), 11001) << c.host;
+      EXPECT_EQ(error.ErrorCode(), 11001);
       EXPECT_STREQ(error.what(), "Socket Error # 11001\r\nHost not found.");
     }
-    EXPECT_EQ(statuses, c.statuses) << c.host;
+    EXPECT_EQ(statuses, c.statuses);
   }
 }
 

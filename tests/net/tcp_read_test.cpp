@@ -28,9 +28,10 @@ TEST(TcpReadLine, LineEndingsSurviveArbitraryPieces) {
       {"HTTP/1.1 200 OK\r\nA: 1\r\n\r\n", {"HTTP/1.1 200 OK", "A: 1", ""}}};
   for (unsigned seed = 1; seed <= 3; ++seed) {
     for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::PrintToString(c.wire) + " split " + std::to_string(seed));
       ScriptedServer server({Script().SendPieces(c.wire, seed, 3).Hold()});
       auto client = ConnectTo(server.Port());
-      for (const std::string& line : c.lines) EXPECT_EQ(client->ReadLine(), line) << c.wire;
+      for (const std::string& line : c.lines) EXPECT_EQ(client->ReadLine(), line);
       EXPECT_EQ(client->InputBuffer().Size(), 0);
     }
   }
@@ -38,6 +39,7 @@ TEST(TcpReadLine, LineEndingsSurviveArbitraryPieces) {
 
 TEST(TcpReadLine, LengthLimit) {
   struct Case {
+    const char* name;
     std::string wire;
     MaxLineAction action;
     bool fails;
@@ -45,20 +47,21 @@ TEST(TcpReadLine, LengthLimit) {
   };
   const std::string longest(kMaxLineLength, 'x');
   const std::vector<Case> cases = {
-      {longest + "\n", MaxLineAction::maException, false, longest},
-      {longest + "x\n", MaxLineAction::maException, true, ""},
+      {"at the limit", longest + "\n", MaxLineAction::maException, false, longest},
+      {"one beyond", longest + "x\n", MaxLineAction::maException, true, ""},
       // More than the limit buffered without a terminator fails before the line ends.
-      {longest + "xxxxxxxx", MaxLineAction::maException, true, ""},
-      {longest + "xyz\n", MaxLineAction::maSplit, false, longest},
+      {"beyond, unterminated", longest + "xxxxxxxx", MaxLineAction::maException, true, ""},
+      {"split", longest + "xyz\n", MaxLineAction::maSplit, false, longest},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedServer server({Script().SendPieces(c.wire, 7, 4000).Hold()});
     auto client = ConnectTo(server.Port());
     client->SetMaxLineAction(c.action);
     if (c.fails) {
-      EXPECT_THROW(client->ReadLine(), MaxLineLengthExceededError) << c.wire.size();
+      EXPECT_THROW(client->ReadLine(), MaxLineLengthExceededError);
     } else {
-      EXPECT_EQ(client->ReadLine(), c.line) << c.wire.size();
+      EXPECT_EQ(client->ReadLine(), c.line);
     }
   }
 }
@@ -154,13 +157,14 @@ TEST(TcpReadToStream, DeclaredLengthIsPreallocatedOnlyUpToTheCap) {
       {kMaxPreallocation + 1, kMaxPreallocation},
       {int64_t{1} << 40, kMaxPreallocation}};
   for (const auto& [declared, presized] : declared_and_presized) {
+    SCOPED_TRACE("declared " + std::to_string(declared));
     ScriptedServer server({Script().Send("only a few bytes").Close()});
     auto client = ConnectTo(server.Port());
     SizeRecordingStream stream;
     stream.Write("pre", 3);
     EXPECT_THROW(client->ReadToStream(stream, declared), ConnClosedGracefullyError);
     ASSERT_FALSE(stream.sizes.empty());
-    EXPECT_EQ(stream.sizes.front(), 3 + presized) << declared;
+    EXPECT_EQ(stream.sizes.front(), 3 + presized);
     EXPECT_EQ(stream.Data(), "pre");  // cut back: no block arrived whole
   }
 }
