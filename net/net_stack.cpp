@@ -276,8 +276,21 @@ int32_t NetStack::Select(SocketSet* read_set, SocketSet* write_set, SocketSet* e
       owner.push_back(s);
     }
   }
-  const int ready = ::poll(entries.data(), entries.size(),
-                           timeout_ms == kNoTimeLimit ? -1 : std::max(timeout_ms, 0));
+  // A signal ends poll early; the wait goes on for the time that is left, so that a signal is
+  // never taken for a time-out.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  int ready;
+  for (;;) {
+    int wait = -1;
+    if (timeout_ms != kNoTimeLimit) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      wait = static_cast<int>(std::max<int64_t>(left.count(), 0));
+    }
+    ready = ::poll(entries.data(), entries.size(), wait);
+    if (ready >= 0 || errno != EINTR) break;
+  }
   if (ready < 0) return Fail(errno);
   for (SocketSet* set : sets) {
     if (set != nullptr) set->clear();
