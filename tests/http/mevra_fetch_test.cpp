@@ -60,6 +60,16 @@ TEST(MevraFetchTest, ReportsEventsStatusAndErrorsOnePerLine) {
   EXPECT_EQ(server.Requests()[1].headers["cookie"], "s=1");
 }
 
+TEST(MevraFetchTest, ARedirectThatLeadsNowhereIsAnError) {
+  ScriptedServer server({Script().Respond("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n")});
+  const ToolRun run = Fetch(server.Url("/song.mp3"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "error RedirectWithoutLocationError: The redirect HTTP/1.1 302 Found names no "
+            "location.\n");
+}
+
 TEST(MevraFetchTest, StopsAtTheGivenCountAndWritesTheFile) {
   const std::string body(100000, 'b');
   ScriptedServer server(
