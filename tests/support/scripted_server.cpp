@@ -119,7 +119,8 @@ void ScriptedServer::SetRecording(bool on) {
 void ScriptedServer::Serve(const std::string& path, std::string content_type, std::string body,
                            std::vector<std::string> extra_headers) {
   std::lock_guard lock(mutex_);
-  resources_[path] = Resource{std::move(content_type), std::move(body), std::move(extra_headers)};
+  resources_[path] = std::make_shared<const Resource>(
+      Resource{std::move(content_type), std::move(body), std::move(extra_headers)});
 }
 
 void ScriptedServer::Hold(const std::string& path) {
@@ -300,8 +301,7 @@ void ScriptedServer::Play(Connection& connection, const ConnectionScript& script
 void ScriptedServer::ServeResources(Connection& connection) {
   std::string path;
   if (!AwaitRequest(connection, &path)) return;
-  Resource resource;
-  bool known = false;
+  std::shared_ptr<const Resource> resource;
   {
     std::unique_lock lock(mutex_);
     if (const auto hold = held_.find(path); hold != held_.end()) {
@@ -313,18 +313,19 @@ void ScriptedServer::ServeResources(Connection& connection) {
     }
     if (const auto found = resources_.find(path); found != resources_.end()) {
       resource = found->second;
-      known = true;
     }
   }
-  if (!known) resource = Resource{"text/html", "<p>not found</p>", {}};
+  const bool known = resource != nullptr;
+  if (!known)
+    resource = std::make_shared<const Resource>(Resource{"text/html", "<p>not found</p>", {}});
   std::string answer = known ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
-  answer += "Content-Type: " + resource.content_type + "\r\n";
-  answer += "Content-Length: " + std::to_string(resource.body.size()) + "\r\n";
+  answer += "Content-Type: " + resource->content_type + "\r\n";
+  answer += "Content-Length: " + std::to_string(resource->body.size()) + "\r\n";
   answer += "Cache-Control: no-store\r\nConnection: close\r\n";
-  for (const std::string& header : resource.extra_headers) answer += header + "\r\n";
+  for (const std::string& header : resource->extra_headers) answer += header + "\r\n";
   answer += "\r\n";
   SendAll(connection, answer.data(), answer.size());
-  SendAll(connection, resource.body.data(), resource.body.size());
+  SendAll(connection, resource->body.data(), resource->body.size());
   std::lock_guard lock(mutex_);
   if (connection.descriptor >= 0) ::shutdown(connection.descriptor, SHUT_WR);
 }

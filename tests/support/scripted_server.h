@@ -101,7 +101,8 @@ class ScriptedServer {
   unsigned split_seed_ = 0;
   int max_piece_ = 40;
   bool recording_ = true;
-  std::map<std::string, Resource> resources_;
+  // Shared, so that a big body is never copied to be sent.
+  std::map<std::string, std::shared_ptr<const Resource>> resources_;
   std::map<std::string, uint64_t> held_;  // path -> the hold's number
   uint64_t holds_ = 0;
   int listed_done_ = 0;
