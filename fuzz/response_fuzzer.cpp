@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes as a server's answers into the HTTP client, set up as the program sets
 // it up, through an I/O handler in memory: status lines, header blocks, framing, redirects and
 // cookies at parser speed. Whatever the answers say, nothing the client sends may carry a
-// control byte other than the line ends of its request heads.
+// control byte other than TAB and the line ends of its request heads.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -20,7 +20,7 @@ bool OnlyCleanLines(const std::string& sent) {
     const auto byte = static_cast<unsigned char>(sent[i]);
     if (byte == '\r' && i + 1 < sent.size() && sent[i + 1] == '\n') {
       ++i;
-    } else if (byte < 0x20 || byte == 0x7F) {
+    } else if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
       return false;
     }
   }
