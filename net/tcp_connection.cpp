@@ -32,8 +32,12 @@ void TcpConnection::SetIOHandler(std::shared_ptr<IoHandler> handler) {
   io_handler_ = std::move(handler);
 }
 
+std::shared_ptr<IoHandler> TcpConnection::NewIoHandler() {
+  return std::make_shared<SocketIoHandler>();
+}
+
 void TcpConnection::CreateOwnedIoHandler() {
-  auto handler = std::make_shared<SocketIoHandler>();
+  std::shared_ptr<IoHandler> handler = NewIoHandler();
   handler->OnStatus = OnStatus;
   io_handler_ = std::move(handler);
   owns_io_handler_ = true;
