@@ -534,8 +534,6 @@ TEST(HttpClientTest, RefusesWhatItCannotDo) {
     const char* message;
   };
   const std::vector<Case> cases = {
-      {"https without TLS", "https://127.0.0.1:1/a", "IoHandlerPropInvalidError",
-       "IOHandler value is not valid"},
       {"unknown scheme", "ftp://127.0.0.1/a", "UnknownProtocolError", "Unknown Protocol"},
       {"unknown scheme with a port", "ftp://127.0.0.1:{A}/a", "UnknownProtocolError",
        "Unknown Protocol"},
