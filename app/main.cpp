@@ -41,6 +41,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
   QApplication::setApplicationDisplayName(QStringLiteral("Mevra音乐管家"));
+  QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
 
   mevra::app::MainWindow window;
   mevra::app::TerminationWatch termination_watch(&window);
