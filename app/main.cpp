@@ -1,8 +1,12 @@
 #include <QApplication>
+#include <QStandardPaths>
 #include <cstdio>
 #include <string_view>
 
+#include "app/demo_portal.h"
+#include "app/endpoints.h"
 #include "app/main_window.h"
+#include "app/program_paths.h"
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
 
@@ -42,6 +46,14 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
   QApplication::setApplicationDisplayName(QStringLiteral("Mevra音乐管家"));
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
+
+  using mevra::app::ProgramPaths;
+  // Declared before the window so that the portal outlives it.
+  const auto demo_portal = mevra::app::DemoPortal::StartIfAbsent(
+      mevra::app::Endpoints::Load(ProgramPaths::ConfigFilePath()), mevra::app::Endpoints{},
+      ProgramPaths::ProgramDirectory() + QStringLiteral("/mevra-portal"),
+      QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+          QStringLiteral("/mevra-portal"));
 
   mevra::app::MainWindow window;
   mevra::app::TerminationWatch termination_watch(&window);
