@@ -4,12 +4,9 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
-namespace mevra::app {
+#include "app/limits.h"
 
-namespace {
-// Longest time one pump keeps dispatching while handlers keep producing new events.
-constexpr int kDrainBudgetMs = 50;
-}  // namespace
+namespace mevra::app {
 
 void AntiFreeze::PumpMessages() {
   if (ApplicationHasPriority()) {

@@ -4,27 +4,18 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 #include "app/endpoints.h"
+#include "app/main_window_ui.h"
 #include "app/message_boxes.h"
 #include "app/tick_clock.h"
 #include "app/url_opener.h"
 #include "net/net_component.h"
 
 class QAudioOutput;
-class QCheckBox;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMediaPlayer;
-class QPlainTextEdit;
-class QPushButton;
-class QRadioButton;
 class QPersistentModelIndex;
-class QTableWidget;
 
 namespace mevra::browser {
 class BrowserControl;
@@ -32,17 +23,14 @@ class BrowserControl;
 namespace mevra::http {
 class HttpClient;
 }
-namespace mevra::widgets {
-class ProgressStatus;
-class SelectFolderDialog;
-class StatusBar;
-class StatusPane;
-}  // namespace mevra::widgets
 
 namespace mevra::app {
 
 class AntiFreeze;
 enum class NamingScheme;
+namespace testing {
+class MainWindowProbe;
+}
 
 // Where a test wants the window's files; empty members mean the program's own locations.
 struct MainWindowFiles {
@@ -53,9 +41,8 @@ struct MainWindowFiles {
 // The program's one window: a live browser on the music portal at the left, the song list and
 // its commands at the right, the status bar at the bottom. Every handler runs on the GUI thread.
 //
-// Controls, components and state fields are public data members named as the window's design
-// names them with a trailing underscore (btn_down_, lv_songs_, StopRequested_), so the handlers
-// that other files add and the tests reach them directly. Handlers keep the design's names.
+// The handlers are public and keep the names of the window's design; the controls (in ui_), the
+// components and the state fields are private, and only the window's own files touch them.
 class MainWindow : public QWidget {
   Q_OBJECT
 
@@ -143,84 +130,16 @@ class MainWindow : public QWidget {
   const QString& ConfigPath() const { return config_path_; }
   const QString& TempPath() const { return temp_path_; }
 
-  // --- Controls ----------------------------------------------------------------------------------
-  widgets::StatusBar* stsbr1_ = nullptr;
-  widgets::StatusPane* stspn_info_ = nullptr;
-  widgets::ProgressStatus* prgrsts_downloadpg_ = nullptr;
-  QWidget* pnl_web_ = nullptr;
-  browser::BrowserControl* web1_ = nullptr;
-  browser::BrowserControl* web2_ = nullptr;
-  QLabel* pnl_logintip_ = nullptr;
-  QWidget* pnl_down_ = nullptr;
-  QLabel* lbl1_ = nullptr;
-  QListWidget* lst_song_ = nullptr;
-  QPushButton* btn_down_ = nullptr;
-  QPushButton* btn_stop_ = nullptr;
-  QLabel* lbl3_ = nullptr;
-  QWidget* pnl1_ = nullptr;
-  QRadioButton* rb1_ = nullptr;
-  QRadioButton* rb2_ = nullptr;
-  QRadioButton* rb3_ = nullptr;
-  QRadioButton* rb_128k_ = nullptr;
-  QRadioButton* rb_192k_ = nullptr;
-  QRadioButton* rb_320k_ = nullptr;
-  QLabel* lbl2_ = nullptr;
-  QLineEdit* edt_saveto_ = nullptr;
-  QPushButton* btn_openpath_ = nullptr;
-  QCheckBox* chk_isFileterSize_ = nullptr;
-  QComboBox* cbb_minsize_ = nullptr;
-  QPushButton* btn_selectAll_ = nullptr;
-  QPushButton* btn_ReSelect_ = nullptr;
-  QPushButton* btn_NotSelect_ = nullptr;
-  QPushButton* btn_clear_ = nullptr;
-  QLineEdit* edt_search_ = nullptr;
-  QPushButton* btn_search_ = nullptr;
-  QTableWidget* lv_songs_ = nullptr;
-  QPushButton* btn_listen_ = nullptr;
-  QPushButton* btn_listenstop_ = nullptr;
-  QLabel* lbl_web_ = nullptr;
-  QLabel* lbl_weibo_ = nullptr;
-  QPushButton* btn_CheckUpdate_ = nullptr;
-  QLabel* pnl_info_ = nullptr;
-  QPushButton* btn_processSong_ = nullptr;
-  QListWidget* lst_repeatProcess_ = nullptr;
-  QPlainTextEdit* mmo_log_ = nullptr;
-
-  // --- Components ----------------------------------------------------------------------------
-  widgets::SelectFolderDialog* slctfldrdlg1_ = nullptr;
-  std::unique_ptr<http::HttpClient> http_download_;
-  std::unique_ptr<http::HttpClient> http_temp_;
-  std::unique_ptr<AntiFreeze> antifreeze1_;
-  // The preview's player and its output take the place of the system's media device.
-  QMediaPlayer* preview_player_ = nullptr;
-  QAudioOutput* preview_audio_ = nullptr;
-
-  // --- State ---------------------------------------------------------------------------------
-  QString BuildStamp_;
-  bool StopRequested_ = false;
-  int32_t DownloadedCount_ = 0;
-  QString CurrentSongTitle_;
-  int32_t DownloadTotal_ = 0;
-  int32_t DownloadDone_ = 0;
-  QString PreviewTitle_;
-  int32_t PreviewTotal_ = 0;
-  int32_t PreviewDone_ = 0;
-
-  // Every message box and every opened web page goes through these two, so tests can answer.
-  MessageBoxes message_boxes_;
-  UrlOpener url_opener_;
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void BuildControls();
-  void BuildRightPanel();
+  // Tests reach the controls, components and state through this one door.
+  friend class testing::MainWindowProbe;
+
   void ConnectHandlers();
-  void LayOutBottomControls();
   void FillChartList();
-  void FitCaptionAroundSizeBox();
   // Runs a handler; an exception that escapes it is shown in a message box, as the event loop
   // of the system would, and the program carries on.
   template <typename Handler>
@@ -233,13 +152,39 @@ class MainWindow : public QWidget {
   QString SelectedRateText() const;
   NamingScheme SelectedNamingScheme() const;
 
+  MainWindowUi ui_;
+
+  // --- Components ----------------------------------------------------------------------------
+  std::unique_ptr<http::HttpClient> http_download_;
+  std::unique_ptr<http::HttpClient> http_temp_;
+  std::unique_ptr<AntiFreeze> antifreeze1_;
+  // The preview's player and its output take the place of the system's media device.
+  QMediaPlayer* preview_player_ = nullptr;
+  QAudioOutput* preview_audio_ = nullptr;
+  // Every message box and every opened web page goes through these two, so tests can answer.
+  MessageBoxes message_boxes_;
+  UrlOpener url_opener_;
+
+  // --- State ---------------------------------------------------------------------------------
+  QString BuildStamp_;
+  // The user asked the running batch to stop. The preview has a flag of its own, so neither
+  // can swallow or raise the other's request when one runs nested inside the other.
+  bool StopRequested_ = false;
+  bool preview_stop_requested_ = false;
+  int32_t DownloadedCount_ = 0;
+  QString CurrentSongTitle_;
+  int32_t DownloadTotal_ = 0;
+  int32_t DownloadDone_ = 0;
+  QString PreviewTitle_;
+  int32_t PreviewTotal_ = 0;
+  int32_t PreviewDone_ = 0;
+
   Endpoints endpoints_;
-  // Mirrors lst_repeatProcess_ so the harvest's lookups stay cheap on long lists.
+  // Mirrors lst_repeatProcess so the harvest's lookups stay cheap on long lists.
   QSet<QString> listed_ids_;
   QString config_path_;
   QString temp_path_;
   TickClock tick_clock_;
-  std::function<void(const QString& text)> previous_exception_report_;
 };
 
 }  // namespace mevra::app

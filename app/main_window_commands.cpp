@@ -33,7 +33,7 @@ void MainWindow::btn_ReSelectClick() {
 }
 
 void MainWindow::lv_songsDblClick() {
-  const QModelIndexList rows = lv_songs_->selectionModel()->selectedRows();
+  const QModelIndexList rows = ui_.lv_songs->selectionModel()->selectedRows();
   if (rows.isEmpty()) return;
   const auto first = std::min_element(
       rows.begin(), rows.end(),
@@ -42,11 +42,11 @@ void MainWindow::lv_songsDblClick() {
 }
 
 void MainWindow::btn_searchClick() {
-  const QString keyword = TrimText(edt_search_->text());
+  const QString keyword = TrimText(ui_.edt_search->text());
   if (keyword.isEmpty()) {
     message_boxes_.Show(QStringLiteral("请输入歌曲名"), kApplicationTitle, MessageButtons::kOk,
                         MessageIcon::kNone);
-    edt_search_->setFocus();
+    ui_.edt_search->setFocus();
     return;
   }
   int found = 0;

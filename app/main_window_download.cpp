@@ -63,29 +63,29 @@ void WriteSongFile(const QString& path, const net::MemoryStream& stream) {
 }  // namespace
 
 void MainWindow::btn_downClick() {
-  if (edt_saveto_->text().trimmed().isEmpty()) {
+  if (ui_.edt_saveto->text().trimmed().isEmpty()) {
     message_boxes_.Show(QStringLiteral("请先选择音乐保存位置，再开始下载"), QStringLiteral("提示"),
                         MessageButtons::kOk, MessageIcon::kNone);
     return;
   }
-  btn_down_->setEnabled(false);
-  btn_stop_->setEnabled(true);
+  ui_.btn_down->setEnabled(false);
+  ui_.btn_stop->setEnabled(true);
   StopRequested_ = false;
-  lv_songs_->setFocus();
+  ui_.lv_songs->setFocus();
   DownloadedCount_ = 0;
 
   // The rows present now are the batch. Persistent indexes follow a row while the list changes
   // under the batch and become invalid when the list is cleared, so a row that is gone is skipped
   // instead of touched, and rows added later are not picked up.
   std::vector<QPersistentModelIndex> rows;
-  QAbstractItemModel* model = lv_songs_->model();
+  QAbstractItemModel* model = ui_.lv_songs->model();
   for (int i = 0; i < SongCount(); ++i) rows.emplace_back(model->index(i, kColumnId));
 
   for (const QPersistentModelIndex& row : rows) {
     QCoreApplication::processEvents();
     if (StopRequested_) {
       SetStatusText(QStringLiteral("用户中止下载！"));
-      btn_down_->setEnabled(true);
+      ui_.btn_down->setEnabled(true);
       return;
     }
     if (!row.isValid() || !SongTicked(row.row())) continue;
@@ -102,22 +102,22 @@ void MainWindow::btn_downClick() {
       btn_selectAllClick();
       btn_downClick();
     } else {
-      btn_down_->setEnabled(true);
+      ui_.btn_down->setEnabled(true);
     }
     return;
   }
   const QString text = QStringLiteral("所有任务已经完成！本次共下载了") +
                        QString::number(DownloadedCount_) + QStringLiteral("首歌曲");
   SetStatusText(text);
-  btn_down_->setEnabled(true);
+  ui_.btn_down->setEnabled(true);
   message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
 }
 
 void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
-  lv_songs_->clearSelection();
-  lv_songs_->selectRow(row.row());
-  lv_songs_->setCurrentCell(row.row(), kColumnId);
-  lv_songs_->scrollTo(row, QAbstractItemView::PositionAtTop);
+  ui_.lv_songs->clearSelection();
+  ui_.lv_songs->selectRow(row.row());
+  ui_.lv_songs->setCurrentCell(row.row(), kColumnId);
+  ui_.lv_songs->scrollTo(row, QAbstractItemView::PositionAtTop);
 
   const QString id = SongText(row.row(), kColumnId).trimmed();
   const QString title = SongText(row.row(), kColumnTitle).trimmed();
@@ -125,7 +125,8 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
   SetSongText(row.row(), kColumnStatus, QStringLiteral("下载中"));
 
   const QString rate = SelectedRateText();
-  const SongLink link = ResolveSongLink(*web2_, endpoints_.music_base_url, id, rate, tick_clock_);
+  const SongLink link =
+      ResolveSongLink(*ui_.web2, endpoints_.music_base_url, id, rate, tick_clock_);
   // The list was cleared while the page loaded: the user no longer wants this song.
   if (!row.isValid()) return;
 
@@ -145,21 +146,21 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
     if (StopRequested_) throw RowFailure(kStopped);
 
     const QString path =
-        SongSavePath(edt_saveto_->text().trimmed(), name, rate,
+        SongSavePath(ui_.edt_saveto->text().trimmed(), name, rate,
                      [](const QString& candidate) { return QFileInfo::exists(candidate); });
     WriteSongFile(path, stream);
     stream.SetSize(0);
 
-    if (chk_isFileterSize_->isChecked()) {
+    if (ui_.chk_isFileterSize->isChecked()) {
       const std::optional<bool> removes =
-          SizeFilterRemoves(FileSizeOf(path), cbb_minsize_->currentText());
+          SizeFilterRemoves(FileSizeOf(path), ui_.cbb_minsize->currentText());
       if (!removes) throw RowFailure(QStringLiteral("过滤大小不是数字"));
       if (*removes) {
         QFile::remove(path);
         if (row.isValid()) {
           SetSongText(row.row(), kColumnStatus, QStringLiteral("文件太小，已过滤"));
           SetSongTicked(row.row(), false);
-          lv_songs_->clearSelection();
+          ui_.lv_songs->clearSelection();
         }
         return;
       }
@@ -169,7 +170,7 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
     if (row.isValid()) {
       SetSongText(row.row(), kColumnStatus, QStringLiteral("下载成功"));
       SetSongTicked(row.row(), false);
-      lv_songs_->clearSelection();
+      ui_.lv_songs->clearSelection();
     }
   } catch (const http::HttpProtocolError&) {
     // An error status: the status line the server sent says it best.
@@ -188,32 +189,32 @@ void MainWindow::FailRow(const QPersistentModelIndex& row, const QString& reason
 }
 
 QString MainWindow::SelectedRateText() const {
-  if (rb_128k_->isChecked()) return QStringLiteral("128");
-  if (rb_192k_->isChecked()) return QStringLiteral("192");
+  if (ui_.rb_128k->isChecked()) return QStringLiteral("128");
+  if (ui_.rb_192k->isChecked()) return QStringLiteral("192");
   return QStringLiteral("320");
 }
 
 NamingScheme MainWindow::SelectedNamingScheme() const {
-  if (rb1_->isChecked()) return NamingScheme::kTitle;
-  if (rb2_->isChecked()) return NamingScheme::kTitleSinger;
+  if (ui_.rb1->isChecked()) return NamingScheme::kTitle;
+  if (ui_.rb2->isChecked()) return NamingScheme::kTitleSinger;
   return NamingScheme::kSingerTitle;
 }
 
 void MainWindow::btn_stopClick() {
   QCoreApplication::processEvents();
   StopRequested_ = true;
-  btn_stop_->setEnabled(false);
+  ui_.btn_stop->setEnabled(false);
   // A transfer that is waiting for data would see the request only with its next block, which may
   // never come from a stalled server; closing the connection ends that wait at once.
   if (http_download_->InsideGet()) http_download_->CloseConnection();
 }
 
-void MainWindow::rb_128kClick() { chk_isFileterSize_->setChecked(false); }
+void MainWindow::rb_128kClick() { ui_.chk_isFileterSize->setChecked(false); }
 
-void MainWindow::rb_192kClick() { chk_isFileterSize_->setChecked(false); }
+void MainWindow::rb_192kClick() { ui_.chk_isFileterSize->setChecked(false); }
 
 void MainWindow::http_downloadWorkBegin(net::NetComponent&, net::WorkMode, int32_t work_count_max) {
-  prgrsts_downloadpg_->SetPercent(0);
+  ui_.prgrsts_downloadpg->SetPercent(0);
   DownloadDone_ = 0;
   DownloadTotal_ = work_count_max;
 }
@@ -223,11 +224,12 @@ void MainWindow::http_downloadWork(net::NetComponent&, net::WorkMode, int32_t wo
   DownloadDone_ = work_count;
   SetStatusText(
       DownloadProgressText(CurrentSongTitle_, work_count, DownloadTotal_, DownloadedCount_));
-  prgrsts_downloadpg_->SetPercent(IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
+  ui_.prgrsts_downloadpg->SetPercent(
+      IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
 }
 
 void MainWindow::http_downloadWorkEnd(net::NetComponent&, net::WorkMode) {
-  prgrsts_downloadpg_->SetPercent(100);
+  ui_.prgrsts_downloadpg->SetPercent(100);
 }
 
 void MainWindow::http_tempWorkBegin(net::NetComponent&, net::WorkMode, int32_t work_count_max) {
@@ -236,7 +238,7 @@ void MainWindow::http_tempWorkBegin(net::NetComponent&, net::WorkMode, int32_t w
 }
 
 void MainWindow::http_tempWork(net::NetComponent&, net::WorkMode, int32_t work_count) {
-  if (StopRequested_) {
+  if (preview_stop_requested_) {
     http_temp_->CloseConnection();
     return;
   }

@@ -28,45 +28,45 @@ void MainWindow::btn_processSongClick() {
   QCoreApplication::processEvents();
   // The scan works on its own copy of the page, so nothing a handler does while messages are
   // dispatched between items can pull the text away under it.
-  const std::string page = web1_->PageText().toStdString();
-  pnl_info_->setText(QStringLiteral("抓取中......"));
-  pnl_info_->raise();
-  pnl_info_->show();
+  const std::string page = ui_.web1->PageText().toStdString();
+  ui_.pnl_info->setText(QStringLiteral("抓取中......"));
+  ui_.pnl_info->raise();
+  ui_.pnl_info->show();
   for (const SongItem& item : HarvestSongItems(page)) {
     QCoreApplication::processEvents();
     const QString id = QString::fromStdString(item.id);
     if (!SongListed(id)) {
       AddSong(id, QString::fromStdString(item.title), QString::fromStdString(item.singer));
     }
-    const QString text = GrabbedText(lst_repeatProcess_->count());
+    const QString text = GrabbedText(ui_.lst_repeatProcess->count());
     SetStatusText(text);
-    pnl_info_->setText(text);
-    pnl_info_->repaint();
+    ui_.pnl_info->setText(text);
+    ui_.pnl_info->repaint();
   }
-  pnl_info_->hide();
+  ui_.pnl_info->hide();
   SetStatusText(QStringLiteral("抓取音乐信息完成！已抓取") +
-                QString::number(lst_repeatProcess_->count()) + QStringLiteral("首音乐信息"));
+                QString::number(ui_.lst_repeatProcess->count()) + QStringLiteral("首音乐信息"));
 }
 
 void MainWindow::lst_songClick() {
-  const QList<QListWidgetItem*> selected = lst_song_->selectedItems();
+  const QList<QListWidgetItem*> selected = ui_.lst_song->selectedItems();
   if (selected.isEmpty()) return;
-  web1_->Navigate(ChartItemUrl(selected.first()->text()));
+  ui_.web1->Navigate(ChartItemUrl(selected.first()->text()));
 }
 
 void MainWindow::web1DocumentComplete(browser::BrowserControl& /*sender*/, const QString& /*url*/) {
   // Frames complete too; the gate looks at the top-level address every time.
-  const QString address = TrimText(web1_->LocationURL());
-  if (!address.contains(endpoints_.login_host)) pnl_logintip_->hide();
+  const QString address = TrimText(ui_.web1->LocationURL());
+  if (!address.contains(endpoints_.login_host)) ui_.pnl_logintip->hide();
   if (!endpoints_.portal_host.isEmpty() && address.indexOf(endpoints_.portal_host) > 0) {
-    const QString page = web1_->PageText();
+    const QString page = ui_.web1->PageText();
     if (page.contains(kSignedInMarker)) {
-      web1_->Navigate(endpoints_.NewSongsChartUrl());
-      pnl_logintip_->hide();
+      ui_.web1->Navigate(endpoints_.NewSongsChartUrl());
+      ui_.pnl_logintip->hide();
     } else {
-      web1_->Navigate(endpoints_.LoginUrl());
-      pnl_logintip_->show();
-      pnl_web_->show();
+      ui_.web1->Navigate(endpoints_.LoginUrl());
+      ui_.pnl_logintip->show();
+      ui_.pnl_web->show();
     }
   }
   // The harvest reads the page that is still loaded, even when a new navigation has begun.

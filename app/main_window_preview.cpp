@@ -16,18 +16,17 @@
 namespace mevra::app {
 
 void MainWindow::btn_listenClick() {
-  const QModelIndexList selected = lv_songs_->selectionModel()->selectedRows(kColumnId);
+  const QModelIndexList selected = ui_.lv_songs->selectionModel()->selectedRows(kColumnId);
   int row = -1;
   for (const QModelIndex& index : selected) {
     row = row < 0 ? index.row() : std::min(row, index.row());
   }
-  // A preview started inside a running batch must not swallow a stop the user asked the batch
-  // for; it is handed back once this preview's transfer is over.
-  const bool batch_stop_requested = StopRequested_ && !btn_down_->isEnabled();
   QString id;
   if (row >= 0) {
     PreviewTitle_ = SongText(row, kColumnTitle).trimmed();
-    StopRequested_ = true;
+    // The preview's own stop request is raised while it is prepared and cleared right before its
+    // transfer; the batch's request is left alone, whether a batch runs around this or not.
+    preview_stop_requested_ = true;
     id = SongText(row, kColumnId).trimmed();
   }
   if (id.isEmpty()) {
@@ -36,24 +35,24 @@ void MainWindow::btn_listenClick() {
     return;
   }
   SetStatusText(QStringLiteral("正在准备音乐文件《") + PreviewTitle_ + QStringLiteral("》..."));
-  btn_listenstop_->setEnabled(true);
-  btn_listen_->setEnabled(false);
+  ui_.btn_listenstop->setEnabled(true);
+  ui_.btn_listen->setEnabled(false);
 
   // The preview always takes the standard rate, whatever the downloads use.
   const SongLink link =
-      ResolveSongLink(*web2_, endpoints_.music_base_url, id, QStringLiteral("128"), tick_clock_);
-  mmo_log_->appendPlainText(link.url);
-  mmo_log_->appendPlainText(temp_path_);
+      ResolveSongLink(*ui_.web2, endpoints_.music_base_url, id, QStringLiteral("128"), tick_clock_);
+  ui_.mmo_log->appendPlainText(link.url);
+  ui_.mmo_log->appendPlainText(temp_path_);
 
   antifreeze1_->SetOnlyWhenIdle(false);
-  StopRequested_ = false;
+  preview_stop_requested_ = false;
   // Failures stay silent: the previous temporary file, if any, is what plays then. Neither a page
   // without a link nor a transfer cut by a stop request replaces it.
   try {
     if (link.found) {
       net::MemoryStream stream;
       http_temp_->Get(link.url.toStdString(), stream);
-      if (!StopRequested_) {
+      if (!preview_stop_requested_) {
         QSaveFile file(temp_path_);
         const std::string& bytes = stream.Data();
         if (file.open(QIODevice::WriteOnly)) {
@@ -64,7 +63,6 @@ void MainWindow::btn_listenClick() {
     }
   } catch (const std::exception&) {
   }
-  if (batch_stop_requested) StopRequested_ = true;
 
   // Opening a fresh source makes the player read the file anew even when the path is the same.
   preview_player_->setSource(QUrl());
@@ -83,8 +81,8 @@ void MainWindow::btn_listenstopClick() {
   preview_player_->stop();
   preview_player_->setSource(QUrl());
   SetStatusText(QStringLiteral("停止试听"));
-  btn_listenstop_->setEnabled(false);
-  btn_listen_->setEnabled(true);
+  ui_.btn_listenstop->setEnabled(false);
+  ui_.btn_listen->setEnabled(true);
 }
 
 }  // namespace mevra::app

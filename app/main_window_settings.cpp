@@ -43,23 +43,23 @@ void MainWindow::LoadSettings() {
       return ok ? value : default_value;
     };
 
-    edt_saveto_->setText(TrimText(read("SavePath", ProgramPaths::DefaultSaveFolder())));
-    chk_isFileterSize_->setChecked(TrimText(read("isFileterSize", QStringLiteral("0"))) ==
-                                   QStringLiteral("1"));
+    ui_.edt_saveto->setText(TrimText(read("SavePath", ProgramPaths::DefaultSaveFolder())));
+    ui_.chk_isFileterSize->setChecked(TrimText(read("isFileterSize", QStringLiteral("0"))) ==
+                                      QStringLiteral("1"));
     // A value that is not one of the items leaves the box without a selection and empty.
-    cbb_minsize_->setCurrentIndex(
-        cbb_minsize_->findText(read("FileterSize", QStringLiteral("2")), Qt::MatchExactly));
+    ui_.cbb_minsize->setCurrentIndex(
+        ui_.cbb_minsize->findText(read("FileterSize", QStringLiteral("2")), Qt::MatchExactly));
 
     const int song_bit = read_integer("SongBit", 320);
-    CheckOnly({rb_128k_, rb_192k_, rb_320k_}, song_bit == 128   ? rb_128k_
-                                              : song_bit == 192 ? rb_192k_
-                                              : song_bit == 320 ? rb_320k_
-                                                                : nullptr);
+    CheckOnly({ui_.rb_128k, ui_.rb_192k, ui_.rb_320k}, song_bit == 128   ? ui_.rb_128k
+                                                       : song_bit == 192 ? ui_.rb_192k
+                                                       : song_bit == 320 ? ui_.rb_320k
+                                                                         : nullptr);
     const int rename_type = read_integer("RenameType", 2);
-    CheckOnly({rb1_, rb2_, rb3_}, rename_type == 1   ? rb1_
-                                  : rename_type == 2 ? rb2_
-                                  : rename_type == 3 ? rb3_
-                                                     : nullptr);
+    CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, rename_type == 1   ? ui_.rb1
+                                           : rename_type == 2 ? ui_.rb2
+                                           : rename_type == 3 ? ui_.rb3
+                                                              : nullptr);
   } catch (...) {
     // Settings that cannot be read leave the controls as they are.
   }
@@ -71,23 +71,24 @@ void MainWindow::SaveSettings() {
     auto write = [&path](const char* key, const QString& value) {
       ProfileFile::WriteString(path, kSection, key, value.toStdString());
     };
-    write("SavePath", TrimText(edt_saveto_->text()));
+    write("SavePath", TrimText(ui_.edt_saveto->text()));
     write("isFileterSize",
-          chk_isFileterSize_->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    write("SongBit", rb_128k_->isChecked()   ? QStringLiteral("128")
-                     : rb_192k_->isChecked() ? QStringLiteral("192")
-                                             : QStringLiteral("320"));
-    write("FileterSize", TrimText(cbb_minsize_->currentText()));
-    write("RenameType", rb1_->isChecked()   ? QStringLiteral("1")
-                        : rb2_->isChecked() ? QStringLiteral("2")
-                                            : QStringLiteral("3"));
+          ui_.chk_isFileterSize->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    write("SongBit", ui_.rb_128k->isChecked()   ? QStringLiteral("128")
+                     : ui_.rb_192k->isChecked() ? QStringLiteral("192")
+                                                : QStringLiteral("320"));
+    write("FileterSize", TrimText(ui_.cbb_minsize->currentText()));
+    write("RenameType", ui_.rb1->isChecked()   ? QStringLiteral("1")
+                        : ui_.rb2->isChecked() ? QStringLiteral("2")
+                                               : QStringLiteral("3"));
   } catch (...) {
     // A file that cannot be written keeps what it had; closing goes on.
   }
 }
 
 void MainWindow::btn_openpathClick() {
-  if (slctfldrdlg1_->Execute()) edt_saveto_->setText(slctfldrdlg1_->SelectedFolder().PathName());
+  if (ui_.slctfldrdlg1->Execute())
+    ui_.edt_saveto->setText(ui_.slctfldrdlg1->SelectedFolder().PathName());
 }
 
 }  // namespace mevra::app

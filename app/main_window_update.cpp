@@ -43,9 +43,9 @@ void MainWindow::btn_CheckUpdateClick() {
 
 void MainWindow::lbl_webClick() { url_opener_.Open(endpoints_.author_site_url); }
 void MainWindow::lbl_weiboClick() { url_opener_.Open(endpoints_.microblog_url); }
-void MainWindow::lbl_webMouseEnter() { SetLinkColor(lbl_web_, Qt::red); }
-void MainWindow::lbl_webMouseLeave() { SetLinkColor(lbl_web_, Qt::blue); }
-void MainWindow::lbl_weiboMouseEnter() { SetLinkColor(lbl_weibo_, Qt::red); }
-void MainWindow::lbl_weiboMouseLeave() { SetLinkColor(lbl_weibo_, Qt::blue); }
+void MainWindow::lbl_webMouseEnter() { SetLinkColor(ui_.lbl_web, Qt::red); }
+void MainWindow::lbl_webMouseLeave() { SetLinkColor(ui_.lbl_web, Qt::blue); }
+void MainWindow::lbl_weiboMouseEnter() { SetLinkColor(ui_.lbl_weibo, Qt::red); }
+void MainWindow::lbl_weiboMouseLeave() { SetLinkColor(ui_.lbl_weibo, Qt::blue); }
 
 }  // namespace mevra::app

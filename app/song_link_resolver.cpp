@@ -11,11 +11,6 @@ namespace mevra::app {
 
 namespace {
 
-// The wait sleeps in the event loop in slices this long, so a finished page is noticed quickly.
-constexpr int kResolveSliceMs = 10;
-// How often the song's page is loaded again after something else took the browser.
-constexpr int kMaxRenavigations = 3;
-
 bool SameAddress(const QString& a, const QString& b) {
   constexpr auto kForm = QUrl::StripTrailingSlash | QUrl::NormalizePathSegments;
   return QUrl(a).adjusted(kForm) == QUrl(b).adjusted(kForm);

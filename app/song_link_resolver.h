@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "app/limits.h"
 #include "app/song_link.h"
 #include "app/tick_clock.h"
 
@@ -10,9 +11,6 @@ class BrowserControl;
 }
 
 namespace mevra::app {
-
-// How long a song's download page may take before the link is cut from whatever it shows.
-constexpr double kSongPageWaitMs = 2000;
 
 // Opens a song's download page in `web` and cuts the link for `rate` out of it. Returns as soon
 // as the newly loaded page holds the link, or when `limit_ms` have passed on `clock` (or the

@@ -40,9 +40,8 @@ void ShowExceptionBox(const QString& text) {
 
 }  // namespace
 
-std::function<void(const QString&)> BrowserControl::ReportException = ShowExceptionBox;
-
-BrowserControl::BrowserControl(const QString& name, QWidget* parent) : QWidget(parent) {
+BrowserControl::BrowserControl(const QString& name, QWidget* parent)
+    : QWidget(parent), report_exception_(ShowExceptionBox) {
   setObjectName(name);
   answers_.ambient.display_name = name;
   answers_.ambient.font = font();
@@ -184,9 +183,9 @@ void BrowserControl::DocumentComplete(const QString& url) {
   try {
     if (OnDocumentComplete) OnDocumentComplete(*this, url);
   } catch (const std::exception& error) {
-    if (ReportException) ReportException(QString::fromUtf8(error.what()));
+    if (report_exception_) report_exception_(QString::fromUtf8(error.what()));
   } catch (...) {
-    if (ReportException) ReportException(QStringLiteral("Unknown exception"));
+    if (report_exception_) report_exception_(QStringLiteral("Unknown exception"));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 #include "browser/host_answers.h"
 
@@ -45,8 +46,8 @@ class BrowserControl : public QWidget {
 
   // Raised once for every completed sub-frame and once for the page itself, with the completed
   // document's address. It always runs from the event loop, never inside the engine's own
-  // processing, so a handler may call PageText. An exception escaping the handler is reported
-  // through ReportException and later events keep coming.
+  // processing, so a handler may call PageText. An exception escaping the handler goes to this
+  // control's exception report and later events keep coming.
   std::function<void(BrowserControl& sender, const QString& url)> OnDocumentComplete;
 
   // Counts finished top-level loads, failed ones included, so a caller can wait for a new page.
@@ -73,9 +74,11 @@ class BrowserControl : public QWidget {
   // folder.
   static void SetProfileStoragePath(const QString& path);
 
-  // The report an exception escaping a document-complete handler goes to. Shows a message box
-  // with the exception's text unless replaced.
-  static std::function<void(const QString& text)> ReportException;
+  // Where this control reports an exception that escaped its document-complete handler. Each
+  // control has its own, so errors of one window never land in another's. Until one is set, a
+  // message box shows the exception's text; an empty report drops it.
+  using ExceptionReport = std::function<void(const QString& text)>;
+  void SetExceptionReport(ExceptionReport report) { report_exception_ = std::move(report); }
 
  private:
   void ApplyHostAnswers();
@@ -93,6 +96,7 @@ class BrowserControl : public QWidget {
   QStringList pending_events_;
   QString user_agent_;
   quint64 loads_finished_ = 0;
+  ExceptionReport report_exception_;
 };
 
 }  // namespace mevra::browser

@@ -38,12 +38,14 @@
 #include "http/http_client.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
+#include "tests/app/main_window_probe.h"
 #include "tests/app/window_driver.h"
 #include "tests/portal/portal_process.h"
 
 namespace {
 
 using mevra::app::MainWindow;
+using mevra::app::testing::MainWindowProbe;
 using Clock = std::chrono::steady_clock;
 using mevra::app::testing::EndpointsSection;
 using mevra::app::testing::PortalEndpoints;
@@ -117,7 +119,7 @@ struct SongTimes {
 class BatchRecorder {
  public:
   explicit BatchRecorder(MainWindow& window) : window_(window) {
-    mevra::http::HttpClient& http = *window.http_download_;
+    mevra::http::HttpClient& http = MainWindowProbe(window).DownloadClient();
     saved_status_ = http.OnStatus;
     saved_begin_ = http.OnWorkBegin;
     saved_end_ = http.OnWorkEnd;
@@ -138,7 +140,7 @@ class BatchRecorder {
       }
       if (saved_end_) saved_end_(sender, mode);
     };
-    QAbstractItemModel* model = window.lv_songs_->model();
+    QAbstractItemModel* model = MainWindowProbe(window).Ui().lv_songs->model();
     connection_ = QObject::connect(model, &QAbstractItemModel::dataChanged,
                                    [this](const QModelIndex& top, const QModelIndex& bottom) {
                                      if (top.column() > MainWindow::kColumnStatus ||
@@ -153,9 +155,10 @@ class BatchRecorder {
 
   ~BatchRecorder() {
     QObject::disconnect(connection_);
-    window_.http_download_->OnStatus = saved_status_;
-    window_.http_download_->OnWorkBegin = saved_begin_;
-    window_.http_download_->OnWorkEnd = saved_end_;
+    mevra::http::HttpClient& http = MainWindowProbe(window_).DownloadClient();
+    http.OnStatus = saved_status_;
+    http.OnWorkBegin = saved_begin_;
+    http.OnWorkEnd = saved_end_;
   }
 
   BatchRecorder(const BatchRecorder&) = delete;
@@ -230,8 +233,9 @@ void PrintStats(const char* name, const Stats& s) {
 // enough in this window: the naming radios sit in a panel inside the same parent, Qt counts them
 // into the rates' auto-exclusive set, and the previously checked rate stays checked.
 void ChooseRate(MainWindow& window, int rate) {
-  QRadioButton* chosen = rate == 128 ? window.rb_128k_ : window.rb_320k_;
-  for (QRadioButton* button : {window.rb_128k_, window.rb_192k_, window.rb_320k_}) {
+  const mevra::app::MainWindowUi& ui = MainWindowProbe(window).Ui();
+  QRadioButton* chosen = rate == 128 ? ui.rb_128k : ui.rb_320k;
+  for (QRadioButton* button : {ui.rb_128k, ui.rb_192k, ui.rb_320k}) {
     if (button == chosen) continue;
     button->setAutoExclusive(false);
     button->setChecked(false);
@@ -251,10 +255,11 @@ bool RunBatch(MainWindow& window, const std::vector<const mevra::portal::Song*>&
   }
   window.btn_selectAllClick();
   ChooseRate(window, rate);
-  window.chk_isFileterSize_->setChecked(false);
+  const MainWindowProbe probe(window);
+  probe.Ui().chk_isFileterSize->setChecked(false);
   QDir().mkpath(save_dir);
-  window.edt_saveto_->setText(save_dir);
-  window.message_boxes_.ClearShown();
+  probe.Ui().edt_saveto->setText(save_dir);
+  probe.Boxes().ClearShown();
 
   std::vector<SongTimes> times;
   Clock::time_point start;
@@ -332,7 +337,7 @@ bool RunBatch(MainWindow& window, const std::vector<const mevra::portal::Song*>&
       std::printf("song %s: %s\n", t.id.toUtf8().constData(), t.status.toUtf8().constData());
     }
   }
-  for (const auto& shown : window.message_boxes_.Shown()) {
+  for (const auto& shown : probe.Boxes().Shown()) {
     std::printf("message box: %s\n", shown.text.simplified().toUtf8().constData());
   }
   std::fflush(stdout);
@@ -386,21 +391,23 @@ int Run(const QStringList& args) {
   config.close();
   MainWindow window(
       mevra::app::MainWindowFiles{config.fileName(), dir.filePath(QStringLiteral("temp.mp3"))});
-  window.message_boxes_.OnShow = [](const mevra::app::MessageRequest& request) {
+  const MainWindowProbe probe(window);
+  probe.Boxes().OnShow = [](const mevra::app::MessageRequest& request) {
     return request.buttons == mevra::app::MessageButtons::kYesNo ? mevra::app::MessageAnswer::kNo
                                                                  : mevra::app::MessageAnswer::kOk;
   };
-  window.url_opener_.OnOpen = [](const QString&) {};
+  probe.Opener().OnOpen = [](const QString&) {};
   window.show();
 
   // The window opens on the sign-in page; the download pages are only shown to a signed-in user.
-  if (!WaitForSignInForm(*window.web1_, QString::fromStdString(portal.LoginBaseUrl()))) {
+  mevra::browser::BrowserControl& web1 = *probe.Ui().web1;
+  if (!WaitForSignInForm(web1, QString::fromStdString(portal.LoginBaseUrl()))) {
     std::fprintf(stderr, "the sign-in page did not load: %s\n",
-                 window.web1_->LocationURL().toUtf8().constData());
+                 web1.LocationURL().toUtf8().constData());
     return 1;
   }
-  SubmitSignInForm(*window.web1_);
-  if (!WaitUntil([&] { return !window.web1_->IsLoading() && window.SongCount() > 0; }, 30000)) {
+  SubmitSignInForm(web1);
+  if (!WaitUntil([&] { return !web1.IsLoading() && window.SongCount() > 0; }, 30000)) {
     std::fprintf(stderr, "signing in did not reach a chart\n");
     return 1;
   }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <string_view>
 
+#include "http/http_client.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
@@ -37,7 +38,7 @@ class DownloadTest : public PortalWindowTest {
     MainWindow& w = OpenSignedIn();
     save_dir_ = dir_->filePath(QStringLiteral("songs"));
     QDir().mkpath(save_dir_);
-    w.edt_saveto_->setText(save_dir_);
+    Ui().edt_saveto->setText(save_dir_);
     return w;
   }
 
@@ -79,7 +80,8 @@ class DownloadTest : public PortalWindowTest {
 
 TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   MainWindow& w = OpenForDownloads();
-  w.rb_320k_->setChecked(true);
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
   struct Case {
     QRadioButton* scheme;
     std::string_view id;
@@ -89,15 +91,16 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   const portal::Song& b = *portal::FindSong(portal::kRedirectSongId);
   const portal::Song& c = *portal::FindSong(portal::kChunkedSongId);
   const Case cases[] = {
-      {w.rb1_, portal::kShortSongId, Q(a.title)},
-      {w.rb2_, portal::kRedirectSongId, Q(b.title) + " - " + Q(b.singer)},
-      {w.rb3_, portal::kChunkedSongId, Q(c.singer) + " - " + Q(c.title)},
+      {ui.rb1, portal::kShortSongId, Q(a.title)},
+      {ui.rb2, portal::kRedirectSongId, Q(b.title) + " - " + Q(b.singer)},
+      {ui.rb3, portal::kChunkedSongId, Q(c.singer) + " - " + Q(c.title)},
   };
   int saved = 0;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name.toStdString());
     c.scheme->setChecked(true);
     TickOnly(w, {c.id});
-    w.message_boxes_.ClearShown();
+    Boxes().ClearShown();
     w.btn_downClick();
     ++saved;
     EXPECT_EQ(Status(w, c.id), QStringLiteral("下载成功"));
@@ -105,17 +108,16 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
     const QString path = save_dir_ + "/" + c.name + ".mp3";
     ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
     EXPECT_EQ(FileBytes(path), PortalBytes(c.id, 320)) << path.toStdString();
-    ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
-    EXPECT_EQ(w.message_boxes_.Shown()[0].text,
-              QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
-    EXPECT_EQ(w.message_boxes_.Shown()[0].caption, MainWindow::kApplicationTitle);
-    EXPECT_EQ(w.prgrsts_downloadpg_->Percent(), 100);
+    ASSERT_EQ(Boxes().Shown().size(), 1u);
+    EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+    EXPECT_EQ(Boxes().Shown()[0].caption, MainWindow::kApplicationTitle);
+    EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
   }
   EXPECT_EQ(SavedFiles().size(), saved);
-  EXPECT_TRUE(w.btn_down_->isEnabled());
+  EXPECT_TRUE(ui.btn_down->isEnabled());
 
   // The same song again gets "_new" and the rate; a third time replaces that file.
-  w.rb1_->setChecked(true);
+  ui.rb1->setChecked(true);
   for (int round = 0; round < 2; ++round) {
     TickOnly(w, {portal::kShortSongId});
     w.btn_downClick();
@@ -127,10 +129,11 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
 
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   MainWindow& w = OpenForDownloads();
-  w.rb_320k_->setChecked(true);
-  w.rb1_->setChecked(true);
-  w.chk_isFileterSize_->setChecked(true);
-  w.cbb_minsize_->setCurrentText(QStringLiteral("2"));
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
+  ui.rb1->setChecked(true);
+  ui.chk_isFileterSize->setChecked(true);
+  ui.cbb_minsize->setCurrentText(QStringLiteral("2"));
   TickOnly(w, {portal::kShortSongId, portal::kLongSongId});
   w.btn_downClick();
   EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("文件太小，已过滤"));
@@ -138,19 +141,18 @@ TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   EXPECT_EQ(Status(w, portal::kLongSongId), QStringLiteral("下载成功"));
   const QString long_title = Q(portal::FindSong(portal::kLongSongId)->title);
   EXPECT_EQ(SavedFiles(), QStringList{long_title + ".mp3"});
-  ASSERT_FALSE(w.message_boxes_.Shown().empty());
-  EXPECT_EQ(w.message_boxes_.Shown().back().text,
-            QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+  ASSERT_FALSE(Boxes().Shown().empty());
+  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
 
   // Choosing a lower rate switches the filter off.
-  w.rb_128k_->click();
-  EXPECT_FALSE(w.chk_isFileterSize_->isChecked());
+  ui.rb_128k->click();
+  EXPECT_FALSE(ui.chk_isFileterSize->isChecked());
 }
 
 TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
   MainWindow& w = OpenForDownloads();
-  w.rb_320k_->setChecked(true);
-  w.rb2_->setChecked(true);
+  Ui().rb_320k->setChecked(true);
+  Ui().rb2->setChecked(true);
   TickOnly(w, {portal::kMissingFileSongId, portal::kEarlyCloseSongId, portal::kOnly128SongId,
                portal::kSlashTitleSongId});
   answer_ = MessageAnswer::kNo;
@@ -174,13 +176,13 @@ TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
   EXPECT_EQ(FileBytes(save_dir_ + "/" + name), PortalBytes(portal::kSlashTitleSongId, 320));
 
   // One song was saved, so the batch ends with its report, not the no-songs question.
-  EXPECT_EQ(w.message_boxes_.Shown().back().text,
-            QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
 }
 
 TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   MainWindow& w = OpenForDownloads();
-  w.rb_320k_->setChecked(true);
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
   // The stalling song sends part of its file and then nothing; the stop must not wait for it.
   const int stall_row = RowOf(w, portal::kStallingSongId);
   const QString next_id = w.SongText(stall_row + 1, MainWindow::kColumnId);
@@ -189,29 +191,29 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (w.stspn_info_->Caption().contains(QStringLiteral("已下载:")) && w.btn_stop_->isEnabled()) {
-      w.btn_stop_->click();
+    if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
+      ui.btn_stop->click();
     }
   });
   poll.start();
   w.btn_downClick();
   poll.stop();
 
-  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("用户中止下载！"));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
   // The batch ended before the next ticked row.
   EXPECT_EQ(w.SongText(stall_row + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
   EXPECT_TRUE(w.SongTicked(stall_row + 1)) << next_id.toStdString();
   EXPECT_TRUE(SavedFiles().isEmpty());
-  EXPECT_TRUE(w.btn_down_->isEnabled());
-  EXPECT_FALSE(w.btn_stop_->isEnabled());
-  EXPECT_TRUE(w.message_boxes_.Shown().empty());
+  EXPECT_TRUE(ui.btn_down->isEnabled());
+  EXPECT_FALSE(ui.btn_stop->isEnabled());
+  EXPECT_TRUE(Boxes().Shown().empty());
 }
 
 TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
   MainWindow& w = OpenForDownloads();
-  w.rb_128k_->setChecked(true);
+  Ui().rb_128k->setChecked(true);
   // A short list, so that "everything" stays quick.
   w.ClearSongs();
   const portal::Song& a = *portal::FindSong(portal::kShortSongId);
@@ -219,20 +221,20 @@ TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
   w.AddSong(Q(a.id), Q(a.title), Q(a.singer));
   w.AddSong(Q(b.id), Q(b.title), Q(b.singer));
   int questions = 0;
-  w.message_boxes_.OnShow = [&](const MessageRequest& request) {
+  Boxes().OnShow = [&](const MessageRequest& request) {
     if (request.buttons == MessageButtons::kYesNo) ++questions;
     return MessageAnswer::kYes;
   };
   w.btn_downClick();
   EXPECT_EQ(questions, 1);
-  const auto& shown = w.message_boxes_.Shown();
+  const auto& shown = Boxes().Shown();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].text,
             QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"));
   EXPECT_EQ(shown[0].caption, QStringLiteral("提示"));
   EXPECT_EQ(shown[1].text, QStringLiteral("所有任务已经完成！本次共下载了2首歌曲"));
   EXPECT_EQ(SavedFiles().size(), 2);
-  EXPECT_TRUE(w.btn_down_->isEnabled());
+  EXPECT_TRUE(Ui().btn_down->isEnabled());
 }
 
 TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
@@ -258,96 +260,132 @@ TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
   EXPECT_EQ(w.SongCount(), 0);
   // Nothing of the cleared list was fetched, so the batch ends with the no-songs question.
   EXPECT_TRUE(SavedFiles().isEmpty());
-  ASSERT_FALSE(w.message_boxes_.Shown().empty());
-  EXPECT_EQ(w.message_boxes_.Shown().back().buttons, MessageButtons::kYesNo);
-  EXPECT_TRUE(w.btn_down_->isEnabled());
+  ASSERT_FALSE(Boxes().Shown().empty());
+  EXPECT_EQ(Boxes().Shown().back().buttons, MessageButtons::kYesNo);
+  EXPECT_TRUE(Ui().btn_down->isEnabled());
 }
 
-TEST_F(DownloadTest, APreviewStartedDuringABatchLeavesTheBatchItsOwnSongs) {
+TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops) {
   MainWindow& w = OpenForDownloads();
-  w.rb_320k_->setChecked(true);
-  w.rb1_->setChecked(true);
-  TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
-  const int first = RowOf(w, portal::kShortSongId);
-  bool previewed = false;
-  QTimer poll;
-  poll.setInterval(5);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    // While the batch waits for the first song's page, the user previews another song; the
-    // preview runs nested inside that wait and takes the hidden browser meanwhile.
-    if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
-      previewed = true;
-      poll.stop();
-      w.lv_songs_->clearSelection();
-      w.lv_songs_->selectRow(RowOf(w, portal::kRedirectSongId));
-      w.btn_listenClick();
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
+  ui.rb1->setChecked(true);
+  struct Case {
+    const char* name;
+    std::string_view preview_id;
+    // The batch's stop button is pressed while the preview's file comes in.
+    bool stop_during_preview;
+  };
+  const Case cases[] = {
+      {"a preview only", portal::kRedirectSongId, false},
+      {"the batch stopped during the preview", portal::kCommaTitleSongId, true},
+  };
+  http::HttpClient& preview_client = Probe().PreviewClient();
+  const auto preview_work = preview_client.OnWork;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
+    Boxes().ClearShown();
+    preview_client.OnWork = [&](net::NetComponent& sender, net::WorkMode mode, int32_t count) {
+      if (c.stop_during_preview && ui.btn_stop->isEnabled()) ui.btn_stop->click();
+      preview_work(sender, mode, count);
+    };
+    const int first = RowOf(w, portal::kShortSongId);
+    bool previewed = false;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      // While the batch waits for the first song's page, the user previews another song; the
+      // preview runs nested inside that wait and takes the hidden browser meanwhile.
+      if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
+        previewed = true;
+        poll.stop();
+        ui.lv_songs->clearSelection();
+        ui.lv_songs->selectRow(RowOf(w, c.preview_id));
+        w.btn_listenClick();
+      }
+    });
+    poll.start();
+    w.btn_downClick();
+    ASSERT_TRUE(previewed);
+    // The batch's stop is not the preview's: the preview fetches its whole song either way.
+    EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(c.preview_id, 128));
+    if (c.stop_during_preview) {
+      // The batch sees its stop once the preview is over: the song it was resolving is not
+      // fetched and the next one is not started.
+      EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("下载失败用户中止下载"));
+      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kShortSongId)));
+      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
+      EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+      EXPECT_EQ(SavedFiles().size(), 2);  // those of the first case
+      EXPECT_TRUE(Boxes().Shown().empty());
+    } else {
+      for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
+        EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+        const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+        EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+      }
     }
-  });
-  poll.start();
-  w.btn_downClick();
-  ASSERT_TRUE(previewed);
-  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kRedirectSongId, 128));
-  for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
-    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
-    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
-    EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+    w.btn_listenstopClick();
   }
-  w.btn_listenstopClick();
+  preview_client.OnWork = preview_work;
 }
 
 TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
   MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
   // Nothing selected: only the message box.
-  w.lv_songs_->clearSelection();
+  ui.lv_songs->clearSelection();
   w.btn_listenClick();
-  ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
-  EXPECT_EQ(w.message_boxes_.Shown()[0].text, QStringLiteral("请选选择要试听的歌曲名称"));
-  EXPECT_TRUE(w.btn_listen_->isEnabled());
-  EXPECT_FALSE(w.btn_listenstop_->isEnabled());
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("请选选择要试听的歌曲名称"));
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
+  EXPECT_FALSE(ui.btn_listenstop->isEnabled());
 
-  w.rb_320k_->setChecked(true);  // the preview takes 128 whatever the downloads use
-  w.lv_songs_->selectRow(RowOf(w, portal::kShortSongId));
+  ui.rb_320k->setChecked(true);  // the preview takes 128 whatever the downloads use
+  ui.lv_songs->selectRow(RowOf(w, portal::kShortSongId));
   w.btn_listenClick();
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
-  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("开始试听......"));
-  EXPECT_FALSE(w.btn_listen_->isEnabled());
-  EXPECT_TRUE(w.btn_listenstop_->isEnabled());
-  const QStringList log = w.mmo_log_->toPlainText().split(QLatin1Char('\n'));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("开始试听......"));
+  EXPECT_FALSE(ui.btn_listen->isEnabled());
+  EXPECT_TRUE(ui.btn_listenstop->isEnabled());
+  const QStringList log = ui.mmo_log->toPlainText().split(QLatin1Char('\n'));
   ASSERT_GE(log.size(), 2);
   EXPECT_TRUE(log[log.size() - 2].startsWith(endpoints_.music_base_url + "/"));
   EXPECT_EQ(log.last(), w.TempPath());
 
   // The end of the song starts it again from the beginning; watch it end twice.
-  QMediaPlayer& player = *w.preview_player_;
+  QMediaPlayer& player = Probe().PreviewPlayer();
   int ends = 0;
   QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, [&](QMediaPlayer::MediaStatus s) {
     if (s == QMediaPlayer::EndOfMedia) ++ends;
   });
   for (int end = 1; end <= 2; ++end) {
+    SCOPED_TRACE(::testing::Message() << "end " << end);
     ASSERT_TRUE(WaitUntil([&] {
       return player.playbackState() == QMediaPlayer::PlayingState && player.duration() > 0;
     }));
     player.setPosition(player.duration() - 300);
-    ASSERT_TRUE(WaitUntil([&] { return ends >= end; }, 15000)) << "end " << end;
+    ASSERT_TRUE(WaitUntil([&] { return ends >= end; }, 15000));
     ASSERT_TRUE(WaitUntil([&] { return player.playbackState() == QMediaPlayer::PlayingState; }));
     EXPECT_LT(player.position(), player.duration() / 2);
   }
 
   w.btn_listenstopClick();
-  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("停止试听"));
-  EXPECT_TRUE(w.btn_listen_->isEnabled());
-  EXPECT_FALSE(w.btn_listenstop_->isEnabled());
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("停止试听"));
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
+  EXPECT_FALSE(ui.btn_listenstop->isEnabled());
   EXPECT_NE(player.playbackState(), QMediaPlayer::PlayingState);
 
   // A song whose file cannot be fetched keeps the previous file and the playing state.
-  w.lv_songs_->clearSelection();
-  w.lv_songs_->selectRow(RowOf(w, portal::kMissingFileSongId));
+  ui.lv_songs->clearSelection();
+  ui.lv_songs->selectRow(RowOf(w, portal::kMissingFileSongId));
   w.btn_listenClick();
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
-  EXPECT_FALSE(w.btn_listen_->isEnabled());
-  EXPECT_TRUE(w.btn_listenstop_->isEnabled());
+  EXPECT_FALSE(ui.btn_listen->isEnabled());
+  EXPECT_TRUE(ui.btn_listenstop->isEnabled());
   w.btn_listenstopClick();
-  EXPECT_TRUE(w.btn_listen_->isEnabled());
+  EXPECT_TRUE(ui.btn_listen->isEnabled());
 }
 
 }  // namespace

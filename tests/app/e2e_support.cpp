@@ -47,25 +47,27 @@ MainWindow& PortalWindowTest::Open(const QString& home_url) {
   config.close();
   window_ = std::make_unique<MainWindow>(
       MainWindowFiles{config.fileName(), dir_->filePath(QStringLiteral("temp.mp3"))});
-  window_->message_boxes_.OnShow = [this](const MessageRequest&) { return answer_; };
-  window_->url_opener_.OnOpen = [](const QString&) {};
+  Boxes().OnShow = [this](const MessageRequest&) { return answer_; };
+  Probe().Opener().OnOpen = [](const QString&) {};
   window_->show();
   return *window_;
 }
 
 void PortalWindowTest::SubmitSignIn(MainWindow& w) {
-  ASSERT_TRUE(WaitForSignInForm(*w.web1_, endpoints_.login_base_url))
-      << w.web1_->LocationURL().toStdString();
-  SubmitSignInForm(*w.web1_);
+  browser::BrowserControl& web1 = *MainWindowProbe(w).Ui().web1;
+  ASSERT_TRUE(WaitForSignInForm(web1, endpoints_.login_base_url))
+      << web1.LocationURL().toStdString();
+  SubmitSignInForm(web1);
 }
 
 MainWindow& PortalWindowTest::OpenSignedIn() {
   MainWindow& w = Open();
   SubmitSignIn(w);
   const QString chart = endpoints_.NewSongsChartUrl();
+  browser::BrowserControl& web1 = *Ui().web1;
   EXPECT_TRUE(WaitUntil([&] {
-    return w.web1_->LocationURL().startsWith(chart) && !w.web1_->IsLoading() && w.SongCount() > 0;
-  })) << w.web1_->LocationURL().toStdString();
+    return web1.LocationURL().startsWith(chart) && !web1.IsLoading() && w.SongCount() > 0;
+  })) << web1.LocationURL().toStdString();
   return w;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/main_window.h"
+#include "tests/app/main_window_probe.h"
 #include "tests/app/window_driver.h"
 #include "tests/portal/portal_process.h"
 
@@ -35,6 +36,11 @@ class PortalWindowTest : public ::testing::Test {
   void SubmitSignIn(MainWindow& w);
   // Opens the window and signs in; returns once the new-songs chart has been harvested.
   MainWindow& OpenSignedIn();
+
+  // The open window's insides.
+  MainWindowProbe Probe() const { return MainWindowProbe(*window_); }
+  MainWindowUi& Ui() const { return Probe().Ui(); }
+  MessageBoxes& Boxes() const { return Probe().Boxes(); }
 
   static portal::testing::PortalProcess& Portal() { return *portal_; }
   Endpoints endpoints_;

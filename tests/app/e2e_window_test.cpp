@@ -25,7 +25,8 @@ void ExpectPageHarvested(MainWindow& w) {
   for (int row = 0; row < w.SongCount(); ++row) {
     listed.insert(w.SongText(row, MainWindow::kColumnId));
   }
-  const std::vector<SongItem> items = HarvestSongItems(w.web1_->PageText().toStdString());
+  const std::vector<SongItem> items =
+      HarvestSongItems(testing::MainWindowProbe(w).Ui().web1->PageText().toStdString());
   ASSERT_FALSE(items.empty());
   for (const SongItem& item : items) {
     EXPECT_TRUE(listed.count(QString::fromStdString(item.id))) << item.id;
@@ -34,58 +35,61 @@ void ExpectPageHarvested(MainWindow& w) {
 
 TEST_F(PortalWindowTest, SignedOutStartLandsOnTheLoginPageWithTheTip) {
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
   const QString login = endpoints_.LoginUrl();
-  ASSERT_TRUE(WaitUntil([&] { return w.web1_->LocationURL() == login && !w.web1_->IsLoading(); }))
-      << w.web1_->LocationURL().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LocationURL() == login && !ui.web1->IsLoading(); }))
+      << ui.web1->LocationURL().toStdString();
   Settle(200);
-  EXPECT_TRUE(w.pnl_logintip_->isVisible());
-  EXPECT_TRUE(w.pnl_web_->isVisible());
+  EXPECT_TRUE(ui.pnl_logintip->isVisible());
+  EXPECT_TRUE(ui.pnl_web->isVisible());
   EXPECT_EQ(w.SongCount(), 0);
 }
 
 TEST_F(PortalWindowTest, SigningInShowsAndHarvestsTheNewSongsChart) {
   MainWindow& w = OpenSignedIn();
+  MainWindowUi& ui = Ui();
   ASSERT_GT(w.SongCount(), 0);
-  EXPECT_FALSE(w.pnl_logintip_->isVisible());
+  EXPECT_FALSE(ui.pnl_logintip->isVisible());
   ExpectPageHarvested(w);
-  EXPECT_EQ(w.stspn_info_->Caption(), QStringLiteral("抓取音乐信息完成！已抓取") +
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("抓取音乐信息完成！已抓取") +
                                           QString::number(w.SongCount()) +
                                           QStringLiteral("首音乐信息"));
 
   // Signed in, the home page moves straight on to the new-songs chart.
-  const quint64 loads = w.web1_->LoadsFinished();
-  w.web1_->Navigate(endpoints_.portal_home_url);
+  const quint64 loads = ui.web1->LoadsFinished();
+  ui.web1->Navigate(endpoints_.portal_home_url);
   ASSERT_TRUE(WaitUntil([&] {
-    return w.web1_->LoadsFinished() >= loads + 2 && !w.web1_->IsLoading() &&
-           w.web1_->LocationURL().startsWith(endpoints_.NewSongsChartUrl());
-  })) << w.web1_->LocationURL().toStdString();
-  EXPECT_FALSE(w.pnl_logintip_->isVisible());
+    return ui.web1->LoadsFinished() >= loads + 2 && !ui.web1->IsLoading() &&
+           ui.web1->LocationURL().startsWith(endpoints_.NewSongsChartUrl());
+  })) << ui.web1->LocationURL().toStdString();
+  EXPECT_FALSE(ui.pnl_logintip->isVisible());
 
   // A chart picked in the list is opened and harvested.
   const int before = w.SongCount();
-  w.lst_song_->setCurrentRow(0);
+  ui.lst_song->setCurrentRow(0);
   w.lst_songClick();
   const QString chart = endpoints_.music_base_url + QStringLiteral("/top/dayhot");
   ASSERT_TRUE(WaitUntil([&] {
-    return w.web1_->LocationURL() == chart && !w.web1_->IsLoading() && w.SongCount() > before;
-  })) << w.web1_->LocationURL().toStdString();
+    return ui.web1->LocationURL() == chart && !ui.web1->IsLoading() && w.SongCount() > before;
+  })) << ui.web1->LocationURL().toStdString();
   Settle(200);
   ExpectPageHarvested(w);
 }
 
 TEST_F(PortalWindowTest, APageWithTwoFramesRunsGateAndHarvestThreeTimes) {
   MainWindow& w = Open(QStringLiteral("about:blank"));
+  MainWindowUi& ui = Ui();
   Settle(300);
   std::vector<QString> captions;
-  auto handler = w.web1_->OnDocumentComplete;
-  w.web1_->OnDocumentComplete = [&](browser::BrowserControl& sender, const QString& url) {
-    w.stspn_info_->SetCaption(QString());
+  auto handler = ui.web1->OnDocumentComplete;
+  ui.web1->OnDocumentComplete = [&](browser::BrowserControl& sender, const QString& url) {
+    ui.stspn_info->SetCaption(QString());
     handler(sender, url);
-    captions.push_back(w.stspn_info_->Caption());
+    captions.push_back(ui.stspn_info->Caption());
   };
-  w.lst_song_->setCurrentRow(16);  // 叱咤歌曲榜
+  ui.lst_song->setCurrentRow(16);  // 叱咤歌曲榜
   w.lst_songClick();
-  ASSERT_TRUE(WaitUntil([&] { return captions.size() >= 3 && !w.web1_->IsLoading(); }));
+  ASSERT_TRUE(WaitUntil([&] { return captions.size() >= 3 && !ui.web1->IsLoading(); }));
   Settle(500);
   ASSERT_EQ(captions.size(), 3u);
   for (const QString& caption : captions) {
@@ -102,9 +106,9 @@ class UpdateCheckTest : public PortalWindowTest {
   std::vector<MessageRequest> Check(MainWindow& w, const std::string& stamp) {
     portal::testing::PortalProcess site({"--stamp", stamp});
     w.SetEndpoints(PortalEndpoints(site));
-    w.message_boxes_.ClearShown();
+    Boxes().ClearShown();
     w.btn_CheckUpdateClick();
-    return w.message_boxes_.Shown();
+    return Boxes().Shown();
   }
 };
 
@@ -137,19 +141,19 @@ TEST_F(UpdateCheckTest, EqualAndDifferentStamps) {
       EXPECT_EQ(shown[0].icon, MessageIcon::kInformation);
     }
   }
-  EXPECT_TRUE(w.url_opener_.Opened().isEmpty());  // every answer so far was OK, not Yes
+  EXPECT_TRUE(Probe().Opener().Opened().isEmpty());  // every answer so far was OK, not Yes
 }
 
 TEST_F(UpdateCheckTest, YesOpensTheReleasePageAndNoDoesNot) {
   MainWindow& w = Open(QStringLiteral("about:blank"));
   answer_ = MessageAnswer::kNo;
   Check(w, "201301011200");
-  EXPECT_TRUE(w.url_opener_.Opened().isEmpty());
+  EXPECT_TRUE(Probe().Opener().Opened().isEmpty());
   answer_ = MessageAnswer::kYes;
   portal::testing::PortalProcess site({"--stamp", "201301011200"});
   w.SetEndpoints(PortalEndpoints(site));
   w.btn_CheckUpdateClick();
-  EXPECT_EQ(w.url_opener_.Opened(),
+  EXPECT_EQ(Probe().Opener().Opened(),
             QStringList{QString::fromStdString(site.SiteBaseUrl()) + "/archives/41672/"});
 }
 
@@ -168,9 +172,9 @@ TEST_F(UpdateCheckTest, AnythingButATwelveCharacterStampIsSilent) {
     SCOPED_TRACE(url.toStdString());
     endpoints.update_stamp_url = url;
     w.SetEndpoints(endpoints);
-    w.message_boxes_.ClearShown();
+    Boxes().ClearShown();
     EXPECT_NO_THROW(w.btn_CheckUpdateClick());
-    EXPECT_TRUE(w.message_boxes_.Shown().empty());
+    EXPECT_TRUE(Boxes().Shown().empty());
   }
 }
 
@@ -179,15 +183,14 @@ TEST_F(UpdateCheckTest, AClickDuringATransferOfTheClientStartsNoSecondOne) {
   portal::testing::PortalProcess site({"--stamp", "201301011200"});
   w.SetEndpoints(PortalEndpoints(site));
   int nested_clicks = 0;
-  w.http_download_->OnWorkBegin = [&](net::NetComponent&, net::WorkMode, int32_t) {
+  Probe().DownloadClient().OnWorkBegin = [&](net::NetComponent&, net::WorkMode, int32_t) {
     ++nested_clicks;
     w.btn_CheckUpdateClick();  // as if the user clicked while the transfer waits
   };
   w.btn_CheckUpdateClick();
   EXPECT_GE(nested_clicks, 1);
-  ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
-  EXPECT_TRUE(
-      w.message_boxes_.Shown()[0].text.startsWith(QStringLiteral("发现新版本201301011200")));
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_TRUE(Boxes().Shown()[0].text.startsWith(QStringLiteral("发现新版本201301011200")));
 }
 
 }  // namespace

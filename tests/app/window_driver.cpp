@@ -1,7 +1,5 @@
 #include "tests/app/window_driver.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -9,15 +7,6 @@
 #include "browser/browser_control.h"
 
 namespace mevra::app::testing {
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 void Settle(int ms) {
   QEventLoop loop;

@@ -5,9 +5,9 @@
 // end-to-end tests and the batch benchmark.
 #include <QByteArray>
 #include <QString>
-#include <functional>
 
 #include "app/endpoints.h"
+#include "tests/browser/wait_until.h"
 #include "tests/portal/portal_process.h"
 
 namespace mevra::browser {
@@ -16,8 +16,7 @@ class BrowserControl;
 
 namespace mevra::app::testing {
 
-// Dispatches events until `done` holds; false when it still does not hold after `ms`.
-bool WaitUntil(const std::function<bool()>& done, int ms = 30000);
+using browser::test::WaitUntil;
 // Dispatches events for `ms`, to let late events of a page arrive.
 void Settle(int ms);
 

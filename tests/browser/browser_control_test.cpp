@@ -98,11 +98,10 @@ class BrowserControlTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    saved_report_ = BrowserControl::ReportException;
-    BrowserControl::ReportException = [this](const QString& text) { reports_.append(text); };
+    web_->SetExceptionReport([this](const QString& text) { reports_.append(text); });
   }
   void TearDown() override {
-    BrowserControl::ReportException = saved_report_;
+    web_->SetExceptionReport(nullptr);
     web_->OnDocumentComplete = nullptr;
     web_->Answers().GetShortCuts().SetCtrlCharMask(ShortCuts::kDefaultMask);
   }
@@ -136,7 +135,6 @@ class BrowserControlTest : public ::testing::Test {
   static QWidget* window_;
   // The browser most tests use: one for all keeps the engine's work per test small.
   static BrowserControl* web_;
-  std::function<void(const QString&)> saved_report_;
   QStringList reports_;
 };
 
@@ -147,8 +145,9 @@ BrowserControl* BrowserControlTest::web_ = nullptr;
 TEST_F(BrowserControlTest, PageTextIsEmptyWithoutAnHtmlDocument) {
   EXPECT_EQ(NewBrowser("web2")->PageText(), "");
   for (const char* path : {"/image.png", "/plain.txt"}) {
+    SCOPED_TRACE(path);
     Load(*web_, path);
-    EXPECT_EQ(web_->PageText(), "") << path;
+    EXPECT_EQ(web_->PageText(), "");
   }
 }
 
@@ -202,17 +201,25 @@ TEST_F(BrowserControlTest, EveryFrameAndThePageRaiseOneDocumentComplete) {
   EXPECT_TRUE(events[3].page_text.contains("other"));
 }
 
-TEST_F(BrowserControlTest, AnExceptionInTheHandlerIsReportedAndEventsGoOn) {
+TEST_F(BrowserControlTest, AnExceptionInTheHandlerIsReportedToItsOwnControlAndEventsGoOn) {
   int calls = 0;
   web_->OnDocumentComplete = [&](BrowserControl&, const QString&) {
     ++calls;
     throw std::runtime_error("handler broke");
   };
+  // A second control, made later, reports to its own target and takes nothing of the first's.
+  auto web2 = NewBrowser("web2");
+  QStringList reports2;
+  web2->SetExceptionReport([&](const QString& text) { reports2.append(text); });
+  web2->OnDocumentComplete = [](BrowserControl&, const QString&) { throw 42; };
   Load(*web_, "/other.html");
   ASSERT_TRUE(WaitUntil([&] { return calls == 1; }, kLoadTimeoutMs));
+  Load(*web2, "/other.html");
+  ASSERT_TRUE(WaitUntil([&] { return !reports2.isEmpty(); }, kLoadTimeoutMs));
   Load(*web_, "/page.html");
   ASSERT_TRUE(WaitUntil([&] { return calls == 2; }, kLoadTimeoutMs));
   EXPECT_EQ(reports_, QStringList({"handler broke", "handler broke"}));
+  EXPECT_EQ(reports2, QStringList({"Unknown exception"}));
 }
 
 TEST_F(BrowserControlTest, OddAddressesGoToTheEngineWithoutHarm) {

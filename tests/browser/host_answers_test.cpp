@@ -21,10 +21,10 @@ TEST(HostAnswersTest, AmbientPropertiesInForce) {
         Case{kDispidAmbientUiDead, false}, Case{kDispidAmbientShowGrabHandles, false},
         Case{kDispidAmbientShowHatching, false}, Case{kDispidAmbientSupportsMnemonics, true},
         Case{kDispidAmbientAutoClip, true}}) {
+    SCOPED_TRACE(::testing::Message() << "dispid " << c.dispid);
     QVariant result;
-    EXPECT_EQ(answers.Invoke(c.dispid, HostAnswers::InvokeKind::PropertyGet, {}, &result), kS_OK)
-        << c.dispid;
-    EXPECT_EQ(result, c.expected) << c.dispid;
+    EXPECT_EQ(answers.Invoke(c.dispid, HostAnswers::InvokeKind::PropertyGet, {}, &result), kS_OK);
+    EXPECT_EQ(result, c.expected);
   }
 }
 
@@ -42,7 +42,10 @@ TEST(HostAnswersTest, UnansweredAmbientCallsAreNotFound) {
                         Case{kDispidAmbientDlControl, Kind::PropertyGet, nullptr},
                         Case{kDispidAmbientDlControl, Kind::Method, &result},
                         Case{kDispidAmbientDlControl, Kind::PropertyPut, &result}}) {
-    EXPECT_EQ(answers.Invoke(c.dispid, c.kind, true, c.result), kDISP_E_MEMBERNOTFOUND) << c.dispid;
+    SCOPED_TRACE(::testing::Message()
+                 << "dispid " << c.dispid << ", kind " << static_cast<int>(c.kind)
+                 << (c.result ? "" : ", no result"));
+    EXPECT_EQ(answers.Invoke(c.dispid, c.kind, true, c.result), kDISP_E_MEMBERNOTFOUND);
   }
   EXPECT_EQ(result, 7) << "a refused call leaves the result alone";
 }
@@ -51,6 +54,7 @@ TEST(HostAnswersTest, UserModeFollowsWhatWasPut) {
   HostAnswers answers;
   QVariant result;
   for (bool mode : {false, true, false}) {
+    SCOPED_TRACE(mode);
     EXPECT_EQ(
         answers.Invoke(kDispidAmbientUserMode, HostAnswers::InvokeKind::PropertyPut, mode, nullptr),
         kS_OK);
@@ -112,10 +116,11 @@ TEST(HostAnswersTest, ContextMenuTest) {
       {"items filtered by the host", {}, {"View Source"}, 0, kS_OK},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     HostAnswers answers;
     answers.disabled_popup_menus = c.disabled;
     answers.disabled_popup_menu_items = c.items;
-    EXPECT_EQ(answers.ShowContextMenu(c.menu_id), c.expected) << c.name;
+    EXPECT_EQ(answers.ShowContextMenu(c.menu_id), c.expected);
   }
 }
 
@@ -136,11 +141,14 @@ TEST(HostAnswersTest, AcceleratorFilterConsumesMaskedCtrlKeysOnly) {
       {"ACF", {kWmKeyDown, 'F', true}, kS_OK},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "mask \"" << c.mask << "\", message " << c.key.message << ", key "
+                 << c.key.key_code << ", ctrl " << c.key.ctrl_down);
     HostAnswers answers;
     answers.GetShortCuts().SetCtrlCharMask(c.mask);
     QChar masked;
     answers.OnMaskedCtrlChar = [&](QChar ch) { masked = ch; };
-    EXPECT_EQ(answers.TranslateAccelerator(c.key), c.expected) << c.mask << " " << c.key.key_code;
+    EXPECT_EQ(answers.TranslateAccelerator(c.key), c.expected);
     EXPECT_EQ(masked == QChar(c.key.key_code & 0xFF), c.expected == kS_OK);
   }
   // Keys of the view reach the filter as virtual keys: letters and digits only.
@@ -178,6 +186,7 @@ TEST(HostAnswersTest, ExecAnswersScriptErrorsByTheAction) {
   for (const Case& c : {Case{ScriptErrorAction::eaContinue, kS_OK, true},
                         Case{ScriptErrorAction::eaCancel, kS_OK, false},
                         Case{ScriptErrorAction::eaAskUser, kS_FALSE, std::nullopt}}) {
+    SCOPED_TRACE(::testing::Message() << "action " << static_cast<int>(c.action));
     HostAnswers answers;
     answers.SetScriptErrorAction(c.action);
     const ExecAnswer answer = answers.Exec(&kCgidDocHostCommandHandler, kOleCmdIdShowScriptError);
@@ -196,8 +205,10 @@ TEST(HostAnswersTest, ExecAnswersScriptErrorsByTheAction) {
        {Other{&kCgidDocHostCommandHandler, 2300}, Other{&kCgidDocHostCommandHandler, 6041},
         Other{&kCgidExplorer, 37}, Other{&kCgidExplorer, kOleCmdIdShowScriptError},
         Other{&other, 40}, Other{nullptr, 40}}) {
+    SCOPED_TRACE(::testing::Message() << (c.group ? c.group->toString().toStdString() : "no group")
+                                      << ", command " << c.command);
     const ExecAnswer answer = answers.Exec(c.group, c.command);
-    EXPECT_EQ(answer.status, kOLECMDERR_E_NOTSUPPORTED) << c.command;
+    EXPECT_EQ(answer.status, kOLECMDERR_E_NOTSUPPORTED);
     EXPECT_FALSE(answer.out.has_value());
   }
 }
@@ -207,6 +218,7 @@ TEST(HostAnswersTest, EveryServiceIsRefusedWithAnEmptyObject) {
   for (const char* service :
        {"{D2BC4C84-3F72-4A52-A604-7BCBF3982CBB}", "{988934A4-064B-11D3-BB80-00104B35E7F9}",
         "{3050F5FC-98B5-11CF-BB82-00AA00BDCE0B}"}) {
+    SCOPED_TRACE(service);
     int dummy = 0;
     void* object = &dummy;
     EXPECT_EQ(answers.QueryService(QUuid(service), QUuid(service), &object), kE_NOINTERFACE);
@@ -223,7 +235,8 @@ TEST(UserAgentTest, AboutIsAppendedUnlessTheTokenIsTheAboutText) {
   for (const Case& c : {Case{about, about}, Case{"", about}, Case{"X/1", "X/1" + about},
                         Case{about.toUpper(), about.toUpper() + about},
                         Case{about + about, about + about + about}}) {
-    EXPECT_EQ(AppendAbout(c.token, about), c.expected) << c.token.toStdString();
+    SCOPED_TRACE(c.token.toStdString());
+    EXPECT_EQ(AppendAbout(c.token, about), c.expected);
   }
   EXPECT_TRUE(about.startsWith(" Browser Host from: "));
   EXPECT_EQ(EngineUserAgent("Engine/1", "Token"), "Engine/1 Token");

@@ -1,12 +1,23 @@
-// Link cutting, file naming, the size filter and the transfer texts of the batch and preview.
+// Link cutting and resolution, file naming, the size filter and the transfer texts of the batch and
+// preview.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSet>
 #include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWebEnginePage>
 
 #include "app/file_naming.h"
+#include "app/limits.h"
 #include "app/song_link.h"
+#include "app/song_link_resolver.h"
 #include "app/transfer_text.h"
+#include "browser/browser_control.h"
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -31,8 +42,9 @@ TEST(SongLinkTest, CutsThePathOfTheAskedRateAndDropsBackslashes) {
 TEST(SongLinkTest, MissingRateOrEmptyPageGivesTheBareBaseAndSaysSo) {
   const QString only128 = QStringLiteral("{\"rate\":128,\"link\":\"\\/a.mp3\"}");
   for (const QString& page : {only128, QString(), QStringLiteral("<p>please sign in</p>")}) {
+    SCOPED_TRACE(page.toStdString());
     const SongLink link = CutSongLink(page, QStringLiteral("320"), kBase);
-    EXPECT_FALSE(link.found) << page.toStdString();
+    EXPECT_FALSE(link.found);
     EXPECT_EQ(link.url, kBase);
   }
   // A marker followed at once by the closing quote offers nothing either.
@@ -51,6 +63,54 @@ TEST(SongLinkTest, SongPageUrlTrimsTheId) {
   EXPECT_EQ(SongPageUrl(kBase, QStringLiteral("  23473715 \t")),
             kBase + QStringLiteral("/song/23473715/download"));
   EXPECT_EQ(RateMarker(QStringLiteral("192")), QStringLiteral("{\"rate\":192,\"link\":\""));
+}
+
+TEST(SongLinkResolverTest, APageThatKeepsLandingElsewhereIsLoadedAgainOnlyUpToTheLimit) {
+  // The song's page sends the browser on to another page as soon as it has loaded. It is a local
+  // file: the id's extension makes the engine take it for a web page, and the rest of the page's
+  // address becomes a query that the file ignores.
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir(dir.path()).mkpath("music/song"));
+  const QString base = QUrl::fromLocalFile(dir.filePath("music")).toString();
+  const QString id = QStringLiteral("7.html?");
+  const QString page_url = SongPageUrl(base, id);
+  const QString away_url = QUrl::fromLocalFile(dir.filePath("away.html")).toString();
+  for (const auto& [path, text] :
+       {std::pair{QStringLiteral("music/song/7.html"),
+                  "<html><body><script>window.addEventListener('load', function () {"
+                  " setTimeout(function () { location.href = '" +
+                      away_url.toUtf8() + "'; }, 0); });</script></body></html>"},
+        std::pair{QStringLiteral("away.html"), QByteArray("<html><body>away</body></html>")}}) {
+    QFile file(dir.filePath(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+  }
+
+  browser::BrowserControl web(QStringLiteral("web2"));
+  int page_loads = 0;
+  int away_loads = 0;
+  QObject::connect(web.Page(), &QWebEnginePage::loadFinished, [&](bool) {
+    const QString location = web.LocationURL();
+    if (location == page_url) ++page_loads;
+    if (location == away_url) ++away_loads;
+  });
+  // Time stands still until the last allowed load has landed elsewhere; then the wait has one
+  // real second more, in which a load too many would show.
+  constexpr int kAllowedLoads = 1 + kMaxRenavigations;
+  const QDeadlineTimer give_up(60000);
+  QElapsedTimer since_last;
+  const TickClock clock = [&]() -> uint32_t {
+    if (give_up.hasExpired()) return 0xFFFFFFFFu;
+    if (away_loads < kAllowedLoads) return 0;
+    if (!since_last.isValid()) since_last.start();
+    return static_cast<uint32_t>(since_last.elapsed());
+  };
+  const SongLink link = ResolveSongLink(web, base, id, QStringLiteral("128"), clock, 1000);
+  EXPECT_FALSE(give_up.hasExpired());
+  EXPECT_EQ(page_loads, kAllowedLoads);
+  EXPECT_EQ(away_loads, kAllowedLoads);
+  EXPECT_FALSE(link.found);
+  EXPECT_EQ(link.url, base);
 }
 
 TEST(FileNamingTest, SchemesTrimTitleAndSinger) {
@@ -76,8 +136,9 @@ TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
       {"Don't stop? *yes*", "Don't stop? *yes*"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
     const QString safe = SafeFileName(QString::fromUtf8(c.in));
-    EXPECT_EQ(safe, QString::fromUtf8(c.out)) << c.in;
+    EXPECT_EQ(safe, QString::fromUtf8(c.out));
     EXPECT_FALSE(safe.contains(QLatin1Char('/')));
   }
 }
@@ -118,9 +179,10 @@ TEST(FileNamingTest, SizeFilterBoundaries) {
       {5000000, "12", true},
       {5000000, "abc", std::nullopt},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes)
-        << c.bytes << " " << c.megabytes;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.bytes << " bytes, size box \"" << c.megabytes << '"');
+    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes);
+  }
 }
 
 TEST(TransferTextTest, BatchProgressOfAFiveMillionByteSong) {

@@ -22,9 +22,10 @@ TEST(SplitAtFirstTest, SplitsAtTheFirstOccurrenceOnly) {
       {"", ",", "", ""},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << '"' << c.text << "\" at \"" << c.token << '"');
     const SplitParts parts = SplitAtFirst(c.text, c.token);
-    EXPECT_EQ(parts.before, c.before) << c.text;
-    EXPECT_EQ(parts.after, c.after) << c.text;
+    EXPECT_EQ(parts.before, c.before);
+    EXPECT_EQ(parts.after, c.after);
   }
 }
 
@@ -53,7 +54,10 @@ TEST(ParseSongItemTest, FieldRules) {
       {"no id key", "'sname':'T','author':'S'", {"", "", ""}},
       {"only an id", "sid: 4", {"4", "", ""}},
   };
-  for (const Case& c : cases) EXPECT_EQ(ParseSongItem(c.item), c.expected) << c.name;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ParseSongItem(c.item), c.expected);
+  }
 }
 
 std::string Item(const std::string& id, const std::string& title, const std::string& singer) {

@@ -44,10 +44,11 @@ TEST(IniDocumentTest, WritesTouchOnlyTheirOwnLine) {
        "[Config]\nSavePath=C:\\x\\\n"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     IniDocument ini(c.before);
     ini.SetValue(c.section, c.key, c.value);
-    EXPECT_EQ(ini.Text(), c.after) << c.name;
-    EXPECT_EQ(ini.Value(c.section, c.key), c.value) << c.name;
+    EXPECT_EQ(ini.Text(), c.after);
+    EXPECT_EQ(ini.Value(c.section, c.key), c.value);
   }
 }
 

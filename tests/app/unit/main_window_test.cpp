@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <array>
 #include <csignal>
+#include <functional>
+#include <stdexcept>
 #include <vector>
 
 #include "app/chart_list.h"
@@ -31,20 +33,22 @@
 namespace mevra::app {
 namespace {
 
+using testing::MainWindowProbe;
 using testing::WaitUntil;
 using testing::WindowTest;
 
 TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
   WriteFile("config.ini", EndpointsSection());
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
   w.show();
 
   EXPECT_EQ(w.windowTitle(), "《Mevra音乐管家》       Ver:2.0");
-  EXPECT_EQ(w.BuildStamp_, "201212251550");
+  EXPECT_EQ(Probe().BuildStamp(), "201212251550");
   EXPECT_EQ(w.size(), QSize(1088, 763));
   EXPECT_EQ(w.font().pixelSize(), 13);
-  EXPECT_FALSE(w.StopRequested_);
-  EXPECT_EQ(w.DownloadedCount_, 0);
+  EXPECT_FALSE(Probe().StopRequested());
+  EXPECT_EQ(Probe().DownloadedCount(), 0);
 
   struct ButtonCase {
     QPushButton* button;
@@ -53,17 +57,18 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool shown;
   };
   const std::vector<ButtonCase> buttons = {
-      {w.btn_down_, "开始下载", true, true},        {w.btn_stop_, "停止下载", false, true},
-      {w.btn_openpath_, "浏览", true, true},        {w.btn_selectAll_, "全选", true, true},
-      {w.btn_ReSelect_, "反选", true, true},        {w.btn_NotSelect_, "取消选择", true, true},
-      {w.btn_clear_, "清除列表", true, true},       {w.btn_search_, "搜索歌曲名", true, true},
-      {w.btn_listen_, "试听", true, true},          {w.btn_listenstop_, "停止试听", false, true},
-      {w.btn_CheckUpdate_, "检查更新", true, true}, {w.btn_processSong_, "开始分析", true, false},
+      {ui.btn_down, "开始下载", true, true},        {ui.btn_stop, "停止下载", false, true},
+      {ui.btn_openpath, "浏览", true, true},        {ui.btn_selectAll, "全选", true, true},
+      {ui.btn_ReSelect, "反选", true, true},        {ui.btn_NotSelect, "取消选择", true, true},
+      {ui.btn_clear, "清除列表", true, true},       {ui.btn_search, "搜索歌曲名", true, true},
+      {ui.btn_listen, "试听", true, true},          {ui.btn_listenstop, "停止试听", false, true},
+      {ui.btn_CheckUpdate, "检查更新", true, true}, {ui.btn_processSong, "开始分析", true, false},
   };
   for (const ButtonCase& c : buttons) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.button->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.button->isEnabled(), c.enabled) << c.caption;
-    EXPECT_EQ(c.button->isVisible(), c.shown) << c.caption;
+    EXPECT_EQ(c.button->isEnabled(), c.enabled);
+    EXPECT_EQ(c.button->isVisible(), c.shown);
   }
   struct LabelCase {
     QLabel* label;
@@ -71,20 +76,21 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool shown;
   };
   const std::vector<LabelCase> labels = {
-      {w.lbl1_, "全部榜单：", true},
-      {w.lbl2_, "保存位置：", true},
-      {w.lbl3_, "歌曲文件名设定：", true},
-      {w.lbl_web_, "作者：Pelko(pelko)", true},
-      {w.lbl_weibo_, "新浪微博： pelko", true},
-      {w.pnl_logintip_, "必须要先登录Mevra帐号后才可以下载↓↓", true},
-      {w.pnl_info_, "抓取中......", false},
+      {ui.lbl1, "全部榜单：", true},
+      {ui.lbl2, "保存位置：", true},
+      {ui.lbl3, "歌曲文件名设定：", true},
+      {ui.lbl_web, "作者：Pelko(pelko)", true},
+      {ui.lbl_weibo, "新浪微博： pelko", true},
+      {ui.pnl_logintip, "必须要先登录Mevra帐号后才可以下载↓↓", true},
+      {ui.pnl_info, "抓取中......", false},
   };
   for (const LabelCase& c : labels) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.label->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.label->isVisible(), c.shown) << c.caption;
+    EXPECT_EQ(c.label->isVisible(), c.shown);
   }
-  EXPECT_EQ(w.lbl_web_->palette().color(QPalette::WindowText), QColor(Qt::blue));
-  EXPECT_EQ(w.pnl_info_->palette().color(QPalette::Window), QColor(225, 255, 225));
+  EXPECT_EQ(ui.lbl_web->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(ui.pnl_info->palette().color(QPalette::Window), QColor(225, 255, 225));
 
   // Radio buttons: captions, and the defaults of a missing config section checked.
   struct RadioCase {
@@ -93,77 +99,78 @@ TEST_F(WindowTest, StartsWithEveryControlInItsInitialState) {
     bool checked;
   };
   const std::vector<RadioCase> radios = {
-      {w.rb1_, "歌曲名", false},          {w.rb2_, "歌曲名 - 歌手名", true},
-      {w.rb3_, "歌手名 - 歌曲名", false}, {w.rb_128k_, "标准品质128K", false},
-      {w.rb_192k_, "高品质192K", false},  {w.rb_320k_, "超高品质320K", true},
+      {ui.rb1, "歌曲名", false},          {ui.rb2, "歌曲名 - 歌手名", true},
+      {ui.rb3, "歌手名 - 歌曲名", false}, {ui.rb_128k, "标准品质128K", false},
+      {ui.rb_192k, "高品质192K", false},  {ui.rb_320k, "超高品质320K", true},
   };
   for (const RadioCase& c : radios) {
+    SCOPED_TRACE(c.caption);
     EXPECT_EQ(c.radio->text(), QString::fromUtf8(c.caption));
-    EXPECT_EQ(c.radio->isChecked(), c.checked) << c.caption;
+    EXPECT_EQ(c.radio->isChecked(), c.checked);
   }
 
-  EXPECT_EQ(w.edt_saveto_->text(), ProgramPaths::DefaultSaveFolder());
-  EXPECT_TRUE(w.edt_saveto_->isReadOnly());
-  EXPECT_EQ(w.chk_isFileterSize_->text(), "自动过滤小于                M的音乐文件");
-  EXPECT_FALSE(w.chk_isFileterSize_->isChecked());
-  ASSERT_EQ(w.cbb_minsize_->count(), 9);
-  EXPECT_EQ(w.cbb_minsize_->itemText(0), "2");
-  EXPECT_EQ(w.cbb_minsize_->itemText(8), "10");
-  EXPECT_EQ(w.cbb_minsize_->currentText(), "2");
-  EXPECT_FALSE(w.cbb_minsize_->isEditable());
-  EXPECT_TRUE(w.edt_search_->text().isEmpty());
-  EXPECT_FALSE(w.lst_repeatProcess_->isVisible());
-  EXPECT_EQ(w.lst_repeatProcess_->count(), 0);
-  EXPECT_FALSE(w.mmo_log_->isVisible());
-  EXPECT_EQ(w.mmo_log_->toPlainText(), "mmo_log");
+  EXPECT_EQ(ui.edt_saveto->text(), ProgramPaths::DefaultSaveFolder());
+  EXPECT_TRUE(ui.edt_saveto->isReadOnly());
+  EXPECT_EQ(ui.chk_isFileterSize->text(), "自动过滤小于                M的音乐文件");
+  EXPECT_FALSE(ui.chk_isFileterSize->isChecked());
+  ASSERT_EQ(ui.cbb_minsize->count(), 9);
+  EXPECT_EQ(ui.cbb_minsize->itemText(0), "2");
+  EXPECT_EQ(ui.cbb_minsize->itemText(8), "10");
+  EXPECT_EQ(ui.cbb_minsize->currentText(), "2");
+  EXPECT_FALSE(ui.cbb_minsize->isEditable());
+  EXPECT_TRUE(ui.edt_search->text().isEmpty());
+  EXPECT_FALSE(ui.lst_repeatProcess->isVisible());
+  EXPECT_EQ(ui.lst_repeatProcess->count(), 0);
+  EXPECT_FALSE(ui.mmo_log->isVisible());
+  EXPECT_EQ(ui.mmo_log->toPlainText(), "mmo_log");
 
   // The chart list: name, blanks, full address, in the portal's order.
-  ASSERT_EQ(w.lst_song_->count(), 17);
+  ASSERT_EQ(ui.lst_song->count(), 17);
   const QString music = FileUrl("music");
   for (int i = 0; i < 17; ++i) {
-    const QString text = w.lst_song_->item(i)->text();
+    const QString text = ui.lst_song->item(i)->text();
     const QString name = QString::fromUtf8(kCharts[i].name);
     EXPECT_TRUE(text.startsWith(name + "  ")) << text.toStdString();
     EXPECT_TRUE(text.endsWith(" " + music + kCharts[i].path)) << text.toStdString();
     EXPECT_EQ(ChartItemUrl(text), music + kCharts[i].path);
   }
-  EXPECT_TRUE(w.lst_song_->item(16)->text().endsWith("/top/chizha"));
+  EXPECT_TRUE(ui.lst_song->item(16)->text().endsWith("/top/chizha"));
 
   // The song list: columns, widths, behaviour, 20-pixel rows with check boxes.
   const QStringList headers = {"歌曲编号", "歌曲名", "歌手名", "状态"};
   const int widths[] = {86, 180, 130, 145};
-  ASSERT_EQ(w.lv_songs_->columnCount(), 4);
+  ASSERT_EQ(ui.lv_songs->columnCount(), 4);
   for (int c = 0; c < 4; ++c) {
-    EXPECT_EQ(w.lv_songs_->horizontalHeaderItem(c)->text(), headers[c]);
-    EXPECT_EQ(w.lv_songs_->columnWidth(c), widths[c]);
+    EXPECT_EQ(ui.lv_songs->horizontalHeaderItem(c)->text(), headers[c]);
+    EXPECT_EQ(ui.lv_songs->columnWidth(c), widths[c]);
   }
   EXPECT_EQ(w.SongCount(), 0);
-  EXPECT_TRUE(w.lv_songs_->showGrid());
-  EXPECT_EQ(w.lv_songs_->selectionBehavior(), QAbstractItemView::SelectRows);
-  EXPECT_EQ(w.lv_songs_->selectionMode(), QAbstractItemView::ExtendedSelection);
-  EXPECT_FALSE(w.lv_songs_->isSortingEnabled());
-  EXPECT_EQ(w.lv_songs_->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_TRUE(ui.lv_songs->showGrid());
+  EXPECT_EQ(ui.lv_songs->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(ui.lv_songs->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_FALSE(ui.lv_songs->isSortingEnabled());
+  EXPECT_EQ(ui.lv_songs->editTriggers(), QAbstractItemView::NoEditTriggers);
   w.AddSong("1", "T", "S");
-  EXPECT_EQ(w.lv_songs_->rowHeight(0), 20);
-  EXPECT_EQ(w.lv_songs_->item(0, 0)->checkState(), Qt::Unchecked);
-  EXPECT_TRUE(w.lv_songs_->item(0, 0)->flags() & Qt::ItemIsUserCheckable);
+  EXPECT_EQ(ui.lv_songs->rowHeight(0), 20);
+  EXPECT_EQ(ui.lv_songs->item(0, 0)->checkState(), Qt::Unchecked);
+  EXPECT_TRUE(ui.lv_songs->item(0, 0)->flags() & Qt::ItemIsUserCheckable);
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnStatus), "等待中");
 
   // Status bar.
-  EXPECT_EQ(w.stsbr1_->height(), 19);
-  EXPECT_EQ(w.stspn_info_->Width(), 510);
-  EXPECT_EQ(w.stspn_info_->Caption(), "");
-  EXPECT_EQ(w.prgrsts_downloadpg_->Percent(), 0);
+  EXPECT_EQ(ui.stsbr1->height(), 19);
+  EXPECT_EQ(ui.stspn_info->Width(), 510);
+  EXPECT_EQ(ui.stspn_info->Caption(), "");
+  EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 0);
 
   // The browser panel and the song list take the room a larger window gives.
-  const int list_height = w.lv_songs_->height();
-  const int web_width = w.pnl_web_->width();
-  const int listen_y = w.btn_listen_->y();
+  const int list_height = ui.lv_songs->height();
+  const int web_width = ui.pnl_web->width();
+  const int listen_y = ui.btn_listen->y();
   w.resize(1288, 863);
-  ASSERT_TRUE(WaitUntil([&] { return w.lv_songs_->height() > list_height; }));
-  EXPECT_EQ(w.lv_songs_->height(), list_height + 100);
-  EXPECT_EQ(w.pnl_web_->width(), web_width + 200);
-  EXPECT_EQ(w.btn_listen_->y(), listen_y + 100);
+  ASSERT_TRUE(WaitUntil([&] { return ui.lv_songs->height() > list_height; }));
+  EXPECT_EQ(ui.lv_songs->height(), list_height + 100);
+  EXPECT_EQ(ui.pnl_web->width(), web_width + 200);
+  EXPECT_EQ(ui.btn_listen->y(), listen_y + 100);
 }
 
 TEST_F(WindowTest, LinkLabelsOpenTheirPagesAndChangeColourOnHover) {
@@ -172,51 +179,54 @@ TEST_F(WindowTest, LinkLabelsOpenTheirPagesAndChangeColourOnHover) {
                 "AuthorSiteUrl=http://127.0.0.1:7/a\nMicroblogUrl=http://127.0.0.1:7/b\n");
   MainWindow& w = Open();
   w.lbl_webMouseEnter();
-  EXPECT_EQ(w.lbl_web_->palette().color(QPalette::WindowText), QColor(Qt::red));
+  EXPECT_EQ(Ui().lbl_web->palette().color(QPalette::WindowText), QColor(Qt::red));
   w.lbl_webMouseLeave();
-  EXPECT_EQ(w.lbl_web_->palette().color(QPalette::WindowText), QColor(Qt::blue));
+  EXPECT_EQ(Ui().lbl_web->palette().color(QPalette::WindowText), QColor(Qt::blue));
   w.lbl_weiboMouseEnter();
-  EXPECT_EQ(w.lbl_weibo_->palette().color(QPalette::WindowText), QColor(Qt::red));
+  EXPECT_EQ(Ui().lbl_weibo->palette().color(QPalette::WindowText), QColor(Qt::red));
   w.lbl_webClick();
   w.lbl_weiboClick();
-  EXPECT_EQ(w.url_opener_.Opened(), QStringList({"http://127.0.0.1:7/a", "http://127.0.0.1:7/b"}));
+  EXPECT_EQ(Probe().Opener().Opened(),
+            QStringList({"http://127.0.0.1:7/a", "http://127.0.0.1:7/b"}));
 }
 
 // --- Settings -----------------------------------------------------------------------------------
 
 TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
   struct Case {
-    QRadioButton* MainWindow::*rate;
-    QRadioButton* MainWindow::*naming;
+    const char* name;
+    QRadioButton* MainWindowUi::*rate;
+    QRadioButton* MainWindowUi::*naming;
     bool filter;
     int size_index;
     const char* expected;  // the Config section as written
   };
   const std::vector<Case> cases = {
-      {&MainWindow::rb_128k_, &MainWindow::rb1_, true, 5,
+      {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"},
-      {&MainWindow::rb_192k_, &MainWindow::rb3_, false, 8,
+      {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"},
-      {&MainWindow::rb_320k_, &MainWindow::rb2_, true, 0,
+      {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     WriteFile("config.ini", EndpointsSection());
-    MainWindow& w = Open();
-    w.edt_saveto_->setText("  /tmp/歌 曲 ");
-    (w.*c.rate)->setChecked(true);
-    (w.*c.naming)->setChecked(true);
-    w.chk_isFileterSize_->setChecked(c.filter);
-    w.cbb_minsize_->setCurrentIndex(c.size_index);
+    Open();
+    Ui().edt_saveto->setText("  /tmp/歌 曲 ");
+    (Ui().*c.rate)->setChecked(true);
+    (Ui().*c.naming)->setChecked(true);
+    Ui().chk_isFileterSize->setChecked(c.filter);
+    Ui().cbb_minsize->setCurrentIndex(c.size_index);
     CloseWindow();
     EXPECT_EQ(ReadFile("config.ini"), EndpointsSection() + "[Config]\n" + c.expected);
 
-    MainWindow& again = Open();
-    EXPECT_EQ(again.edt_saveto_->text(), "/tmp/歌 曲");
-    EXPECT_TRUE((again.*c.rate)->isChecked());
-    EXPECT_TRUE((again.*c.naming)->isChecked());
-    EXPECT_EQ(again.chk_isFileterSize_->isChecked(), c.filter);
-    EXPECT_EQ(again.cbb_minsize_->currentIndex(), c.size_index);
+    Open();
+    EXPECT_EQ(Ui().edt_saveto->text(), "/tmp/歌 曲");
+    EXPECT_TRUE((Ui().*c.rate)->isChecked());
+    EXPECT_TRUE((Ui().*c.naming)->isChecked());
+    EXPECT_EQ(Ui().chk_isFileterSize->isChecked(), c.filter);
+    EXPECT_EQ(Ui().cbb_minsize->currentIndex(), c.size_index);
     CloseWindow();
   }
 }
@@ -225,37 +235,37 @@ TEST_F(WindowTest, OddValuesInTheFile) {
   struct Case {
     const char* name;
     const char* config;
-    std::function<void(MainWindow&)> check;
+    std::function<void(MainWindowUi&)> check;
   };
   const std::vector<Case> cases = {
       {"filter flag with blanks", "isFileterSize= 1 \n",
-       [](MainWindow& w) { EXPECT_TRUE(w.chk_isFileterSize_->isChecked()); }},
+       [](MainWindowUi& ui) { EXPECT_TRUE(ui.chk_isFileterSize->isChecked()); }},
       {"filter flag other than 1", "isFileterSize=yes\n",
-       [](MainWindow& w) { EXPECT_FALSE(w.chk_isFileterSize_->isChecked()); }},
+       [](MainWindowUi& ui) { EXPECT_FALSE(ui.chk_isFileterSize->isChecked()); }},
       {"rate not offered", "SongBit=256\n",
-       [](MainWindow& w) {
-         EXPECT_FALSE(w.rb_128k_->isChecked());
-         EXPECT_FALSE(w.rb_192k_->isChecked());
-         EXPECT_FALSE(w.rb_320k_->isChecked());
+       [](MainWindowUi& ui) {
+         EXPECT_FALSE(ui.rb_128k->isChecked());
+         EXPECT_FALSE(ui.rb_192k->isChecked());
+         EXPECT_FALSE(ui.rb_320k->isChecked());
        }},
       {"size not in the box", "FileterSize=12\n",
-       [](MainWindow& w) {
-         EXPECT_EQ(w.cbb_minsize_->currentIndex(), -1);
-         EXPECT_EQ(w.cbb_minsize_->currentText(), "");
+       [](MainWindowUi& ui) {
+         EXPECT_EQ(ui.cbb_minsize->currentIndex(), -1);
+         EXPECT_EQ(ui.cbb_minsize->currentText(), "");
        }},
       {"integers that do not parse read as their defaults", "SongBit=abc\nRenameType=2x\n",
-       [](MainWindow& w) {
-         EXPECT_TRUE(w.rb_320k_->isChecked());
-         EXPECT_TRUE(w.rb2_->isChecked());
+       [](MainWindowUi& ui) {
+         EXPECT_TRUE(ui.rb_320k->isChecked());
+         EXPECT_TRUE(ui.rb2->isChecked());
        }},
       {"naming out of range", "RenameType=7\n",
-       [](MainWindow& w) {
-         EXPECT_FALSE(w.rb1_->isChecked() || w.rb2_->isChecked() || w.rb3_->isChecked());
+       [](MainWindowUi& ui) {
+         EXPECT_FALSE(ui.rb1->isChecked() || ui.rb2->isChecked() || ui.rb3->isChecked());
        }},
       {"section and key names in another case", "[CONFIG]\nsongbit=128\nSAVEPATH=/x\n",
-       [](MainWindow& w) {
-         EXPECT_TRUE(w.rb_128k_->isChecked());
-         EXPECT_EQ(w.edt_saveto_->text(), "/x");
+       [](MainWindowUi& ui) {
+         EXPECT_TRUE(ui.rb_128k->isChecked());
+         EXPECT_EQ(ui.edt_saveto->text(), "/x");
        }},
   };
   for (const Case& c : cases) {
@@ -263,7 +273,8 @@ TEST_F(WindowTest, OddValuesInTheFile) {
     QByteArray text = EndpointsSection();
     if (!QByteArray(c.config).startsWith('[')) text += "[Config]\n";
     WriteFile("config.ini", text + c.config);
-    c.check(Open());
+    Open();
+    c.check(Ui());
     CloseWindow();
   }
 }
@@ -279,9 +290,10 @@ TEST_F(WindowTest, RateNotOfferedIsWrittenBackAs320AndEmptySizeAsEmpty) {
 
 TEST_F(WindowTest, RateAndNamingChoicesAreEachOneOfThree) {
   WriteFile("config.ini", EndpointsSection() + "[Config]\nSongBit=320\nRenameType=2\n");
-  MainWindow& w = Open();
-  const QList<QRadioButton*> rates = {w.rb_128k_, w.rb_192k_, w.rb_320k_};
-  const QList<QRadioButton*> names = {w.rb1_, w.rb2_, w.rb3_};
+  Open();
+  MainWindowUi& ui = Ui();
+  const QList<QRadioButton*> rates = {ui.rb_128k, ui.rb_192k, ui.rb_320k};
+  const QList<QRadioButton*> names = {ui.rb1, ui.rb2, ui.rb3};
   const auto checked = [](const QList<QRadioButton*>& group) {
     QList<QRadioButton*> on;
     for (QRadioButton* b : group) {
@@ -290,18 +302,20 @@ TEST_F(WindowTest, RateAndNamingChoicesAreEachOneOfThree) {
     return on;
   };
   for (QRadioButton* rate : rates) {
+    SCOPED_TRACE(rate->text().toStdString());
     rate->click();
-    EXPECT_EQ(checked(rates), QList<QRadioButton*>{rate}) << rate->text().toStdString();
-    EXPECT_EQ(checked(names), QList<QRadioButton*>{w.rb2_});
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{rate});
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{ui.rb2});
   }
   for (QRadioButton* name : names) {
+    SCOPED_TRACE(name->text().toStdString());
     name->click();
-    EXPECT_EQ(checked(names), QList<QRadioButton*>{name}) << name->text().toStdString();
-    EXPECT_EQ(checked(rates), QList<QRadioButton*>{w.rb_320k_});
+    EXPECT_EQ(checked(names), QList<QRadioButton*>{name});
+    EXPECT_EQ(checked(rates), QList<QRadioButton*>{ui.rb_320k});
   }
   // Code that checks a button takes the others of its group out too, as a click does.
-  w.rb_128k_->setChecked(true);
-  EXPECT_EQ(checked(rates), QList<QRadioButton*>{w.rb_128k_});
+  ui.rb_128k->setChecked(true);
+  EXPECT_EQ(checked(rates), QList<QRadioButton*>{ui.rb_128k});
 }
 
 TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
@@ -322,8 +336,8 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
 TEST_F(WindowTest, AnUnusableConfigPathFailsSilently) {
   WriteFile("blocker", "not a folder");
   config_path_ = dir_.filePath("blocker/config.ini");
-  MainWindow& w = Open();
-  EXPECT_TRUE(w.rb_320k_->isChecked());  // defaults, as for a missing file
+  Open();
+  EXPECT_TRUE(Ui().rb_320k->isChecked());  // defaults, as for a missing file
   EXPECT_NO_THROW(CloseWindow());
   EXPECT_EQ(ReadFile("blocker"), "not a folder");
 }
@@ -334,7 +348,7 @@ TEST_F(WindowTest, TerminationSignalsCloseTheWindowAndWriteTheSettings) {
     WriteFile("config.ini", EndpointsSection());
     MainWindow& w = Open();
     w.show();
-    w.rb_128k_->setChecked(true);
+    Ui().rb_128k->setChecked(true);
     TerminationWatch watch(&w);
     std::raise(signal_number);
     ASSERT_TRUE(WaitUntil([&] { return !w.isVisible(); }));
@@ -350,13 +364,13 @@ TEST_F(WindowTest, BrowseTakesTheConfirmedFolderAndCancelChangesNothing) {
   for (bool confirm : {false, true}) {
     SCOPED_TRACE(confirm);
     MainWindow& w = Open();
-    w.slctfldrdlg1_->SelectedFolder() = widgets::ShellLocator::FromPath(folder);
-    w.slctfldrdlg1_->OnFormShow = [confirm](widgets::SelectFolderForm& form) {
+    Ui().slctfldrdlg1->SelectedFolder() = widgets::ShellLocator::FromPath(folder);
+    Ui().slctfldrdlg1->OnFormShow = [confirm](widgets::SelectFolderForm& form) {
       QPushButton* button = confirm ? form.OkButton() : form.CancelButton();
       QTimer::singleShot(0, button, &QPushButton::click);
     };
     w.btn_openpathClick();
-    EXPECT_EQ(w.edt_saveto_->text(), confirm ? folder : QStringLiteral("/before"));
+    EXPECT_EQ(Ui().edt_saveto->text(), confirm ? folder : QStringLiteral("/before"));
     CloseWindow();
   }
 }
@@ -396,11 +410,11 @@ TEST_F(ListCommandTest, TitleSearchTicksMatchesWithCaseAndReportsTheCount) {
     SCOPED_TRACE(c.keyword);
     MainWindow& w = OpenWithSongs({"我爱你", "  爱情买卖", "Love Story"});
     for (int row = 0; row < 3; ++row) w.SetSongTicked(row, c.ticks_before[row]);
-    w.edt_search_->setText(QString::fromUtf8(c.keyword));
+    Ui().edt_search->setText(QString::fromUtf8(c.keyword));
     w.btn_searchClick();
     EXPECT_EQ(Ticks(w), c.ticks_after);
-    ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
-    const MessageRequest& box = w.message_boxes_.Shown().back();
+    ASSERT_EQ(Boxes().Shown().size(), 1u);
+    const MessageRequest& box = Boxes().Shown().back();
     EXPECT_EQ(box.text, QString::fromUtf8(c.report));
     EXPECT_EQ(box.caption, "Mevra音乐管家");
     EXPECT_EQ(box.buttons, MessageButtons::kOk);
@@ -410,11 +424,11 @@ TEST_F(ListCommandTest, TitleSearchTicksMatchesWithCaseAndReportsTheCount) {
 
 TEST_F(ListCommandTest, EmptySearchAsksForATitle) {
   MainWindow& w = OpenWithSongs({"A"});
-  w.edt_search_->setText("   ");
+  Ui().edt_search->setText("   ");
   w.btn_searchClick();
-  ASSERT_EQ(w.message_boxes_.Shown().size(), 1u);
-  EXPECT_EQ(w.message_boxes_.Shown()[0].text, "请输入歌曲名");
-  EXPECT_EQ(w.message_boxes_.Shown()[0].caption, "Mevra音乐管家");
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, "请输入歌曲名");
+  EXPECT_EQ(Boxes().Shown()[0].caption, "Mevra音乐管家");
   EXPECT_FALSE(w.SongTicked(0));
 }
 
@@ -433,9 +447,9 @@ TEST_F(ListCommandTest, DoubleClickInvertsTheFirstSelectedRowOnly) {
   MainWindow& w = OpenWithSongs({"A", "B", "C"});
   w.lv_songsDblClick();  // nothing selected: nothing happens
   EXPECT_EQ(Ticks(w), (std::vector<bool>{false, false, false}));
-  w.lv_songs_->selectRow(2);
-  w.lv_songs_->selectionModel()->select(w.lv_songs_->model()->index(1, 0),
-                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  Ui().lv_songs->selectRow(2);
+  Ui().lv_songs->selectionModel()->select(Ui().lv_songs->model()->index(1, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
   w.lv_songsDblClick();
   EXPECT_EQ(Ticks(w), (std::vector<bool>{false, true, false}));
   w.lv_songsDblClick();
@@ -447,8 +461,8 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
   answer_ = MessageAnswer::kNo;
   w.btn_clearClick();
   EXPECT_EQ(w.SongCount(), 2);
-  EXPECT_EQ(w.lst_repeatProcess_->count(), 2);
-  const MessageRequest& box = w.message_boxes_.Shown().back();
+  EXPECT_EQ(Ui().lst_repeatProcess->count(), 2);
+  const MessageRequest& box = Boxes().Shown().back();
   EXPECT_EQ(box.text, "您确定要清除音乐信息列表吗？");
   EXPECT_EQ(box.caption, "提示");
   EXPECT_EQ(box.buttons, MessageButtons::kYesNo);
@@ -456,8 +470,38 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
   answer_ = MessageAnswer::kYes;
   w.btn_clearClick();
   EXPECT_EQ(w.SongCount(), 0);
-  EXPECT_EQ(w.lst_repeatProcess_->count(), 0);
+  EXPECT_EQ(Ui().lst_repeatProcess->count(), 0);
   EXPECT_FALSE(w.SongListed("1"));
+}
+
+// --- Preview and batch
+// ----------------------------------------------------------------------------
+
+TEST_F(WindowTest, APreviewLeavesTheBatchsStopRequestAsItFoundIt) {
+  struct Case {
+    const char* name;
+    bool stop_requested;
+    const char* id;
+  };
+  const Case cases[] = {
+      {"no request, a row without an id", false, " "},
+      {"a request, a row without an id", true, " "},
+      {"no request, a song", false, "7"},
+      {"a request, a song", true, "7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("config.ini", EndpointsSection());
+    // Half a second passes at every look at the clock, so the song's page wait ends at once.
+    MainWindow& w = Open([tick = 0u]() mutable { return tick += 500; });
+    w.AddSong(c.id, "T", "S");
+    Ui().lv_songs->selectRow(0);
+    if (c.stop_requested) w.btn_stopClick();
+    w.btn_listenClick();
+    EXPECT_EQ(Probe().StopRequested(), c.stop_requested);
+    w.btn_listenstopClick();
+    CloseWindow();
+  }
 }
 
 // --- Harvest into the window -------------------------------------------------------------------
@@ -477,21 +521,22 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
             ChartPage({{"11", "七里香", "周"}, {"12", "Don't", "B, C"}, {"11", "七里香", "周"}}));
   WriteFile("dayhot.html", ChartPage({{"12", "Don't", "B, C"}, {"13", "晴天", "周"}}));
   MainWindow& w = Open();
+  MainWindowUi& ui = Ui();
 
-  w.web1_->Navigate(FileUrl("new.html"));
+  ui.web1->Navigate(FileUrl("new.html"));
   ASSERT_TRUE(WaitUntil([&] { return w.SongCount() == 2; }));
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnId), "11");
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnTitle), "七里香");
   EXPECT_EQ(w.SongText(1, MainWindow::kColumnTitle), "Dont");
   EXPECT_EQ(w.SongText(1, MainWindow::kColumnSinger), "B, C");
-  EXPECT_EQ(w.stspn_info_->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
-  EXPECT_FALSE(w.pnl_info_->isVisible());
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
+  EXPECT_FALSE(ui.pnl_info->isVisible());
 
   // One known song, one new.
-  w.web1_->Navigate(FileUrl("dayhot.html"));
+  ui.web1->Navigate(FileUrl("dayhot.html"));
   ASSERT_TRUE(WaitUntil([&] { return w.SongCount() == 3; }));
   EXPECT_EQ(w.SongText(2, MainWindow::kColumnId), "13");
-  EXPECT_EQ(w.lst_repeatProcess_->count(), 3);
+  EXPECT_EQ(ui.lst_repeatProcess->count(), 3);
 
   // The harvest button reads the page shown again; after a clear its songs come back.
   answer_ = MessageAnswer::kYes;
@@ -499,19 +544,39 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 2);
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnId), "12");
-  EXPECT_EQ(w.stspn_info_->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
 }
 
 TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   WriteFile("config.ini", EndpointsSection());
   WriteFile("plain.html", "<html><body>nothing to see</body></html>");
   MainWindow& w = Open();
-  const quint64 loads = w.web1_->LoadsFinished();
-  w.web1_->Navigate(FileUrl("plain.html"));
-  ASSERT_TRUE(WaitUntil([&] { return w.web1_->LoadsFinished() > loads; }));
+  MainWindowUi& ui = Ui();
+  const quint64 loads = ui.web1->LoadsFinished();
+  ui.web1->Navigate(FileUrl("plain.html"));
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LoadsFinished() > loads; }));
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 0);
-  EXPECT_EQ(w.stspn_info_->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
+  EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
+}
+
+TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
+  WriteFile("config.ini", EndpointsSection());
+  WriteFile("plain.html", "<html><body>nothing to see</body></html>");
+  Open();
+  // A second window, opened later, takes none of the first one's errors.
+  MainWindow other(MainWindowFiles{config_path_, dir_.filePath("other.mp3")});
+  MainWindowProbe(other).Boxes().OnShow = [](const MessageRequest&) { return MessageAnswer::kOk; };
+  Ui().web1->OnDocumentComplete = [](browser::BrowserControl&, const QString&) {
+    throw std::runtime_error("gate broke");
+  };
+  Ui().web1->Navigate(FileUrl("plain.html"));
+  ASSERT_TRUE(WaitUntil([&] { return !Boxes().Shown().empty(); }));
+  const MessageRequest& box = Boxes().Shown().front();
+  EXPECT_EQ(box.text, "gate broke");
+  EXPECT_EQ(box.caption, MainWindow::kApplicationTitle);
+  EXPECT_EQ(box.icon, MessageIcon::kError);
+  EXPECT_TRUE(MainWindowProbe(other).Boxes().Shown().empty());
 }
 
 // --- Helpers ------------------------------------------------------------------------------------

@@ -4,27 +4,18 @@
 // local files, so no test reaches any server.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <functional>
 #include <memory>
 
 #include "app/main_window.h"
+#include "tests/app/main_window_probe.h"
+#include "tests/browser/wait_until.h"
 
 namespace mevra::app::testing {
 
-// Dispatches events until `done` holds; false when it still does not hold after `ms`.
-inline bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-  QDeadlineTimer deadline(ms);
-  while (!done()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
+using browser::test::WaitUntil;
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -56,10 +47,14 @@ class WindowTest : public ::testing::Test {
     MainWindowFiles files{config_path_, dir_.filePath("temp.mp3")};
     window_ = std::make_unique<MainWindow>(files, nullptr, std::move(clock));
     // Tests answer every box; a modal box would hang the run.
-    window_->message_boxes_.OnShow = [this](const MessageRequest&) { return answer_; };
-    window_->url_opener_.OnOpen = [](const QString&) {};
+    Boxes().OnShow = [this](const MessageRequest&) { return answer_; };
+    Probe().Opener().OnOpen = [](const QString&) {};
     return *window_;
   }
+  // The open window's insides.
+  MainWindowProbe Probe() const { return MainWindowProbe(*window_); }
+  MainWindowUi& Ui() const { return Probe().Ui(); }
+  MessageBoxes& Boxes() const { return Probe().Boxes(); }
   void CloseWindow() {
     window_->close();
     window_.reset();
