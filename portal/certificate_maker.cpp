@@ -149,4 +149,13 @@ bool CertificateValidFor(const std::string& certificate, int64_t margin_seconds,
   return signed_by;
 }
 
+bool KeyFitsCertificate(const std::string& key, const std::string& certificate) {
+  const Key parsed_key = ReadKey(key);
+  const Certificate parsed = ReadCertificate(certificate);
+  const bool fits =
+      parsed_key && parsed && X509_check_private_key(parsed.get(), parsed_key.get()) == 1;
+  ERR_clear_error();
+  return fits;
+}
+
 }  // namespace mevra::portal

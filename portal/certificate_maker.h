@@ -33,4 +33,7 @@ PemCertificate MakeCertificate(const CertificateRequest& request,
 bool CertificateValidFor(const std::string& certificate, int64_t margin_seconds,
                          const std::string* issuer = nullptr);
 
+// Whether `key` (PEM) is the private key of `certificate` (PEM).
+bool KeyFitsCertificate(const std::string& key, const std::string& certificate);
+
 }  // namespace mevra::portal
