@@ -470,6 +470,12 @@ void CustomHttpClient::ReadBody(net::Stream& stream) {
     }
     case Framing::Kind::kUntilClose:
       ReadToStream(stream, -1, true);
+      // Over TLS only the peer's close alert says the body is whole; a bare close may have been
+      // made by whoever sits between to cut it short. A stop asked for ends it anyway.
+      if (!close_requested_ && IOHandler() && IOHandler()->EndedWithoutCloseAlert()) {
+        throw IncompleteBodyError(
+            "The connection closed without the TLS close alert, so the body may be cut short.");
+      }
       break;
   }
   body_complete_ = true;

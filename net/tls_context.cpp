@@ -21,9 +21,8 @@ TlsContext::TlsContext(const std::string& ca_file) : ca_file_(ca_file) {
   if (context_ == nullptr) throw TlsError("Cannot set up TLS: " + LastErrorText());
   SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
   SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
-  // A peer that ends without its close alert ends the stream like a close; the HTTP framing
-  // tells a cut body from a whole one. Renegotiation is refused, so a read never has to write.
-  SSL_CTX_set_options(context_, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
+  // Renegotiation is refused, so a read never has to write.
+  SSL_CTX_set_options(context_, SSL_OP_NO_RENEGOTIATION);
   // Sends behave like socket sends: part of the bytes may go, and the rest is sent again.
   SSL_CTX_set_mode(context_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   // Whole received blocks are taken at once instead of a record header and body apart.

@@ -142,6 +142,7 @@ void TlsIoHandler::CloseBinding() {
 void TlsIoHandler::PrepareBinding() {
   FreeSession();
   end_ = End::kNone;
+  without_alert_ = false;
   SocketIoHandler::PrepareBinding();
 }
 
@@ -152,6 +153,7 @@ void TlsIoHandler::EstablishClient(const std::string& host, int32_t port, int32_
   const Deadline deadline(timeout == -1 || timeout == 0 ? ConnectTimeLimit() : timeout);
   FreeSession();
   end_ = End::kNone;
+  without_alert_ = false;
   SocketIoHandler::EstablishClient(host, port, timeout, port_max, port_min, bound_port, bound_ip);
   Handshake(host, deadline.Left());
 }
@@ -240,11 +242,20 @@ bool TlsIoHandler::NeedsSocket(int result, bool& want_write) {
     want_write = error == SSL_ERROR_WANT_WRITE;
     return true;
   }
+  const unsigned long reason = ERR_peek_error();
   if (error == SSL_ERROR_SYSCALL && channel_.socket_error != 0) {
     end_ = End::kSocketError;
     end_code_ = channel_.socket_error;
-  } else if (error == SSL_ERROR_ZERO_RETURN || error == SSL_ERROR_SYSCALL) {
+  } else if (error == SSL_ERROR_ZERO_RETURN) {
     end_ = End::kClosed;
+  } else if (error == SSL_ERROR_SYSCALL ||
+             (ERR_GET_LIB(reason) == ERR_LIB_SSL &&
+              ERR_GET_REASON(reason) == SSL_R_UNEXPECTED_EOF_WHILE_READING)) {
+    // A close without the alert still ends the stream; the framing above decides whether what
+    // came is whole.
+    ERR_clear_error();
+    end_ = End::kClosed;
+    without_alert_ = true;
   } else {
     end_ = End::kTlsError;
     end_text_ = TlsContext::LastErrorText();

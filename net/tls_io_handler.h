@@ -36,6 +36,7 @@ class TlsIoHandler : public SocketIoHandler {
   int32_t ReceiveBytes(void* buffer, int32_t length) override;
   int32_t SendBytes(const void* buffer, int32_t length) override;
   bool UsesTls() const override { return true; }
+  bool EndedWithoutCloseAlert() const override { return without_alert_; }
 
   // The protocol of the open connection ("TLSv1.3"), empty without one.
   std::string ProtocolVersion() const;
@@ -63,6 +64,7 @@ class TlsIoHandler : public SocketIoHandler {
   ssl_st* ssl_ = nullptr;
   Channel channel_;
   End end_ = End::kNone;
+  bool without_alert_ = false;
   int32_t end_code_ = 0;
   std::string end_text_;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <openssl/ssl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,6 +68,23 @@ TEST(TlsTransport, ReadsAndWorkEventsAreThoseOfPlainTcp) {
                 (std::vector<std::string>{"begin 0 100004", "work 0 32768", "work 0 65536",
                                           "work 0 98304", "work 0 100004", "end 0"}));
     }
+  }
+}
+
+TEST(TlsTransport, TakesTls12AndNewer) {
+  struct Case {
+    int max_version;
+    const char* protocol;
+  };
+  for (const Case& c : {Case{TLS1_2_VERSION, "TLSv1.2"}, Case{0, "TLSv1.3"}}) {
+    SCOPED_TRACE(c.protocol);
+    ServerTls tls = GoodTls();
+    tls.max_version = c.max_version;
+    ScriptedServer server(tls, {Script().Send("hello\n").Hold()});
+    auto handler = TrustingHandler();
+    auto client = TlsConnectTo(server.Port(), handler);
+    EXPECT_EQ(client->ReadLine(), "hello");
+    EXPECT_EQ(handler->ProtocolVersion(), c.protocol);
   }
 }
 

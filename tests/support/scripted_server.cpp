@@ -334,6 +334,11 @@ void ScriptedServer::Play(Connection& connection, const ConnectionScript& script
       case Kind::kClose:
         HalfClose(connection);
         return;
+      case Kind::kCut: {
+        std::lock_guard lock(mutex_);
+        if (connection.descriptor >= 0) ::shutdown(connection.descriptor, SHUT_WR);
+        return;
+      }
       case Kind::kReset:
         CloseSocket(connection, true);
         return;
