@@ -248,6 +248,8 @@ TEST_F(WindowTest, OddValuesInTheFile) {
          EXPECT_FALSE(ui.rb_192k->isChecked());
          EXPECT_FALSE(ui.rb_320k->isChecked());
        }},
+      {"size with blanks", "FileterSize= 5 \n",
+       [](MainWindowUi& ui) { EXPECT_EQ(ui.cbb_minsize->currentText(), "5"); }},
       {"size not in the box", "FileterSize=12\n",
        [](MainWindowUi& ui) {
          EXPECT_EQ(ui.cbb_minsize->currentIndex(), -1);
