@@ -562,6 +562,40 @@ TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
 }
 
+TEST_F(WindowTest, TheSignInTipStaysOnlyOnPagesOfTheLoginHost) {
+  WriteFile("plain.html", "<html><body>nothing to see</body></html>");
+  struct Case {
+    const char* name;
+    const char* login_host;
+    bool tip_shown;
+  };
+  const Case cases[] = {
+      {"another host", "127.0.0.1:2", false},
+      {"the page's own address", "plain.html", true},
+      {"an empty host matches nothing", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("config.ini", EndpointsSection().replace("LoginHost=127.0.0.1:2",
+                                                       QByteArray("LoginHost=") + c.login_host));
+    MainWindow& w = Open();
+    ASSERT_TRUE(Ui().pnl_logintip->isVisibleTo(&w));
+    // The harvest runs last in the gate, so its done text says the gate has looked at a page:
+    // first at the blank start page, then at the one under test.
+    const auto gate_done = [&] {
+      return Ui().stspn_info->Caption().startsWith("抓取音乐信息完成");
+    };
+    ASSERT_TRUE(WaitUntil(gate_done));
+    Ui().stspn_info->SetCaption("");
+    Ui().pnl_logintip->show();
+    Ui().web1->Navigate(FileUrl("plain.html"));
+    ASSERT_TRUE(WaitUntil([&] { return gate_done() && !Ui().web1->IsLoading(); }));
+    ASSERT_EQ(Ui().web1->LocationURL(), FileUrl("plain.html"));
+    EXPECT_EQ(Ui().pnl_logintip->isVisibleTo(&w), c.tip_shown);
+    CloseWindow();
+  }
+}
+
 TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
   WriteFile("config.ini", EndpointsSection());
   WriteFile("plain.html", "<html><body>nothing to see</body></html>");
