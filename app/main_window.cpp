@@ -111,9 +111,17 @@ void MainWindow::ConnectHandlers() {
           [this] { Guarded([this] { rb_128kClick(); }); });
   connect(ui_.rb_192k, &QRadioButton::clicked, this,
           [this] { Guarded([this] { rb_192kClick(); }); });
-  connect(ui_.lst_song, &QListWidget::itemClicked, this,
-          [this] { Guarded([this] { lst_songClick(); }); });
-  QWidget* const watched[] = {ui_.pnl_down, ui_.lbl_web, ui_.lbl_weibo, ui_.lv_songs->viewport()};
+  // A chart opens whenever the selection moves to it, by the arrow keys as by the mouse; a click
+  // on the chart already selected opens it again.
+  connect(ui_.lst_song, &QListWidget::itemSelectionChanged, this, [this] {
+    chart_opened_by_selection_ = true;
+    Guarded([this] { lst_songClick(); });
+  });
+  connect(ui_.lst_song, &QListWidget::itemClicked, this, [this] {
+    if (!chart_opened_by_selection_) Guarded([this] { lst_songClick(); });
+  });
+  QWidget* const watched[] = {ui_.pnl_down, ui_.lbl_web, ui_.lbl_weibo, ui_.lv_songs->viewport(),
+                              ui_.lst_song->viewport()};
   for (QWidget* widget : watched) widget->installEventFilter(this);
 
   ui_.web1->OnDocumentComplete = [this](browser::BrowserControl& sender, const QString& url) {
@@ -163,6 +171,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_.pnl_down && event->type() == QEvent::Resize) {
     ui_.LayOutBottomControls();
+  } else if (watched == ui_.lst_song->viewport() && event->type() == QEvent::MouseButtonPress) {
+    chart_opened_by_selection_ = false;
   } else if (watched == ui_.lv_songs->viewport() && event->type() == QEvent::MouseButtonDblClick) {
     Guarded([this] { lv_songsDblClick(); });
   } else if (watched == ui_.lbl_web || watched == ui_.lbl_weibo) {

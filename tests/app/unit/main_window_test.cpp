@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
+#include <QWebEnginePage>
 #include <array>
 #include <csignal>
 #include <functional>
@@ -547,6 +549,44 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
   EXPECT_EQ(w.SongCount(), 2);
   EXPECT_EQ(w.SongText(0, MainWindow::kColumnId), "12");
   EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
+}
+
+TEST_F(WindowTest, TheChartListOpensAChartByKeyboardAsByClick) {
+  WriteFile("config.ini", EndpointsSection());
+  MainWindow& w = Open();
+  w.show();
+  MainWindowUi& ui = Ui();
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LoadsFinished() > 0 && !ui.web1->IsLoading(); }));
+  int starts = 0;
+  QObject::connect(ui.web1->Page(), &QWebEnginePage::loadStarted, &w, [&] { ++starts; });
+  const auto click_row = [&](int row) {
+    const QPoint at = ui.lst_song->visualItemRect(ui.lst_song->item(row)).center();
+    QTest::mouseClick(ui.lst_song->viewport(), Qt::LeftButton, {}, at);
+  };
+  // The cursor on the first chart, nothing selected yet.
+  ui.lst_song->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    const char* path;
+  };
+  const Step steps[] = {
+      {"down", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Down); }, "/top/new"},
+      {"end", [&] { QTest::keyClick(ui.lst_song, Qt::Key_End); }, "/top/chizha"},
+      {"up", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Up); }, "/top/hito"},
+      {"home", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Home); }, "/top/dayhot"},
+      {"click on another chart", [&] { click_row(5); }, "/top/lovesong"},
+      {"click on the chart selected", [&] { click_row(5); }, "/top/lovesong"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    starts = 0;
+    step.act();
+    const QString chart = FileUrl("music") + step.path;
+    ASSERT_TRUE(WaitUntil([&] {
+      return starts > 0 && ui.web1->LocationURL() == chart && !ui.web1->IsLoading();
+    })) << ui.web1->LocationURL().toStdString();
+  }
 }
 
 TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
