@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "app/application_setup.h"
 #include "app/main_window.h"
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
@@ -7,8 +8,7 @@
 int main(int argc, char* argv[]) {
   mevra::browser::BrowserControl::PrepareApplication();
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Mevra音乐管家"));
+  mevra::app::SetUpApplication(application);
 
   mevra::app::MainWindow window;
   mevra::app::TerminationWatch termination_watch(&window);
