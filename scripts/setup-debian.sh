@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev
   xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
-  libxcb1-dev
+  qt6-translations-l10n libxcb1-dev
 )
 
 missing=()

@@ -1,5 +1,5 @@
-// Window titles as a window manager reads them (_NET_WM_NAME on the X server): the main window,
-// its message boxes and the folder dialog.
+// Window titles as a window manager reads them (_NET_WM_NAME on the X server), and Qt's own
+// texts in the program's language: the main window, its message boxes and the folder dialog.
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
@@ -132,19 +132,21 @@ TEST_F(WindowSystemTest, TheMainWindowCarriesItsCaptionAsItStands) {
       << view_.Title(*window_).toStdString();
 }
 
-TEST_F(WindowSystemTest, MessageBoxesKeepTheirCaptions) {
+TEST_F(WindowSystemTest, MessageBoxesKeepTheirCaptionsAndSpeakTheProgramsLanguage) {
   struct Case {
     const char* name;
     std::function<void(MainWindow&)> open;
     const char* title;
+    QStringList buttons;
   };
   const Case cases[] = {
-      {"a question", [](MainWindow& w) { w.btn_clearClick(); }, "提示"},
+      {"a question", [](MainWindow& w) { w.btn_clearClick(); }, "提示", {"否", "是"}},
       {"a notice",
        [](MainWindow& w) {
          w.btn_searchClick();  // nothing to search for
        },
-       "Mevra音乐管家"},
+       "Mevra音乐管家",
+       {"确定"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -155,6 +157,7 @@ TEST_F(WindowSystemTest, MessageBoxesKeepTheirCaptions) {
                                  (no ? no : box.button(QMessageBox::Ok))->click();
                                });
     EXPECT_EQ(seen.title, QString::fromUtf8(c.title));
+    EXPECT_EQ(seen.buttons, c.buttons);
   }
 }
 
