@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMediaPlayer>
 #include <QMouseEvent>
@@ -20,8 +21,10 @@
 
 #include "app/anti_freeze.h"
 #include "app/chart_list.h"
+#include "app/download_prompt.h"
 #include "app/limits.h"
 #include "app/program_paths.h"
+#include "app/text_trim.h"
 #include "browser/browser_control.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
@@ -126,6 +129,18 @@ void MainWindow::ConnectHandlers() {
 
   ui_.web1->OnDocumentComplete = [this](browser::BrowserControl& sender, const QString& url) {
     web1DocumentComplete(sender, url);
+  };
+  // web1 is the user's browser: a page's new window opens in it, and a download asks where to
+  // go, starting in the save folder. web2 only serves the batch and opens or saves nothing.
+  ui_.web1->Answers().OnEvaluateNewWindow = [](const QString&) { return browser::kS_OK; };
+  ui_.web1->Answers().OnFileDownload = [this](const browser::FileDownload& download) {
+    return AskDownloadPath(this, TrimText(ui_.edt_saveto->text()), download.suggested_file_name);
+  };
+  ui_.web1->OnDownloadEnd = [this](browser::BrowserControl&, const QString& path,
+                                   const QString& error) {
+    if (error.isEmpty()) return;
+    message_boxes_.Show(QStringLiteral("文件保存失败：") + path + QStringLiteral("\n") + error,
+                        kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
   };
 
   http_download_->OnWorkBegin = [this](net::NetComponent& s, net::WorkMode m, int32_t max) {

@@ -1,8 +1,10 @@
 // The main window offscreen: its controls at start-up, the settings file, the list commands,
 // the harvest into the song list, PumpDelay and FileSizeOf.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -14,7 +16,9 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <array>
 #include <csignal>
 #include <functional>
@@ -26,6 +30,8 @@
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
 #include "tests/app/unit/window_fixture.h"
+#include "tests/browser/test_http_server.h"
+#include "tests/browser/user_click.h"
 #include "widgets/progress_status.h"
 #include "widgets/select_folder_dialog.h"
 #include "widgets/select_folder_form.h"
@@ -35,6 +41,7 @@
 namespace mevra::app {
 namespace {
 
+using browser::test::UserClick;
 using testing::MainWindowProbe;
 using testing::WaitUntil;
 using testing::WindowTest;
@@ -653,6 +660,91 @@ TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
   EXPECT_EQ(box.caption, MainWindow::kApplicationTitle);
   EXPECT_EQ(box.icon, MessageIcon::kError);
   EXPECT_TRUE(MainWindowProbe(other).Boxes().Shown().empty());
+}
+
+TEST_F(WindowTest, TheUsersBrowserOpensNewWindowsInPlaceAndAsksWhereDownloadsGo) {
+  QByteArray song;
+  for (int i = 0; i < 50000; ++i) song += static_cast<char>(i % 253);
+  browser::test::TestHttpServer server;
+  server.Serve("/links.html", "text/html",
+               "<html><body style=\"margin:0\"><a href=\"/other.html\" target=\"_blank\" "
+               "style=\"position:absolute;left:0;top:0;width:300px;height:100px;display:block\">"
+               "new</a><a href=\"/song.bin\" style=\"position:absolute;left:0;top:200px;"
+               "width:300px;height:100px;display:block\">file</a></body></html>");
+  server.Serve("/other.html", "text/html", "<html><body>other</body></html>");
+  server.Serve("/song.bin", "application/octet-stream", song,
+               {"Content-Disposition: attachment; filename=\"song.bin\""});
+  WriteFile("config.ini", EndpointsSection());
+  QDir(dir_.path()).mkpath("songs");
+  MainWindow& w = Open();
+  w.show();
+  MainWindowUi& ui = Ui();
+  ui.edt_saveto->setText(dir_.filePath("songs"));
+
+  const auto load_links = [&](browser::BrowserControl& web) {
+    const quint64 loads = web.LoadsFinished();
+    web.Navigate(server.Url("/links.html"));
+    ASSERT_TRUE(WaitUntil([&] { return web.LoadsFinished() > loads && !web.IsLoading(); }));
+  };
+  const QPoint new_window_link(50, 50);
+  const QPoint file_link(50, 250);
+
+  // A link that asks for a new window opens in web1 itself.
+  load_links(*ui.web1);
+  ASSERT_TRUE(UserClick(*ui.web1, Qt::LeftButton, new_window_link,
+                        [&] { return ui.web1->LocationURL() == server.Url("/other.html"); }));
+
+  // A download asks where to go, starting in the save folder with the proposed name. The
+  // dialog runs inside the engine's request, so a timer answers it.
+  QList<QWebEngineDownloadRequest::DownloadState> states;
+  QObject::connect(browser::BrowserControl::Profile(), &QWebEngineProfile::downloadRequested, &w,
+                   [&](QWebEngineDownloadRequest* download) { states << download->state(); });
+  for (const bool accept : {false, true}) {
+    SCOPED_TRACE(accept ? "accepted" : "cancelled");
+    states.clear();
+    QString title;
+    QString proposed;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      answerer.stop();
+      title = dialog->windowTitle();
+      proposed = dialog->selectedFiles().value(0);
+      accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+    });
+    answerer.start(20);
+    load_links(*ui.web1);
+    ASSERT_TRUE(UserClick(*ui.web1, Qt::LeftButton, file_link, [&] { return !states.isEmpty(); }));
+    ASSERT_EQ(states.size(), 1);
+    EXPECT_EQ(title, "另存为");
+    EXPECT_EQ(proposed, dir_.filePath("songs/song.bin"));
+    EXPECT_EQ(states.front(), accept ? QWebEngineDownloadRequest::DownloadInProgress
+                                     : QWebEngineDownloadRequest::DownloadCancelled);
+    if (accept) {
+      EXPECT_TRUE(WaitUntil([&] {
+        QFile file(dir_.filePath("songs/song.bin"));
+        return file.open(QIODevice::ReadOnly) && file.readAll() == song;
+      }));
+    }
+  }
+  // A download that fails says so and why; one that succeeds says nothing.
+  EXPECT_TRUE(Boxes().Shown().empty());
+  ui.web1->OnDownloadEnd(*ui.web1, "/full/song.bin", "No space left");
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, "文件保存失败：/full/song.bin\nNo space left");
+  EXPECT_EQ(Boxes().Shown()[0].icon, MessageIcon::kError);
+
+  // web2 only serves the batch: its downloads are refused without a question, and it offers
+  // neither service.
+  states.clear();
+  ui.web2->Navigate(server.Url("/song.bin"));
+  ASSERT_TRUE(WaitUntil([&] { return !states.isEmpty(); }));
+  EXPECT_EQ(states.front(), QWebEngineDownloadRequest::DownloadCancelled);
+  for (const QUuid& service : {browser::kSidNewWindowManager, browser::kSidDownloadManager}) {
+    EXPECT_EQ(ui.web2->Answers().QueryService(service, service, nullptr), browser::kE_NOINTERFACE);
+    EXPECT_EQ(ui.web1->Answers().QueryService(service, service, nullptr), browser::kS_OK);
+  }
 }
 
 // --- Helpers ------------------------------------------------------------------------------------
