@@ -522,10 +522,6 @@ TEST_F(BrowserControlTest, ADownloadIsSavedWhereTheHostSaysOrNotAtAll) {
     // The page that started the download stays.
     EXPECT_EQ(web_->LocationURL(), server_->Url("/links.html"));
   }
-  // A browser whose host saves nothing never asks.
-  web_->Answers().OnFileDownload = nullptr;
-  EXPECT_EQ(web_->Answers().QueryService(kSidDownloadManager, kSidDownloadManager, nullptr),
-            kE_NOINTERFACE);
 }
 
 TEST_F(BrowserControlTest, BothBrowsersShareTheirCookies) {

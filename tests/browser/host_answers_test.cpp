@@ -289,32 +289,6 @@ TEST(HostAnswersTest, ServicesAreOfferedOnlyWhileTheirEventsAreAssigned) {
   }
 }
 
-TEST(HostAnswersTest, NewWindowsAndDownloadsAreAnsweredByTheirEvents) {
-  HostAnswers answers;
-  QString path = "stale";
-  EXPECT_EQ(answers.EvaluateNewWindow("http://x/"), kE_FAIL);
-  EXPECT_EQ(answers.Download({"http://x/a", "a"}, &path), kE_NOTIMPL);
-  EXPECT_EQ(path, "");
-
-  QStringList asked;
-  answers.OnEvaluateNewWindow = [&](const QString& url) {
-    asked << url;
-    return kS_FALSE;
-  };
-  QString chosen = "/music/a.mp3";
-  answers.OnFileDownload = [&](const FileDownload& download) {
-    asked << download.url + " " + download.suggested_file_name;
-    return chosen;
-  };
-  EXPECT_EQ(answers.EvaluateNewWindow("http://x/"), kS_FALSE);
-  EXPECT_EQ(answers.Download({"http://x/a", "a"}, &path), kS_OK);
-  EXPECT_EQ(path, "/music/a.mp3");
-  chosen.clear();
-  EXPECT_EQ(answers.Download({"http://x/b", "b"}, &path), kS_FALSE);
-  EXPECT_EQ(path, "");
-  EXPECT_EQ(asked, QStringList({"http://x/", "http://x/a a", "http://x/b b"}));
-}
-
 TEST(UserAgentTest, AboutIsAppendedUnlessTheTokenIsTheAboutText) {
   const QString about = QString::fromLatin1(kAboutText);
   struct Case {
