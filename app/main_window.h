@@ -178,6 +178,9 @@ class MainWindow : public QWidget {
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
+  // The chart list's selection changed during the current mouse press and opened the chart, so
+  // the click that ends the press has nothing left to open.
+  bool chart_opened_by_selection_ = false;
 
   Endpoints endpoints_;
   // Mirrors lst_repeatProcess so the harvest's lookups stay cheap on long lists.
