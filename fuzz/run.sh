@@ -2,8 +2,9 @@
 # Builds the fuzz targets with clang and runs each one for a bounded time.
 #   fuzz/run.sh [SECONDS_PER_TARGET] [TARGET ...]   (default 60 s; all targets)
 #   MEVRA_FUZZ_RUNS=N fuzz/run.sh ...               (stop each target after N executions)
-# Targets: uri header cookie response (the client's whole response path, in memory) and
-# response_socket (the same through real loopback connections, far slower). Prints executions
+# Targets: uri header cookie response (the client's whole response path, in memory),
+# response_socket (the same through real loopback connections, far slower) and tls_handshake
+# (a server's answer to the TLS hello, through loopback connections). Prints executions
 # and crashes per target; crash inputs land in the build's fuzz/artifacts/. Keep a crash input
 # under fuzz/seeds/<folder>/ and the normal build's tests replay it.
 set -uo pipefail
@@ -11,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -gt 0 ] || targets=(uri header cookie response response_socket)
+[ "${#targets[@]}" -gt 0 ] || targets=(uri header cookie response response_socket tls_handshake)
 build="${MEVRA_FUZZ_BUILD_DIR:-build-fuzz}"
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer"
 runs=()
