@@ -4,12 +4,14 @@
 // with one of the NetError family, within the connect limit, and send nothing of its request.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "http/bounded_text_stream.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
 #include "net/net_error.h"
+#include "net/tls_context.h"
 #include "tests/support/scripted_server.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -25,8 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         .Send(std::string(reinterpret_cast<const char*>(data), size))
                         .Close());
 
+  // One context for all runs: loading the system's trusted certificates each time would cost
+  // more than the run.
+  static const auto context = std::make_shared<mevra::net::TlsContext>();
   mevra::http::HttpClient client;
   mevra::http::ApplyProgramConfiguration(client);
+  client.SetTlsContext(context);
   client.SetConnectTimeout(2000);
   mevra::http::BoundedTextStream body(1 << 20);
   try {

@@ -86,6 +86,11 @@ void CustomHttpClient::SetCaFile(const std::string& path) {
   ca_file_ = path;
 }
 
+void CustomHttpClient::SetTlsContext(std::shared_ptr<net::TlsContext> context) {
+  ca_file_ = context ? context->CaFile() : std::string();
+  tls_context_ = std::move(context);
+}
+
 bool CustomHttpClient::SecureTarget() const { return EqualsNoCase(url_.Protocol(), "https"); }
 
 std::shared_ptr<net::IoHandler> CustomHttpClient::NewIoHandler() {

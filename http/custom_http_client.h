@@ -44,6 +44,9 @@ class CustomHttpClient : public net::TcpClient {
   // none. A file that cannot be loaded fails the next https request with TlsCaFileError.
   const std::string& CaFile() const { return ca_file_; }
   void SetCaFile(const std::string& path);
+  // The TLS settings of https connections, the CA file's among them. Clients may share one, so
+  // that the system's store (some milliseconds to load) is loaded once for all of them.
+  void SetTlsContext(std::shared_ptr<net::TlsContext> context);
   // The time limit (ms) of opening a connection, the TLS handshake included; -2 = no limit,
   // -1 (the default) = the read time-out, which also serves as the connect's.
   int32_t ConnectTimeout() const { return connect_timeout_; }

@@ -13,6 +13,7 @@
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
 #include "net/stream.h"
+#include "net/tls_context.h"
 #include "net/tls_error.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_pki.h"
@@ -293,6 +294,26 @@ TEST(TlsClientTest, RefusalsSayWhatFailedAndSendNothing) {
     EXPECT_EQ(c.server->TlsHandshakes(), 0);
     EXPECT_FALSE(fetch.client.IsConnected());
   }
+}
+
+TEST(TlsClientTest, ClientsMayShareOneTlsContext) {
+  const auto shared = std::make_shared<net::TlsContext>(TestPki::Shared().CaFile());
+  ScriptedServer server(GoodTls(),
+                        {Script().Respond(Response("200 OK\r\nContent-Length: 1", "a")),
+                         Script().Respond(Response("200 OK\r\nContent-Length: 1", "b"))});
+  HttpClient first;
+  HttpClient second;
+  for (HttpClient* client : {&first, &second}) {
+    ApplyProgramConfiguration(*client);
+    client->SetTlsContext(shared);
+    EXPECT_EQ(client->CaFile(), TestPki::Shared().CaFile());
+  }
+  EXPECT_EQ(first.Get(server.Url("/")), "a");
+  EXPECT_EQ(second.Get(server.Url("/")), "b");
+  // A CA file of its own replaces the shared context's for the connections that follow.
+  second.CloseConnection();
+  second.SetCaFile("");
+  EXPECT_THROW(second.Get(server.Url("/")), net::TlsCertificateUntrustedError);
 }
 
 TEST(TlsClientTest, AHandlerGivenFromOutsideMustSpeakTlsForHttps) {
