@@ -1,0 +1,111 @@
+// Another thread ends a connection's blocking call through its abort latch: the call ends at
+// once with an error, whatever it was waiting for, and the connection opens no socket later.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "net/abort_latch.h"
+#include "net/net_error.h"
+#include "net/stream.h"
+#include "tests/net/script_server.h"
+#include "tests/net/test_support.h"
+
+namespace mevra::net::testing {
+namespace {
+
+// Generous: the call must end because of the trip, long before this.
+constexpr auto kEndsWithin = std::chrono::seconds(20);
+
+TEST(AbortLatch, TrippingFromAnotherThreadEndsEveryKindOfBlockingCall) {
+  struct Case {
+    const char* name;
+    // Starts the server side and returns the port to connect to.
+    std::function<int(ScriptServer&, std::unique_ptr<UnansweredListener>&)> serve;
+    bool connect_first;  // the blocking call is the read after the connect
+    std::function<void(TcpClient&)> call;
+  };
+  const Case cases[] = {
+      {"a wait for a line that never comes",
+       [](ScriptServer& server, auto&) {
+         server.HoldOpen().Start();
+         return server.Port();
+       },
+       true, [](TcpClient& client) { client.ReadLine(); }},
+      {"a counted read that stalls half way",
+       [](ScriptServer& server, auto&) {
+         server.Send(Pattern(100000)).HoldOpen().Start();
+         return server.Port();
+       },
+       true,
+       [](TcpClient& client) {
+         MemoryStream stream;
+         client.ReadToStream(stream, 200000, false);
+       }},
+      {"a connect nobody answers",
+       [](ScriptServer&, std::unique_ptr<UnansweredListener>& listener) {
+         listener = std::make_unique<UnansweredListener>();
+         return listener->Port();
+       },
+       false, [](TcpClient& client) { client.OpenConnection(-2); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptServer server;
+    std::unique_ptr<UnansweredListener> listener;
+    const int port = c.serve(server, listener);
+    TcpClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(port);
+    auto latch = std::make_shared<AbortLatch>();
+    client.SetAbortLatch(latch);
+    if (c.connect_first) client.OpenConnection();
+
+    std::promise<std::string> ended;
+    std::thread worker([&] {
+      try {
+        c.call(client);
+        ended.set_value("no error");
+      } catch (const NetError& error) {
+        ended.set_value(error.ClassName());
+      }
+    });
+    std::future<std::string> outcome = ended.get_future();
+    // The call is blocked (or about to block); either way the trip must end it.
+    EXPECT_EQ(outcome.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    latch->Trip();
+    const bool done = outcome.wait_for(kEndsWithin) == std::future_status::ready;
+    if (!done) client.CloseConnection();  // so the test can end
+    worker.join();
+    ASSERT_TRUE(done);
+    EXPECT_NE(outcome.get(), "no error");
+  }
+}
+
+TEST(AbortLatch, ATrippedLatchRefusesTheNextConnectionBeforeAnythingIsSent) {
+  ScriptServer server;
+  server.HoldOpen().Start();
+  TcpClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(server.Port());
+  auto latch = std::make_shared<AbortLatch>();
+  latch->Trip();
+  client.SetAbortLatch(latch);
+  EXPECT_THROW(client.OpenConnection(), ClosedSocketError);
+  EXPECT_FALSE(client.IsConnected());
+  // A latch set on a connection whose handler exists already reaches its next socket too.
+  TcpClient reused;
+  reused.SetHost("127.0.0.1");
+  reused.SetPort(server.Port());
+  reused.OpenConnection();
+  reused.CloseConnection();
+  reused.SetAbortLatch(latch);
+  EXPECT_THROW(reused.OpenConnection(), ClosedSocketError);
+}
+
+}  // namespace
+}  // namespace mevra::net::testing
