@@ -20,6 +20,9 @@ class QPersistentModelIndex;
 namespace mevra::browser {
 class BrowserControl;
 }
+namespace mevra::download {
+enum class NamingScheme;
+}
 namespace mevra::http {
 class HttpClient;
 }
@@ -27,7 +30,6 @@ class HttpClient;
 namespace mevra::app {
 
 class AntiFreeze;
-enum class NamingScheme;
 namespace testing {
 class MainWindowProbe;
 }
@@ -150,7 +152,7 @@ class MainWindow : public QWidget {
   // The marks the row keeps when it could not be saved; `reason` says why.
   void FailRow(const QPersistentModelIndex& row, const QString& reason);
   QString SelectedRateText() const;
-  NamingScheme SelectedNamingScheme() const;
+  download::NamingScheme SelectedNamingScheme() const;
 
   MainWindowUi ui_;
 

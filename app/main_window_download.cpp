@@ -14,17 +14,19 @@
 #include <vector>
 
 #include "app/anti_freeze.h"
-#include "app/file_naming.h"
 #include "app/main_window.h"
 #include "app/song_link_resolver.h"
 #include "app/transfer_text.h"
 #include "browser/browser_control.h"
+#include "download/file_naming.h"
 #include "http/http_client.h"
 #include "http/http_error.h"
 #include "net/stream.h"
 #include "widgets/progress_status.h"
 
 namespace mevra::app {
+
+using download::NamingScheme;
 
 namespace {
 
@@ -131,7 +133,8 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
   if (!row.isValid()) return;
 
   CurrentSongTitle_ = title;
-  const QString name = SafeFileName(SongFileName(SelectedNamingScheme(), title, singer));
+  const QString name =
+      download::SafeFileName(download::SongFileName(SelectedNamingScheme(), title, singer));
   SetStatusText(QStringLiteral("正在下载《") + title + QStringLiteral("》"));
   antifreeze1_->SetOnlyWhenIdle(false);
   net::MemoryStream stream;
@@ -145,15 +148,15 @@ void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
     // A transfer that the stop button cut short ends without an error but is not the song.
     if (StopRequested_) throw RowFailure(kStopped);
 
-    const QString path =
-        SongSavePath(ui_.edt_saveto->text().trimmed(), name, rate,
-                     [](const QString& candidate) { return QFileInfo::exists(candidate); });
+    const QString path = download::SongSavePath(
+        ui_.edt_saveto->text().trimmed(), name, rate,
+        [](const QString& candidate) { return QFileInfo::exists(candidate); });
     WriteSongFile(path, stream);
     stream.SetSize(0);
 
     if (ui_.chk_isFileterSize->isChecked()) {
       const std::optional<bool> removes =
-          SizeFilterRemoves(FileSizeOf(path), ui_.cbb_minsize->currentText());
+          download::SizeFilterRemoves(FileSizeOf(path), ui_.cbb_minsize->currentText());
       if (!removes) throw RowFailure(QStringLiteral("过滤大小不是数字"));
       if (*removes) {
         QFile::remove(path);
