@@ -47,6 +47,8 @@ class SongDownloadJob : public QObject {
   const SongTask& Task() const { return task_; }
   State GetState() const { return state_; }
   bool Ended() const;
+  // What the link source answered; empty before Resolved.
+  const LinkAnswer& Link() const { return link_; }
   // Whether the transfer has started; a job stopped before that never fetched anything.
   bool TransferBegun() const { return transfer_begun_; }
 
