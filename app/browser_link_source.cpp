@@ -13,13 +13,14 @@
 namespace mevra::app {
 namespace {
 
-// The markup of an HTML document's root element, or null for anything else.
+// The document's address and the markup of its root element, or only the address for anything
+// but an HTML document.
 const char kPageTextScript[] =
     "(function () {"
     "  var type = document.contentType;"
-    "  if (!document.documentElement ||"
-    "      (type !== 'text/html' && type !== 'application/xhtml+xml')) return null;"
-    "  return document.documentElement.innerHTML;"
+    "  var html = document.documentElement &&"
+    "      (type === 'text/html' || type === 'application/xhtml+xml');"
+    "  return [location.href, html ? document.documentElement.innerHTML : ''];"
     "})()";
 
 bool SameAddress(const QString& a, const QString& b) {
@@ -31,11 +32,13 @@ bool SameAddress(const QString& a, const QString& b) {
 
 struct BrowserLinkSource::Page {
   QPointer<browser::BrowserControl> web;
-  QMetaObject::Connection load_connection;
+  std::vector<QMetaObject::Connection> connections;
   bool busy = false;
   Asked asked;
   uint32_t start = 0;
-  bool loaded = false;   // the asked page has finished loading
+  // The asked page's document is there: committed to (its address came up) or loaded. It may
+  // still be arriving; it is read until the link shows.
+  bool committed = false;
   bool reading = false;  // a read of its text is under way
   // Tells a read's late answer from one for the current request.
   quint64 generation = 0;
@@ -53,15 +56,23 @@ BrowserLinkSource::BrowserLinkSource(browser::BrowserControl& first_page, PageFa
 }
 
 BrowserLinkSource::~BrowserLinkSource() {
-  for (const std::unique_ptr<Page>& page : pages_) disconnect(page->load_connection);
+  for (const std::unique_ptr<Page>& page : pages_) {
+    for (const QMetaObject::Connection& connection : page->connections) disconnect(connection);
+  }
 }
 
 BrowserLinkSource::Page& BrowserLinkSource::AddPage(browser::BrowserControl* web) {
   auto page = std::make_unique<Page>();
   page->web = web;
   Page* raw = page.get();
-  page->load_connection = connect(web->Page(), &QWebEnginePage::loadFinished, this,
-                                  [this, raw](bool ok) { LoadFinished(*raw, ok); });
+  page->connections = {
+      connect(web->Page(), &QWebEnginePage::loadFinished, this,
+              [this, raw](bool ok) { LoadFinished(*raw, ok); }),
+      // The new document can be read long before its load event: as soon as the engine has
+      // committed to it, which is when the address changes.
+      connect(web->Page(), &QWebEnginePage::urlChanged, this,
+              [this, raw](const QUrl& url) { AddressChanged(*raw, url); }),
+  };
   pages_.push_back(std::move(page));
   return *raw;
 }
@@ -99,7 +110,7 @@ void BrowserLinkSource::Dispatch() {
     page.busy = true;
     page.asked = std::move(waiting_.front());
     waiting_.pop_front();
-    page.loaded = false;
+    page.committed = false;
     page.reading = false;
     ++page.generation;
     page.start = clock_();
@@ -111,12 +122,20 @@ void BrowserLinkSource::Dispatch() {
   }
 }
 
+void BrowserLinkSource::AddressChanged(Page& page, const QUrl& url) {
+  if (!page.busy || !page.web) return;
+  if (!SameAddress(url.toString(QUrl::FullyEncoded), page.asked.page_url)) return;
+  page.committed = true;
+  Read(page);
+}
+
 void BrowserLinkSource::LoadFinished(Page& page, bool ok) {
   if (!page.busy || !page.web) return;
   // A load that failed, or the end of an earlier request's load, is not the asked page; the
-  // asked one may still come within the wait.
+  // asked one may still come within the wait. The same address asked twice in a row changes
+  // no address, so its load is what tells that the new document is there.
   if (!ok || !SameAddress(page.web->LocationURL(), page.asked.page_url)) return;
-  page.loaded = true;
+  page.committed = true;
   Read(page);
 }
 
@@ -129,14 +148,16 @@ void BrowserLinkSource::Read(Page& page) {
   page.web->Page()->runJavaScript(QString::fromLatin1(kPageTextScript),
                                   QWebEngineScript::ApplicationWorld,
                                   [self, raw, generation](const QVariant& result) {
-                                    if (self) self->TextRead(*raw, generation, result.toString());
+                                    if (self) self->TextRead(*raw, generation, result.toList());
                                   });
 }
 
-void BrowserLinkSource::TextRead(Page& page, quint64 generation, const QString& text) {
+void BrowserLinkSource::TextRead(Page& page, quint64 generation, const QVariantList& result) {
   if (page.generation != generation || !page.busy) return;
   page.reading = false;
-  const SongLink link = CutSongLink(text, page.asked.rate, music_base_url_);
+  // A read that reached the document before it (the one navigated from) is not cut.
+  if (result.size() != 2 || !SameAddress(result[0].toString(), page.asked.page_url)) return;
+  const SongLink link = CutSongLink(result[1].toString(), page.asked.rate, music_base_url_);
   // A page without the link may still get it from its scripts; it is read again until the wait
   // is over.
   if (link.found) Answer(page, {true, link.url, {}});
@@ -148,7 +169,7 @@ void BrowserLinkSource::Tick() {
     if (!page->busy) continue;
     if (TickWaitOver(page->start, now, page_wait_ms_)) {
       Answer(*page, {false, {}, download::NoLinkReason(page->asked.rate)});
-    } else if (page->loaded) {
+    } else if (page->committed) {
       Read(*page);
     }
   }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "app/limits.h"
 #include "app/tick_clock.h"
 #include "download/link_source.h"
+
+class QUrl;
 
 namespace mevra::browser {
 class BrowserControl;
@@ -58,10 +61,11 @@ class BrowserLinkSource : public QObject, public download::LinkSource {
   Page& AddPage(browser::BrowserControl* web);
   // Hands waiting requests to free pages.
   void Dispatch();
+  void AddressChanged(Page& page, const QUrl& url);
   void LoadFinished(Page& page, bool ok);
   // Reads the page's text without a nested event loop; the answer comes back later.
   void Read(Page& page);
-  void TextRead(Page& page, quint64 generation, const QString& text);
+  void TextRead(Page& page, quint64 generation, const QVariantList& result);
   // Looks at every working page: a page whose wait is over answers with what it has.
   void Tick();
   void Answer(Page& page, const download::LinkAnswer& answer);

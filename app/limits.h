@@ -8,7 +8,7 @@ namespace mevra::app {
 constexpr double kSongPageWaitMs = 2000;
 // A song's page that has loaded without its link is read again this often, and the page wait
 // looked at, until the link shows or the wait is over.
-constexpr int kResolveSliceMs = 10;
+constexpr int kResolveSliceMs = 5;
 // PumpDelay sleeps in the event loop for at most this long before it reads the clock again, so a
 // clock that jumps (or wraps) is noticed soon.
 constexpr int kPumpDelaySliceMs = 50;
