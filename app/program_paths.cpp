@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace mevra::app {
@@ -12,9 +13,16 @@ namespace {
 
 const QString kProgramFolderName = QStringLiteral("MevraMP3Manager");
 
-bool ProgramDirectoryWritable() {
+// An installed copy (its desktop entry where the install put it) keeps its files in the user's
+// folders even when it could write beside itself, as root can: that folder is the system's.
+bool InstalledCopy() {
+  return QFileInfo::exists(ProgramPaths::ProgramDirectory() +
+                           QStringLiteral("/" MEVRA_INSTALLED_DESKTOP_ENTRY));
+}
+
+bool FilesBesideProgram() {
   const QByteArray directory = QFile::encodeName(ProgramPaths::ProgramDirectory());
-  return !directory.isEmpty() && ::access(directory.constData(), W_OK) == 0;
+  return !directory.isEmpty() && ::access(directory.constData(), W_OK) == 0 && !InstalledCopy();
 }
 
 QString InUserFolder(QStandardPaths::StandardLocation location, const QString& file_name) {
@@ -30,12 +38,12 @@ QString InUserFolder(QStandardPaths::StandardLocation location, const QString& f
 QString ProgramPaths::ProgramDirectory() { return QCoreApplication::applicationDirPath(); }
 
 QString ProgramPaths::ConfigFilePath() {
-  if (ProgramDirectoryWritable()) return ProgramDirectory() + QStringLiteral("/config.ini");
+  if (FilesBesideProgram()) return ProgramDirectory() + QStringLiteral("/config.ini");
   return InUserFolder(QStandardPaths::GenericConfigLocation, QStringLiteral("config.ini"));
 }
 
 QString ProgramPaths::TempFilePath() {
-  if (ProgramDirectoryWritable()) return ProgramDirectory() + QStringLiteral("/temp.mp3");
+  if (FilesBesideProgram()) return ProgramDirectory() + QStringLiteral("/temp.mp3");
   return InUserFolder(QStandardPaths::GenericCacheLocation, QStringLiteral("temp.mp3"));
 }
 

@@ -5,8 +5,8 @@
 namespace mevra::app {
 
 // Where the program keeps its files. config.ini and temp.mp3 live beside the executable when
-// that directory is writable (a portable install); otherwise config.ini goes to the user's
-// configuration folder and temp.mp3 to the user's cache folder.
+// that directory is writable and not an installed copy's (a portable copy); otherwise config.ini
+// goes to the user's configuration folder and temp.mp3 to the user's cache folder.
 class ProgramPaths {
  public:
   static QString ProgramDirectory();

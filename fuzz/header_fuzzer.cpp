@@ -21,6 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const mevra::http::ConversionError&) {
   }
   (void)mevra::http::ParseInternetDate(text);
+  for (const std::string& token : response.RawHeaders().Tokens("Transfer-Encoding")) {
+    if (token.empty() || token.find(',') != std::string::npos) __builtin_trap();
+  }
 
   mevra::http::HeaderList list(size % 97 + 1);
   list.SetValue("X-Fuzz", text);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -15,6 +16,8 @@ namespace mevra::http {
 class CookieCollection {
  public:
   // Adds the cookie under its domain, or lets it replace the domain's cookie of the same name.
+  // A new cookie beyond kMaxCookiesPerDomain or kMaxCookies pushes out the oldest one of its
+  // domain or of the store.
   void AddCookie(std::unique_ptr<NetscapeCookie> cookie);
   // Removes every cookie that has expired by `now`.
   void RemoveExpired(DateTime now);
@@ -30,8 +33,14 @@ class CookieCollection {
   void Clear();
 
  private:
+  // Drops the oldest cookie of the store, and a domain left without cookies.
+  void EvictOldest();
+  void DropEmptyDomains();
+
   mutable std::shared_mutex mutex_;
   std::vector<std::pair<std::string, std::unique_ptr<CookieList>>> domains_;
+  size_t count_ = 0;
+  uint64_t next_sequence_ = 0;
 };
 
 }  // namespace mevra::http

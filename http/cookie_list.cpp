@@ -13,8 +13,8 @@ NetscapeCookie* CookieList::Find(const std::string& name) const {
   return nullptr;
 }
 
-void CookieList::RemoveExpired(DateTime now) {
-  std::erase_if(cookies_, [now](const std::unique_ptr<NetscapeCookie>& cookie) {
+size_t CookieList::RemoveExpired(DateTime now) {
+  return std::erase_if(cookies_, [now](const std::unique_ptr<NetscapeCookie>& cookie) {
     const auto expiry = cookie->ExpiryTime();
     return expiry && *expiry <= now;
   });

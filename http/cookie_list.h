@@ -14,8 +14,10 @@ class CookieList {
   // The cookie named `name`, or nullptr.
   NetscapeCookie* Find(const std::string& name) const;
   void Add(std::unique_ptr<NetscapeCookie> cookie) { cookies_.push_back(std::move(cookie)); }
-  // Removes every cookie whose expiry is not later than `now`.
-  void RemoveExpired(DateTime now);
+  // Removes every cookie whose expiry is not later than `now`; says how many went.
+  size_t RemoveExpired(DateTime now);
+  // Removes the cookie added first.
+  void RemoveOldest() { cookies_.erase(cookies_.begin()); }
 
   size_t Count() const { return cookies_.size(); }
   bool Empty() const { return cookies_.empty(); }

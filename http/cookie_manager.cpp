@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "http/cookie_rfc2965.h"
+#include "http/limits.h"
 #include "http/text_util.h"
 #include "http/uri.h"
 
@@ -15,18 +16,29 @@ CookieManager::~CookieManager() {
   if (OnDestroy) OnDestroy(*this);
 }
 
-void CookieManager::AddCookie(const std::string& text, const std::string& host) {
-  Store(std::make_unique<CookieRfc2109>(), text, host);
+void CookieManager::AddCookie(const std::string& text, const std::string& host,
+                              const std::string& request_path) {
+  Store(std::make_unique<CookieRfc2109>(), text, host, request_path);
 }
 
-void CookieManager::AddCookie2(const std::string& text, const std::string& host) {
-  Store(std::make_unique<CookieRfc2965>(), text, host);
+void CookieManager::AddCookie2(const std::string& text, const std::string& host,
+                               const std::string& request_path) {
+  Store(std::make_unique<CookieRfc2965>(), text, host, request_path);
 }
 
 void CookieManager::Store(std::unique_ptr<NetscapeCookie> cookie, const std::string& text,
-                          const std::string& host) {
+                          const std::string& host, const std::string& request_path) {
+  // A control byte would go back out inside our Cookie header, where a bare CR can end the line.
+  if (text.size() > kMaxCookieBytes) return;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return;
+  }
   cookie->SetCookieText(text);
   if (cookie->Domain().empty()) cookie->SetDomain(host);
+  if (cookie->Path().empty() || cookie->Path()[0] != '/') {
+    cookie->SetPath(DefaultPath(request_path));
+  }
   if (!cookie->IsValidCookie(host)) return;
   bool accept = true;
   if (OnNewCookie) OnNewCookie(*this, *cookie, accept);
@@ -42,6 +54,20 @@ bool CookieManager::DomainMatches(const std::string& host, const std::string& do
   return host[dot] == '.' && EqualsNoCase(std::string_view(host).substr(dot + 1), bare);
 }
 
+bool CookieManager::PathMatches(const std::string& request_path, const std::string& cookie_path) {
+  if (cookie_path.empty() || request_path.compare(0, cookie_path.size(), cookie_path) != 0) {
+    return false;
+  }
+  return request_path.size() == cookie_path.size() || cookie_path.back() == '/' ||
+         request_path[cookie_path.size()] == '/';
+}
+
+std::string CookieManager::DefaultPath(const std::string& request_path) {
+  const size_t slash = request_path.rfind('/');
+  if (request_path.empty() || request_path[0] != '/' || slash == 0) return "/";
+  return request_path.substr(0, slash);
+}
+
 std::string CookieManager::GenerateCookieList(const Uri& target, bool secure_connection) {
   cookies_.RemoveExpired(Now());
 
@@ -50,12 +76,12 @@ std::string CookieManager::GenerateCookieList(const Uri& target, bool secure_con
     std::string pair;
   };
   std::vector<Taken> taken;
+  const std::string request_path = target.Path() + target.Document();
   cookies_.ForEachDomain([&](const std::string& domain, const CookieList& list) {
     if (!DomainMatches(target.Host(), domain)) return;
     for (size_t i = list.Count(); i-- > 0;) {
       const NetscapeCookie& cookie = list[i];
-      if (cookie.Value().empty() || cookie.Path().empty()) continue;
-      if (target.Path().compare(0, cookie.Path().size(), cookie.Path()) != 0) continue;
+      if (cookie.Value().empty() || !PathMatches(request_path, cookie.Path())) continue;
       if (cookie.Secure() && !secure_connection) continue;
       taken.push_back({cookie.Path(), cookie.CookieName() + "=" + cookie.Value()});
     }

@@ -19,13 +19,18 @@ class CookieManager {
   CookieManager(const CookieManager&) = delete;
   CookieManager& operator=(const CookieManager&) = delete;
 
-  // A "Set-Cookie" value from a response of `host`. Cookies the host may not set are dropped.
-  void AddCookie(const std::string& text, const std::string& host);
-  // A "Set-Cookie2" value from a response of `host`.
-  void AddCookie2(const std::string& text, const std::string& host);
+  // A "Set-Cookie" value from a response of `host` to a request for `request_path`, which gives
+  // the path of a cookie that names none. Cookies the host may not set are dropped, and so are
+  // texts beyond kMaxCookieBytes or with control bytes.
+  void AddCookie(const std::string& text, const std::string& host,
+                 const std::string& request_path = "/");
+  // A "Set-Cookie2" value, taken the same way.
+  void AddCookie2(const std::string& text, const std::string& host,
+                  const std::string& request_path = "/");
 
   // The "Cookie" header value for a request to `target` ("" when no cookie goes there). Expired
-  // cookies are removed first. Cookies go to their own domain and its sub-domains only.
+  // cookies are removed first. Cookies go to their own domain and its sub-domains only, and to
+  // their path and the paths below it.
   std::string GenerateCookieList(const Uri& target, bool secure_connection = false);
 
   CookieCollection& Cookies() { return cookies_; }
@@ -38,10 +43,15 @@ class CookieManager {
   // Whether `host` lies in `domain`: equal to it, or a sub-domain of it (a leading dot of the
   // domain is ignored). Case does not matter.
   static bool DomainMatches(const std::string& host, const std::string& domain);
+  // Whether a cookie of `cookie_path` goes with a request for `request_path`: the same path, or
+  // one below it ("/x/y" takes "/x/y/z", not "/x/yz").
+  static bool PathMatches(const std::string& request_path, const std::string& cookie_path);
+  // The path a cookie gets when it names none: the request's directory without its last "/".
+  static std::string DefaultPath(const std::string& request_path);
 
  private:
   void Store(std::unique_ptr<NetscapeCookie> cookie, const std::string& text,
-             const std::string& host);
+             const std::string& host, const std::string& request_path);
 
   CookieCollection cookies_;
 };

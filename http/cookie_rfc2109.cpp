@@ -19,15 +19,15 @@ void CookieRfc2109::LoadProperties(const Attributes& attributes) {
   if (auto it = attributes.find("VERSION"); it != attributes.end()) version_ = it->second;
   if (auto it = attributes.find("COMMENT"); it != attributes.end()) comment_ = it->second;
 
-  // Keep the expiry date and the age in step: a date gives the age, an age without a date
-  // gives the date.
+  // Keep the expiry date and the age in step. An age wins over a date, as servers that send
+  // both mean it to (the date is for clients that know no age); a date alone gives the age.
   const DateTime now = Now();
-  if (!Expires().empty()) {
-    if (const auto expiry = ParseInternetDate(Expires())) max_age_ = (*expiry - now).count();
-  } else if (max_age_ >= 0) {
+  if (max_age_ >= 0) {
     // Clamped so that no server can make the addition overflow; a century is forever here.
     constexpr int64_t kCentury = int64_t{100} * 366 * 24 * 3600;
     SetExpires(FormatInternetDate(now + std::chrono::seconds{std::min(max_age_, kCentury)}));
+  } else if (!Expires().empty()) {
+    if (const auto expiry = ParseInternetDate(Expires())) max_age_ = (*expiry - now).count();
   }
 }
 

@@ -95,6 +95,12 @@ void CustomHttpClient::CloseConnection() {
   TcpClient::CloseConnection();
 }
 
+void CustomHttpClient::Disconnect() { TcpClient::CloseConnection(); }
+
+void CustomHttpClient::FinishExchange() {
+  if (!body_complete_ || !response_.KeepAlive()) Disconnect();
+}
+
 void CustomHttpClient::DoRequest(HttpMethod method, const std::string& url, net::Stream* source,
                                  net::Stream* content) {
   // A handler run during this client's wait must not start a second cycle on it: the two would
@@ -108,6 +114,7 @@ void CustomHttpClient::DoRequest(HttpMethod method, const std::string& url, net:
   request_.SetSource(source);
   response_.SetContentStream(content);
   redirect_count_ = 0;
+  close_requested_ = false;
 
   try {
     Outcome outcome = Outcome::kUndefined;
@@ -115,6 +122,7 @@ void CustomHttpClient::DoRequest(HttpMethod method, const std::string& url, net:
       ++redirect_count_;
       const std::string target = PrepareRequest();
       ConnectToHost();
+      body_complete_ = false;
       SendRequestHead(target);
       ReadResponseHead();
       outcome = ProcessResponse();
@@ -124,50 +132,65 @@ void CustomHttpClient::DoRequest(HttpMethod method, const std::string& url, net:
         content->SetSize(start);
       }
     } while (outcome == Outcome::kFollow);
-    if (!response_.KeepAlive()) CloseConnection();
-  } catch (const HttpProtocolError&) {
-    // The error body was read to its end (or the connection closed), so the connection is in a
-    // known state and keep-alive decides as after any response.
-    redirect_count_ = 0;
-    if (!response_.KeepAlive()) CloseConnection();
-    throw;
   } catch (...) {
-    // Anything else may have stopped in the middle of a head or a body; whatever is left on
-    // the wire must not be read as the next response.
+    // A failure in the middle of a head or a body leaves bytes on the wire that must not be
+    // read as the next response; one after a whole response (an error status) does not.
     redirect_count_ = 0;
-    CloseConnection();
+    FinishExchange();
     throw;
   }
   redirect_count_ = 0;
+  FinishExchange();
 }
 
 std::string CustomHttpClient::PrepareRequest() {
   const Uri next(request_.URL());
+  // Merged into a copy: a URL that cannot be requested leaves the target as it was.
+  Uri target = url_;
+  target.Merge(next);
+  // This client speaks HTTP only; a URL of any other scheme is refused, with a port or without.
+  const auto default_port = Uri::DefaultPort(target.Protocol());
+  if (!default_port) throw UnknownProtocolError();
+  if (target.Host().empty()) throw UriError("Host field is empty");
+  // A blank or a control byte in the host would break the Host line, or add lines of its own.
+  if (HasBlankOrControl(target.Host())) {
+    throw UriError("Host field contains blanks or control bytes");
+  }
+  const std::string& port_text = target.Port();
+  const auto port = ParseInt32(port_text);
+  if (port_text.find_first_not_of("0123456789") != std::string::npos || !port || *port < 1 ||
+      *port > 65535) {
+    throw UriError("Port field is not a number from 1 to 65535");
+  }
+  target.SetPort(std::to_string(*port));
+  url_ = std::move(target);
   if (!next.Username().empty()) {
     request_.SetUsername(next.Username());
     request_.SetPassword(next.Password());
   }
-  url_.Merge(next);
 
-  // The target goes on the request line exactly as taken apart from the URL: no encoding.
-  const std::string target = url_.Path() + url_.Document() + url_.Params();
-  request_.SetURL(target);
+  // Bytes that may not stand in a request line are percent-encoded, so that a URL can neither
+  // split the request line nor add header lines.
+  const std::string request_target =
+      PercentEncodeForWire(url_.Path() + url_.Document() + url_.Params());
+  request_.SetURL(request_target);
   request_.SetContentLength(-1);
-  request_.SetHost(url_.Port() == "80" ? url_.Host() : url_.Host() + ":" + url_.Port());
-  return target;
+  const std::string host = PercentEncodeForWire(url_.Host());
+  request_.SetHost(*port == *default_port ? host : host + ":" + url_.Port());
+  return request_target;
 }
 
 void CustomHttpClient::ConnectToHost() {
   const int32_t port = ParseInt32(url_.Port()).value_or(0);
   if (!EqualsNoCase(url_.Host(), Host()) || port != Port()) {
-    if (IsConnected()) CloseConnection();
+    if (IsConnected()) Disconnect();
     TcpClient::SetHost(url_.Host());
     TcpClient::SetPort(port);
   }
   // This client carries no TLS handler, so every https URL is refused before anything is sent.
   if (EqualsNoCase(url_.Protocol(), "https")) throw IoHandlerPropInvalidError();
 
-  if (!response_.KeepAlive()) CloseConnection();
+  if (!body_complete_ || !response_.KeepAlive()) Disconnect();
   if (IsConnected()) PollForClose(false);
   if (!IsConnected()) OpenConnection(ReadTimeout());
 }
@@ -198,14 +221,42 @@ void CustomHttpClient::SendRequestHead(const std::string& target) {
 }
 
 void CustomHttpClient::ReadResponseHead() {
-  do {
-    std::string status_line = ReadLine();
+  for (;;) {
+    std::string status_line = ReadStatusLine();
     response_.Clear();
     response_.SetResponseText(std::move(status_line));
     ReadHeaderBlock();
     response_.ProcessHeaders();
     StoreCookies();
-  } while (ResponseCode() == 100);
+    // Informational answers (100 Continue, 103 Early Hints, ...) come before the real one and
+    // have no body. 101 would switch protocols, which this client never asks for: it stays the
+    // answer and fails.
+    const int32_t code = ResponseCode();
+    if (code < 100 || code >= 200 || code == 101) return;
+  }
+}
+
+std::string CustomHttpClient::ReadStatusLine() {
+  // One empty line before the status line may be skipped, as a stray line end after a previous
+  // body is common; more are no response.
+  for (int empty_lines = 0;; ++empty_lines) {
+    std::string line;
+    try {
+      line = ReadLine();
+    } catch (const net::ConnClosedGracefullyError&) {
+      // A peer that closes without answering at all keeps the transport's own message.
+      if (empty_lines == 0) throw;
+      throw StatusLineError("The connection closed after an empty line, before a status line.");
+    }
+    if (!line.empty()) return line;
+    // ReadLine gives "" without a line end only when the peer closed in the middle of a line.
+    if (!IsConnected() && InputBuffer().Size() > 0) {
+      throw StatusLineError("The connection closed in the middle of the status line.");
+    }
+    if (empty_lines >= 1) {
+      throw StatusLineError("The response has empty lines where its status line should be.");
+    }
+  }
 }
 
 void CustomHttpClient::ReadHeaderBlock() {
@@ -217,7 +268,7 @@ void CustomHttpClient::ReadHeaderBlock() {
       line = ReadLine();
     } catch (const net::ConnClosedGracefullyError&) {
       // The peer ended the head early; what arrived is all the head there is.
-      CloseConnection();
+      Disconnect();
       break;
     }
     if (line.empty()) break;
@@ -240,23 +291,31 @@ void CustomHttpClient::StoreCookies() {
     own_cookie_manager_ = std::make_unique<CookieManager>();
     cookie_manager_ = own_cookie_manager_.get();
   }
+  const std::string path = url_.Path() + url_.Document();
   std::vector<std::string> values;
   response_.RawHeaders().ExtractValues("Set-cookie", values);
-  for (const std::string& value : values) cookie_manager_->AddCookie(value, url_.Host());
+  for (const std::string& value : values) cookie_manager_->AddCookie(value, url_.Host(), path);
   values.clear();
   response_.RawHeaders().ExtractValues("Set-cookie2", values);
-  for (const std::string& value : values) cookie_manager_->AddCookie2(value, url_.Host());
+  for (const std::string& value : values) cookie_manager_->AddCookie2(value, url_.Host(), path);
 }
 
 CustomHttpClient::Outcome CustomHttpClient::ProcessResponse() {
   const int32_t code = ResponseCode();
   const int32_t code_class = code / 100;
-  if ((code_class == 3 && code != 304) || !response_.Location().empty()) return HandleRedirect();
+  // A Location counts on success and redirect statuses only: following the one of an error
+  // would turn a failed transfer into a success.
+  const bool located = !response_.Location().empty() && (code_class == 2 || code_class == 3);
+  if ((code_class == 3 && code != 304) || located) return HandleRedirect();
   // Without credential handlers, 401 and 407 fail like every other status.
   if (code_class != 2) FailWithStatus();
 
   if (!IsConnected()) return Outcome::kUndefined;
-  if (!HasNoBody() && response_.ContentStream() != nullptr) ReadBody(*response_.ContentStream());
+  if (response_.ContentStream() != nullptr) {
+    ReadBody(*response_.ContentStream());
+  } else {
+    ReadSpareBody(kRedirectBodyTimeout, 0);
+  }
   return Outcome::kDone;
 }
 
@@ -269,7 +328,15 @@ CustomHttpClient::Outcome CustomHttpClient::HandleRedirect() {
   if (!handled) FailWithStatus();
 
   ReadSpareBody(kRedirectBodyTimeout, 0);
-  if (!follow) return Outcome::kDone;
+  // A stop asked for while the redirect's body came ends the Get, as it would the final body's.
+  if (close_requested_) return Outcome::kDone;
+  if (!follow) {
+    // A client that handles redirects got no final response; one that does not was told by its
+    // hook to take the redirect as the answer.
+    if (handle_redirects_) throw RedirectLimitError(redirect_count_);
+    return Outcome::kDone;
+  }
+  if (location.empty()) throw RedirectWithoutLocationError(ResponseText());
   request_.SetURL(location);
   request_.SetMethod(method);
   return Outcome::kFollow;
@@ -286,44 +353,97 @@ bool CustomHttpClient::HasNoBody() const {
          (code >= 100 && code < 200);
 }
 
+CustomHttpClient::Framing CustomHttpClient::BodyFraming() const {
+  using Kind = Framing::Kind;
+  if (HasNoBody()) return {Kind::kNone};
+  const HeaderList& headers = response_.RawHeaders();
+  // Chunked framing wins over a length, so a response carrying both cannot make us read the
+  // chunk lines as body bytes. Any other coding would be saved still encoded.
+  std::vector<std::string> codings = headers.Tokens("Transfer-Encoding");
+  std::erase_if(codings,
+                [](const std::string& coding) { return EqualsNoCase(coding, "identity"); });
+  if (!codings.empty()) {
+    if (codings.size() == 1 && EqualsNoCase(codings[0], "chunked")) return {Kind::kChunked};
+    std::string named;
+    for (const std::string& coding : codings) named += (named.empty() ? "" : ", ") + coding;
+    throw FramingError("The response uses the transfer coding \"" + named.substr(0, 64) +
+                       "\", which this client cannot decode.");
+  }
+  // Repeated lengths must agree; a length that is no number at all means "until the close".
+  std::optional<int64_t> length;
+  bool unreadable = false;
+  for (const std::string& value : headers.Tokens("Content-Length")) {
+    const auto number = value.find_first_not_of("0123456789") == std::string::npos
+                            ? ParseInt64(value)
+                            : std::nullopt;
+    if (!number) {
+      unreadable = true;
+    } else if (length && *length != *number) {
+      throw FramingError("The response announces two lengths, " + std::to_string(*length) +
+                         " and " + std::to_string(*number) + " bytes.");
+    } else {
+      length = number;
+    }
+  }
+  if (length && unreadable) {
+    throw FramingError("The response announces a length of " + std::to_string(*length) +
+                       " bytes and one that is no number.");
+  }
+  if (!length) return {Kind::kUntilClose};
+  if (*length == 0) return {Kind::kNone};
+  return {Kind::kLength, *length};
+}
+
 std::string CustomHttpClient::ReadSpareBody(int32_t timeout, int64_t keep) {
   BoundedTextStream body(keep);
-  if (HasNoBody() || !IsConnected()) return body.Text();
+  if (!IsConnected()) return body.Text();
   try {
     TimeoutGuard guard(*this, timeout);
     ReadBody(body);
   } catch (...) {
-    CloseConnection();
+    Disconnect();
   }
   return body.Text();
 }
 
 void CustomHttpClient::ReadBody(net::Stream& stream) {
-  // Chunked framing wins over a length, so a response carrying both cannot make us read the
-  // chunk lines as body bytes.
-  if (response_.RawHeaders().Value("Transfer-Encoding").find("chunked") != std::string::npos) {
-    ReportStatus(net::NetStatus::hsStatusText, "Chunk Started");
-    ReadChunkedBody(stream);
-  } else if (response_.ContentLength() >= 1) {
-    // A body that ends short because the peer closed is not the body that was announced. One
-    // that a work handler cut by closing the connection (the stop button) returns normally:
-    // its caller knows it asked for the stop.
-    const int64_t before = stream.Position();
-    close_requested_ = false;
-    bool peer_closed = false;
-    try {
-      ReadToStream(stream, response_.ContentLength(), false);
-    } catch (const net::ConnClosedGracefullyError&) {
-      peer_closed = true;
+  // What follows a 101 is another protocol: nothing of it is read, and the connection is not
+  // used again.
+  if (ResponseCode() == 101) return;
+  const Framing framing = BodyFraming();
+  switch (framing.kind) {
+    case Framing::Kind::kNone:
+      break;
+    case Framing::Kind::kChunked:
+      ReportStatus(net::NetStatus::hsStatusText, "Chunk Started");
+      ReadChunkedBody(stream);
+      break;
+    case Framing::Kind::kLength: {
+      // A body that ends short because the peer closed is not the body that was announced. One
+      // that a work handler cut by closing the connection (the stop button) returns normally:
+      // its caller knows it asked for the stop.
+      const int64_t before = stream.Position();
+      bool peer_closed = false;
+      try {
+        ReadToStream(stream, framing.length, false);
+      } catch (const net::ConnClosedGracefullyError&) {
+        peer_closed = true;
+      }
+      const int64_t received = stream.Position() - before;
+      if (received < framing.length) {
+        if (peer_closed || !close_requested_) {
+          throw IncompleteBodyError("Connection closed after " + std::to_string(received) + " of " +
+                                    std::to_string(framing.length) + " body bytes.");
+        }
+        return;
+      }
+      break;
     }
-    const int64_t received = stream.Position() - before;
-    if (peer_closed || (received < response_.ContentLength() && !close_requested_)) {
-      throw IncompleteBodyError("Connection closed after " + std::to_string(received) + " of " +
-                                std::to_string(response_.ContentLength()) + " body bytes.");
-    }
-  } else if (!response_.HasContentLength()) {
-    ReadToStream(stream, -1, true);
+    case Framing::Kind::kUntilClose:
+      ReadToStream(stream, -1, true);
+      break;
   }
+  body_complete_ = true;
 }
 
 void CustomHttpClient::ReadChunkedBody(net::Stream& stream) {
@@ -337,12 +457,21 @@ void CustomHttpClient::ReadChunkedBody(net::Stream& stream) {
       throw ChunkSizeError("Invalid chunk size line: \"" + line.substr(0, 64) + "\"");
     }
     if (*size == 0) break;
+    const int64_t before = stream.Position();
     try {
       ReadToStream(stream, *size, false);
     } catch (const net::ConnClosedGracefullyError&) {
       throw IncompleteBodyError("Connection closed in the middle of a chunk.");
     }
-    ReadLine();
+    // A work handler closed the connection in the middle of the chunk: the rest of the body
+    // cannot be read.
+    if (stream.Position() - before < *size) throw net::NotConnectedError();
+    // The chunk's line end. Anything else there means the chunk was longer than its size line
+    // said, and its rest would be lost.
+    if (!ReadLine().empty()) {
+      throw ChunkSizeError("A chunk is longer than its size line \"" + line.substr(0, 64) +
+                           "\" says.");
+    }
   }
   // Trailer lines up to the empty line end the body; left unread they would be taken for the
   // next response.

@@ -63,7 +63,9 @@ class CustomHttpClient : public net::TcpClient {
   void SetHost(const std::string& host) override;
   void SetPort(int32_t port) override;
   // Also notes the close, so a body that ends short because a work handler closed the
-  // connection is told apart from one the peer cut.
+  // connection is told apart from one the peer cut: a Get whose caller closed the connection
+  // during a body ends normally, with what arrived of a final body, or nothing when the body
+  // was a redirect's.
   void CloseConnection() override;
 
   // Called for each redirect before it is followed. It may change the location and the method;
@@ -80,11 +82,22 @@ class CustomHttpClient : public net::TcpClient {
 
  private:
   enum class Outcome { kUndefined, kFollow, kDone };
+  // How a response's body ends on the wire.
+  struct Framing {
+    enum class Kind { kNone, kChunked, kLength, kUntilClose } kind;
+    int64_t length = 0;
+  };
 
+  // Closes the connection for the client's own reasons, which are no stop asked for.
+  void Disconnect();
+  // Keeps the connection for the next request only when the last response was read to the end
+  // of its body and allows keep-alive.
+  void FinishExchange();
   std::string PrepareRequest();
   void ConnectToHost();
   void SendRequestHead(const std::string& target);
   void ReadResponseHead();
+  std::string ReadStatusLine();
   void ReadHeaderBlock();
   void StoreCookies();
   Outcome ProcessResponse();
@@ -98,11 +111,13 @@ class CustomHttpClient : public net::TcpClient {
   // its end is closed so the next request does not read the rest as its response.
   std::string ReadSpareBody(int32_t timeout, int64_t keep);
   bool HasNoBody() const;
+  // Throws FramingError for a body this client cannot frame.
+  Framing BodyFraming() const;
 
   HttpProtocolVersion protocol_version_ = HttpProtocolVersion::pv1_1;
   bool handle_redirects_ = false;
   int32_t redirect_maximum_ = kRedirectMaximum;
-  int32_t auth_retries_ = 3;
+  int32_t auth_retries_ = kAuthRetries;
   bool allow_cookies_ = true;
   std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
 
@@ -113,7 +128,10 @@ class CustomHttpClient : public net::TcpClient {
   Uri url_;
   int32_t redirect_count_ = 0;
   bool inside_request_ = false;
+  // A handler closed the connection during the running Get.
   bool close_requested_ = false;
+  // The last response was read to the end of its body, so the connection holds nothing of it.
+  bool body_complete_ = true;
 };
 
 }  // namespace mevra::http

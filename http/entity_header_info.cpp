@@ -53,7 +53,7 @@ void EntityHeaderInfo::ProcessHeaders() {
   content_encoding_ = raw_headers_.Value("Content-Encoding");
   content_language_ = raw_headers_.Value("Content-Language");
   content_type_ = raw_headers_.Value("Content-Type");
-  content_length_ = ParseInt32(Trim(raw_headers_.Value("Content-Length"))).value_or(-1);
+  content_length_ = ParseInt64(Trim(raw_headers_.Value("Content-Length"))).value_or(-1);
   if (content_length_ < 0) content_length_ = -1;
   has_content_length_ = content_length_ >= 0;
   cache_control_ = raw_headers_.Value("Cache-control");

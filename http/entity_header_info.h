@@ -34,13 +34,14 @@ class EntityHeaderInfo {
   void SetContentLanguage(std::string value) { content_language_ = std::move(value); }
   const std::string& ContentType() const { return content_type_; }
   void SetContentType(std::string value) { content_type_ = std::move(value); }
-  int32_t ContentLength() const { return content_length_; }
-  void SetContentLength(int32_t value) { content_length_ = value; }
+  // 64-bit: files beyond 2 GiB announce lengths and ranges that 32 bits cannot hold.
+  int64_t ContentLength() const { return content_length_; }
+  void SetContentLength(int64_t value) { content_length_ = value; }
   bool HasContentLength() const { return has_content_length_; }
-  int32_t ContentRangeStart() const { return content_range_start_; }
-  void SetContentRangeStart(int32_t value) { content_range_start_ = value; }
-  int32_t ContentRangeEnd() const { return content_range_end_; }
-  void SetContentRangeEnd(int32_t value) { content_range_end_ = value; }
+  int64_t ContentRangeStart() const { return content_range_start_; }
+  void SetContentRangeStart(int64_t value) { content_range_start_ = value; }
+  int64_t ContentRangeEnd() const { return content_range_end_; }
+  void SetContentRangeEnd(int64_t value) { content_range_end_ = value; }
   const std::string& CacheControl() const { return cache_control_; }
   void SetCacheControl(std::string value) { cache_control_ = std::move(value); }
   DateTime Date() const { return date_; }
@@ -66,10 +67,10 @@ class EntityHeaderInfo {
   std::string content_encoding_;
   std::string content_language_;
   std::string content_type_;
-  int32_t content_length_ = -1;
+  int64_t content_length_ = -1;
   bool has_content_length_ = false;
-  int32_t content_range_start_ = 0;
-  int32_t content_range_end_ = 0;
+  int64_t content_range_start_ = 0;
+  int64_t content_range_end_ = 0;
   std::string cache_control_;
   DateTime date_{};
   DateTime expires_{};

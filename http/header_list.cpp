@@ -1,5 +1,7 @@
 #include "http/header_list.h"
 
+#include <algorithm>
+
 #include "http/text_util.h"
 
 namespace mevra::http {
@@ -62,6 +64,22 @@ void HeaderList::ExtractValues(const std::string& name, std::vector<std::string>
       values.push_back(ValueAt(i));
     }
   }
+}
+
+std::vector<std::string> HeaderList::Tokens(const std::string& name) const {
+  std::vector<std::string> values;
+  ExtractValues(name, values);
+  std::vector<std::string> tokens;
+  for (const std::string& value : values) {
+    size_t start = 0;
+    while (start <= value.size()) {
+      const size_t comma = std::min(value.find(',', start), value.size());
+      std::string token = Trim(std::string_view(value).substr(start, comma - start));
+      if (!token.empty()) tokens.push_back(std::move(token));
+      start = comma + 1;
+    }
+  }
+  return tokens;
 }
 
 void HeaderList::SetValue(const std::string& name, const std::string& value) {

@@ -22,6 +22,9 @@ class HeaderList {
   void SetValue(const std::string& name, const std::string& value);
   // Appends the values of every matching header, in order, to `values`.
   void ExtractValues(const std::string& name, std::vector<std::string>& values) const;
+  // The elements of a list-valued header: every matching line's value cut at its commas, each
+  // trimmed, empty ones dropped. Repeated lines of one name form one list.
+  std::vector<std::string> Tokens(const std::string& name) const;
   // The text before the first ":" of line `index`.
   std::string NameOf(size_t index) const;
 

@@ -10,7 +10,8 @@ namespace mevra::http {
 // The error classes of the HTTP client. They are small and always travel together, so they share
 // one header, as the transport's do.
 
-// A URI that cannot be composed because a required field is empty.
+// A URI that cannot be composed because a required field is empty, or that cannot be requested
+// because its host or port cannot go on the wire.
 class UriError : public net::NetError {
  public:
   using NetError::NetError;
@@ -80,6 +81,38 @@ class IncompleteBodyError : public net::NetError {
  public:
   using NetError::NetError;
   const char* ClassName() const override { return "IncompleteBodyError"; }
+};
+
+// A redirect that names no location to go to.
+class RedirectWithoutLocationError : public net::NetError {
+ public:
+  explicit RedirectWithoutLocationError(const std::string& status_line)
+      : NetError("The redirect " + status_line + " names no location.") {}
+  const char* ClassName() const override { return "RedirectWithoutLocationError"; }
+};
+
+// Redirects went on until the limit without a final response.
+class RedirectLimitError : public net::NetError {
+ public:
+  explicit RedirectLimitError(int32_t requests)
+      : NetError("Too many redirects: " + std::to_string(requests) +
+                 " requests without a final response.") {}
+  const char* ClassName() const override { return "RedirectLimitError"; }
+};
+
+// A response whose body cannot be framed: a transfer coding this client cannot decode, or two
+// different lengths.
+class FramingError : public net::NetError {
+ public:
+  using NetError::NetError;
+  const char* ClassName() const override { return "FramingError"; }
+};
+
+// A response that has no status line where one must be.
+class StatusLineError : public net::NetError {
+ public:
+  using NetError::NetError;
+  const char* ClassName() const override { return "StatusLineError"; }
 };
 
 // A Get started on a client that is already inside one (from a handler run during its wait).

@@ -24,14 +24,22 @@ int32_t HttpResponse::ResponseCode() const {
 
 bool HttpResponse::KeepAlive() {
   if (!client_.IsConnected()) return false;
-  const std::string connection = Trim(Connection());
-  const std::string proxy_connection = Trim(ProxyConnection());
+  // Both headers are lists of options, in any case and on any number of lines.
+  const auto says = [this](std::string_view option) {
+    for (const char* name : {"Connection", "Proxy-Connection"}) {
+      for (const std::string& token : RawHeaders().Tokens(name)) {
+        if (EqualsNoCase(token, option)) return true;
+      }
+    }
+    return false;
+  };
+  if (says("close")) return false;
   // An HTTP/1.0 exchange (our request or the server's answer) closes unless it says otherwise;
   // a 1.0 server that did not promise keep-alive closes right after the body.
   if (client_.ProtocolVersion() == HttpProtocolVersion::pv1_0 || response_version_ == "1.0") {
-    return EqualsNoCase(connection, "keep-alive") || EqualsNoCase(proxy_connection, "keep-alive");
+    return says("keep-alive");
   }
-  return !EqualsNoCase(connection, "close") && !EqualsNoCase(proxy_connection, "close");
+  return true;
 }
 
 }  // namespace mevra::http

@@ -22,6 +22,17 @@ constexpr size_t kMaxHeaderBlockBytes = 64 * 1024;
 constexpr size_t kDefaultFoldLength = 78;
 constexpr size_t kRawHeaderFoldLength = 1024;
 
+// Credentials are offered this often after a 401 or 407 before the status counts as the answer;
+// a server that refuses three attempts will not accept a fourth.
+constexpr int32_t kAuthRetries = 3;
+
+// A cookie store stays small whatever servers send: a cookie's text may take this many bytes,
+// a domain this many cookies, the store this many in all; beyond them the oldest go first. These
+// are the smallest numbers browsers must support, and more than any site of ours sets.
+constexpr size_t kMaxCookieBytes = 4096;
+constexpr size_t kMaxCookiesPerDomain = 50;
+constexpr size_t kMaxCookies = 3000;
+
 // An error body is only kept as the error's text; a megabyte shows any real server's page.
 constexpr int64_t kMaxErrorBodyBytes = 1024 * 1024;
 

@@ -73,6 +73,9 @@ bool NetscapeCookie::IsValidCookie(const std::string& host) const {
   if (IsIpv4Address(host)) return domain_ == host;
   if (!host.empty() && host[0] == '.') return false;
   if (domain_.empty() || domain_[0] != '.') return domain_ == host;
+  // A top-level label or an address would hand the cookie to every host under it.
+  const std::string bare = domain_.substr(1);
+  if (bare.find('.') == std::string::npos || IsIpv4Address(bare)) return false;
   const size_t dot = host.find('.');
   return dot != std::string::npos && EqualsNoCase(domain_, host.substr(dot));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -23,7 +24,8 @@ class NetscapeCookie {
   const std::string& CookieText() const { return cookie_text_; }
 
   // Whether a server at `host` may set this cookie: an IPv4 host only for itself, a host name
-  // for itself or, with a domain starting with ".", for the domain it lies in.
+  // for itself or, with a domain starting with ".", for the domain it lies in. A domain of one
+  // label (".com") or an IP address is never taken unless it is the host itself.
   bool IsValidCookie(const std::string& host) const;
   // The moment the cookie stops being valid; nullopt when it has no (readable) expiry.
   std::optional<DateTime> ExpiryTime() const;
@@ -34,10 +36,14 @@ class NetscapeCookie {
   const std::string& CookieName() const { return name_; }
   const std::string& Value() const { return value_; }
   const std::string& Path() const { return path_; }
+  void SetPath(std::string path) { path_ = std::move(path); }
   const std::string& Expires() const { return expires_; }
   const std::string& Domain() const { return domain_; }
   void SetDomain(std::string domain) { domain_ = std::move(domain); }
   bool Secure() const { return secure_; }
+  // The order in which the store took the cookie in, so that the oldest can go first.
+  uint64_t Sequence() const { return sequence_; }
+  void SetSequence(uint64_t sequence) { sequence_ = sequence; }
 
  protected:
   // Takes the attributes this class knows; subclasses add theirs.
@@ -52,6 +58,7 @@ class NetscapeCookie {
   std::string expires_;
   std::string domain_;
   bool secure_ = false;
+  uint64_t sequence_ = 0;
 };
 
 }  // namespace mevra::http

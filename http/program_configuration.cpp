@@ -8,7 +8,7 @@ void ApplyProgramConfiguration(HttpClient& client) {
   client.SetProtocolVersion(HttpProtocolVersion::pv1_1);
   client.SetHandleRedirects(true);
   client.SetRedirectMaximum(kRedirectMaximum);
-  client.SetAuthRetries(3);
+  client.SetAuthRetries(kAuthRetries);
   client.SetAllowCookies(true);
   client.SetHTTPOptions({HttpOption::hoForceEncodeParams});
   client.SetReadTimeout(0);

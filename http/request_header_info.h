@@ -9,7 +9,13 @@ namespace mevra::http {
 // The header fields of a request on top of the entity fields.
 class RequestHeaderInfo : public EntityHeaderInfo {
  public:
-  RequestHeaderInfo() { Clear(); }
+  // Request headers go out unfolded: folded lines are obsolete, and strict servers answer them
+  // with 400.
+  RequestHeaderInfo() {
+    raw_headers_.SetFoldLines(false);
+    CustomHeaders().SetFoldLines(false);
+    Clear();
+  }
 
   void Clear() override;
   // Entity headers first, then the request's own, in the order servers are used to see them.

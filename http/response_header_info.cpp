@@ -7,8 +7,8 @@ namespace mevra::http {
 
 namespace {
 
-int32_t ReadRangeNumber(const std::string& text) {
-  const auto value = ParseInt32(Trim(text));
+int64_t ReadRangeNumber(const std::string& text) {
+  const auto value = ParseInt64(Trim(text));
   if (!value) throw ConversionError(text);
   return *value;
 }

@@ -67,6 +67,36 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+std::string PercentEncodeForWire(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  // Unreserved and reserved characters of a request target, and "%" for what is already encoded.
+  // "#" would start a fragment and the brackets belong to IPv6 hosts only, so they are encoded.
+  static constexpr std::string_view kKept = "-._~:/?@!$&'()*+,;=%";
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool alphanumeric = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+                              (byte >= '0' && byte <= '9');
+    if (alphanumeric || kKept.find(c) != std::string_view::npos) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+  }
+  return out;
+}
+
+bool HasBlankOrControl(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
 std::optional<int32_t> ParseInt32(std::string_view text) { return ParseDecimal<int32_t>(text); }
 
 std::optional<int64_t> ParseInt64(std::string_view text) { return ParseDecimal<int64_t>(text); }

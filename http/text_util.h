@@ -18,6 +18,13 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // Orders a and b without regard to case; negative, zero or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// `text` with every byte that may not stand in a URI (blanks, control bytes, bytes of non-ASCII
+// characters, quotes, braces and the like) written as %XX, so that nothing from a URL can break
+// the request line or a header. The URI characters themselves, "%" among them, stay as they are.
+std::string PercentEncodeForWire(std::string_view text);
+// Whether `text` holds a blank or a control byte.
+bool HasBlankOrControl(std::string_view text);
+
 // A decimal integer with an optional sign and nothing else around it; nullopt when the text is
 // not one or does not fit.
 std::optional<int32_t> ParseInt32(std::string_view text);

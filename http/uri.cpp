@@ -28,13 +28,23 @@ void Uri::SetURI(const std::string& text) {
   params_.clear();
   bookmark_.clear();
 
+  // "scheme://authority..." or a network-path reference "//authority..." that keeps the scheme.
   const size_t scheme_end = work.find("://");
+  size_t authority_start = std::string::npos;
   if (scheme_end != std::string::npos) {
     protocol_ = work.substr(0, scheme_end);
-    const std::string rest = work.substr(scheme_end + 3);
-    const size_t slash = rest.find('/');
-    std::string authority = rest.substr(0, slash);
-    const std::string remainder = slash == std::string::npos ? "" : rest.substr(slash + 1);
+    authority_start = scheme_end + 3;
+  } else if (work.size() > 2 && work.compare(0, 2, "//") == 0 && work[2] != '/') {
+    authority_start = 2;
+  }
+  if (authority_start == std::string::npos) {
+    SplitRemainder(work, false);
+  } else {
+    // The authority ends where the path, the query or the fragment begins.
+    const size_t authority_end = std::min(work.find_first_of("/?#", authority_start), work.size());
+    std::string authority = work.substr(authority_start, authority_end - authority_start);
+    std::string remainder = work.substr(authority_end);
+    if (!remainder.empty() && remainder[0] == '/') remainder.erase(0, 1);
 
     const size_t at = authority.find('@');
     if (at != std::string::npos) {
@@ -49,38 +59,27 @@ void Uri::SetURI(const std::string& text) {
     host_ = authority.substr(0, colon);
     if (colon != std::string::npos) port_ = authority.substr(colon + 1);
     SplitRemainder(remainder, true);
-  } else {
-    SplitRemainder(work, false);
-  }
-
-  if (bookmark_.empty()) {
-    const size_t hash = params_.find('#');
-    if (hash != std::string::npos) {
-      bookmark_ = params_.substr(hash + 1);
-      params_.resize(hash);
-    }
   }
 }
 
 void Uri::SplitRemainder(const std::string& remainder, bool absolute) {
+  // The fragment goes first: nothing in it belongs to the path or the parameters.
+  const size_t hash = remainder.find('#');
+  if (hash != std::string::npos) bookmark_ = remainder.substr(hash + 1);
+  const std::string rest = remainder.substr(0, hash);
+
   // Parameters start at "?", or at "=" for links that carry them without a question mark.
-  size_t query = remainder.find('?');
-  if (query == std::string::npos) query = remainder.find('=');
-  const size_t slash = query == std::string::npos ? remainder.rfind('/')
+  size_t query = rest.find('?');
+  if (query == std::string::npos) query = rest.find('=');
+  const size_t slash = query == std::string::npos ? rest.rfind('/')
                        : query == 0               ? std::string::npos
-                                                  : remainder.rfind('/', query - 1);
+                                                  : rest.rfind('/', query - 1);
   const size_t directory_length = slash == std::string::npos ? 0 : slash + 1;
 
-  path_ = remainder.substr(0, directory_length);
+  path_ = rest.substr(0, directory_length);
   if (absolute) path_ = "/" + path_;
-  document_ = remainder.substr(0, query).substr(directory_length);
-  if (query != std::string::npos) params_ = remainder.substr(query);
-
-  const size_t hash = document_.find('#');
-  if (hash != std::string::npos) {
-    bookmark_ = document_.substr(hash + 1);
-    document_.resize(hash);
-  }
+  document_ = rest.substr(0, query).substr(directory_length);
+  if (query != std::string::npos) params_ = rest.substr(query);
 }
 
 std::string Uri::ComposeURI(bool with_credentials, bool with_bookmark) const {
@@ -132,33 +131,48 @@ std::string Uri::ProcessPath(const std::string& base, const std::string& path,
   return result;
 }
 
-void Uri::Merge(const Uri& request) {
-  if (!request.username_.empty()) {
-    username_ = request.username_;
-    password_ = request.password_;
-  }
-  path_ = ProcessPath(path_, request.path_);
-  document_ = request.document_;
-  params_ = request.params_;
-  if (!request.host_.empty()) host_ = request.host_;
-  protocol_ = request.protocol_.empty() ? "http" : request.protocol_;
+std::optional<int32_t> Uri::DefaultPort(std::string_view protocol) {
+  if (EqualsNoCase(protocol, "http")) return 80;
+  if (EqualsNoCase(protocol, "https")) return 443;
+  return std::nullopt;
+}
 
-  if (!request.port_.empty()) {
-    port_ = request.port_;
-    return;
+void Uri::Merge(const Uri& request) {
+  // Merged into a copy, so that a reference that cannot be merged leaves the target as it was.
+  Uri merged = *this;
+  if (!request.username_.empty()) {
+    merged.username_ = request.username_;
+    merged.password_ = request.password_;
   }
-  // A port of our own choosing follows the protocol; a port someone asked for stays.
-  const auto previous = ParseInt32(port_);
-  const int32_t previous_port = previous.value_or(0);
-  if (previous_port == 0 || previous_port == 80 || previous_port == 443) {
-    if (EqualsNoCase(protocol_, "http")) {
-      port_ = "80";
-    } else if (EqualsNoCase(protocol_, "https")) {
-      port_ = "443";
-    } else {
-      throw UnknownProtocolError();
+  if (!request.protocol_.empty() || !request.host_.empty()) {
+    // An absolute URL, or a network-path reference "//host/..." that keeps the scheme. Without a
+    // port it means the scheme's default port, whatever port the previous request used.
+    if (!request.protocol_.empty()) merged.protocol_ = request.protocol_;
+    if (merged.protocol_.empty()) merged.protocol_ = "http";
+    if (!request.host_.empty()) merged.host_ = request.host_;
+    merged.port_ = request.port_;
+    merged.path_ = ProcessPath(path_, request.path_);
+    merged.document_ = request.document_;
+    merged.params_ = request.params_;
+  } else {
+    // A relative reference keeps scheme, host and port. Without a path it names the same
+    // document: "?page=2" replaces only the parameters, "" or "#part" keeps them too.
+    if (merged.protocol_.empty()) merged.protocol_ = "http";
+    if (!request.path_.empty() || !request.document_.empty()) {
+      merged.path_ = ProcessPath(path_, request.path_);
+      merged.document_ = request.document_;
+      merged.params_ = request.params_;
+    } else if (!request.params_.empty()) {
+      merged.params_ = request.params_;
     }
   }
+  if (merged.port_.empty()) {
+    const auto port = DefaultPort(merged.protocol_);
+    if (!port) throw UnknownProtocolError();
+    merged.port_ = std::to_string(*port);
+  }
+  merged.uri_ = uri_;
+  *this = std::move(merged);
 }
 
 }  // namespace mevra::http

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace mevra::http {
 
@@ -25,10 +28,15 @@ class Uri {
   static std::string ProcessPath(const std::string& base, const std::string& path,
                                  const std::string& separator = "/");
 
-  // Merges a request URL into this URI, the client's current target: a relative URL keeps the
-  // host, protocol and port of the previous request and resolves its path against the previous
-  // path. Throws UnknownProtocolError when no port is given and the protocol has no default.
+  // Merges a request URL into this URI, the client's current target: an absolute URL replaces
+  // it, with the scheme's default port when it names none; "//host/..." keeps only the scheme; a
+  // relative URL keeps scheme, host and port and resolves its path against the previous path
+  // ("?x=1" keeps the document too). Throws UnknownProtocolError when no port is given and the
+  // protocol has no default; the URI is then left as it was.
   void Merge(const Uri& request);
+
+  // The port a protocol means when a URL names none: 80 for http, 443 for https (any case).
+  static std::optional<int32_t> DefaultPort(std::string_view protocol);
 
   const std::string& Protocol() const { return protocol_; }
   const std::string& Username() const { return username_; }

@@ -17,8 +17,6 @@ constexpr int64_t kCompactThreshold = 32768;
 // A declared length is trusted for pre-sizing the target stream only up to this much; beyond it
 // the stream grows as bytes arrive, so a hostile length cannot make us allocate it up front.
 constexpr int64_t kMaxPreallocation = 64LL * 1024 * 1024;
-// A read until the peer closes stops after this many bytes, the most a 32-bit work count holds.
-constexpr int64_t kUntilCloseMaxBytes = 2147483647;
 // A connect without an explicit limit gives up after two minutes.
 constexpr int32_t kDefaultConnectTimeLimit = 120000;
 // Longest single wait slice while an anti-freeze is in force.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,6 +36,62 @@ thread_local int32_t t_pending_error = 0;
 thread_local int32_t t_last_error_code = 0;
 
 constexpr int32_t kHostNotFound = 11001;
+
+// One row per system error the transport names: the errno value, the socket error code that
+// messages and callers use, and the code's text. Both directions read this one table; where two
+// errno values share a code, the code's text is that of its first row. A code without an errno
+// has kNoErrno.
+constexpr int kNoErrno = -1;
+struct ErrorEntry {
+  int error;
+  int32_t code;
+  const char* text;
+};
+constexpr ErrorEntry kErrorTable[] = {
+    {EINTR, 10004, "Interrupted system call."},
+    {EBADF, 10009, "Bad file number."},
+    {EACCES, 10013, "Access denied."},
+    {EPERM, 10013, "Access denied."},
+    {EFAULT, 10014, "Bad address."},
+    {EINVAL, 10022, "Invalid argument."},
+    {EMFILE, 10024, "Too many open files."},
+    {ENFILE, 10024, "Too many open files."},
+    {EWOULDBLOCK, 10035, "Operation would block. "},
+    {EINPROGRESS, 10036, "Operation now in progress."},
+    {EALREADY, 10037, "Operation already in progress."},
+    {ENOTSOCK, 10038, "Socket operation on non-socket."},
+    {EDESTADDRREQ, 10039, "Destination address required."},
+    {EMSGSIZE, 10040, "Message too long."},
+    {EPROTOTYPE, 10041, "Protocol wrong type for socket."},
+    {ENOPROTOOPT, 10042, "Bad protocol option."},
+    {EPROTONOSUPPORT, 10043, "Protocol not supported."},
+    {ESOCKTNOSUPPORT, 10044, "Socket type not supported."},
+    {EOPNOTSUPP, 10045, "Operation not supported on socket."},
+    {EPFNOSUPPORT, 10046, "Protocol family not supported."},
+    {EAFNOSUPPORT, 10047, "Address family not supported by protocol family."},
+    {EADDRINUSE, 10048, "Address already in use."},
+    {EADDRNOTAVAIL, 10049, "Cannot assign requested address."},
+    {ENETDOWN, 10050, "Network is down."},
+    {ENETUNREACH, 10051, "Network is unreachable."},
+    {ENETRESET, 10052, "Net dropped connection or reset."},
+    {ECONNABORTED, 10053, "Software caused connection abort."},
+    {ECONNRESET, 10054, "Connection reset by peer."},
+    {ENOBUFS, 10055, "No buffer space available."},
+    {ENOMEM, 10055, "No buffer space available."},
+    {EISCONN, 10056, "Socket is already connected."},
+    {ENOTCONN, 10057, "Socket is not connected."},
+    {EPIPE, 10058, "Cannot send or receive after socket is closed."},
+    {ESHUTDOWN, 10058, "Cannot send or receive after socket is closed."},
+    {ETOOMANYREFS, 10059, "Too many references, cannot splice."},
+    {ETIMEDOUT, 10060, "Connection timed out."},
+    {ECONNREFUSED, 10061, "Connection refused."},
+    {ELOOP, 10062, "Too many levels of symbolic links."},
+    {ENAMETOOLONG, 10063, "File name too long."},
+    {EHOSTDOWN, 10064, "Host is down."},
+    {EHOSTUNREACH, 10065, "No route to host."},
+    {ENOTEMPTY, 10066, "Directory not empty"},
+    {kNoErrno, kHostNotFound, "Host not found."},
+};
 
 int32_t Fail(int error) {
   t_pending_error = NetStack::TranslateErrno(error);
@@ -219,8 +276,21 @@ int32_t NetStack::Select(SocketSet* read_set, SocketSet* write_set, SocketSet* e
       owner.push_back(s);
     }
   }
-  const int ready = ::poll(entries.data(), entries.size(),
-                           timeout_ms == kNoTimeLimit ? -1 : std::max(timeout_ms, 0));
+  // A signal ends poll early; the wait goes on for the time that is left, so that a signal is
+  // never taken for a time-out.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  int ready;
+  for (;;) {
+    int wait = -1;
+    if (timeout_ms != kNoTimeLimit) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      wait = static_cast<int>(std::max<int64_t>(left.count(), 0));
+    }
+    ready = ::poll(entries.data(), entries.size(), wait);
+    if (ready >= 0 || errno != EINTR) break;
+  }
   if (ready < 0) return Fail(errno);
   for (SocketSet* set : sets) {
     if (set != nullptr) set->clear();
@@ -311,88 +381,14 @@ void NetStack::RaiseSocketFailure(int32_t code) {
 }
 
 std::string NetStack::SocketErrorText(int32_t code) {
-  switch (code) {
-    case 10004:
-      return "Interrupted system call.";
-    case 10009:
-      return "Bad file number.";
-    case 10013:
-      return "Access denied.";
-    case 10014:
-      return "Bad address.";
-    case 10022:
-      return "Invalid argument.";
-    case 10024:
-      return "Too many open files.";
-    case 10035:
-      return "Operation would block. ";
-    case 10036:
-      return "Operation now in progress.";
-    case 10037:
-      return "Operation already in progress.";
-    case 10038:
-      return "Socket operation on non-socket.";
-    case 10039:
-      return "Destination address required.";
-    case 10040:
-      return "Message too long.";
-    case 10041:
-      return "Protocol wrong type for socket.";
-    case 10042:
-      return "Bad protocol option.";
-    case 10043:
-      return "Protocol not supported.";
-    case 10044:
-      return "Socket type not supported.";
-    case 10045:
-      return "Operation not supported on socket.";
-    case 10046:
-      return "Protocol family not supported.";
-    case 10047:
-      return "Address family not supported by protocol family.";
-    case 10048:
-      return "Address already in use.";
-    case 10049:
-      return "Cannot assign requested address.";
-    case 10050:
-      return "Network is down.";
-    case 10051:
-      return "Network is unreachable.";
-    case 10052:
-      return "Net dropped connection or reset.";
-    case 10053:
-      return "Software caused connection abort.";
-    case 10054:
-      return "Connection reset by peer.";
-    case 10055:
-      return "No buffer space available.";
-    case 10056:
-      return "Socket is already connected.";
-    case 10057:
-      return "Socket is not connected.";
-    case 10058:
-      return "Cannot send or receive after socket is closed.";
-    case 10059:
-      return "Too many references, cannot splice.";
-    case 10060:
-      return "Connection timed out.";
-    case 10061:
-      return "Connection refused.";
-    case 10062:
-      return "Too many levels of symbolic links.";
-    case 10063:
-      return "File name too long.";
-    case 10064:
-      return "Host is down.";
-    case 10065:
-      return "No route to host.";
-    case 10066:
-      return "Directory not empty";
-    case 11001:
-      return "Host not found.";
-    default:
-      return std::string();
+  for (const ErrorEntry& entry : kErrorTable) {
+    if (entry.code == code) return entry.text;
   }
+  if (code > kSystemErrorBase && code < kSystemErrorBase + kSystemErrorSpan) {
+    char buffer[256];
+    return ::strerror_r(code - kSystemErrorBase, buffer, sizeof buffer);
+  }
+  return std::string();
 }
 
 bool NetStack::IsDottedQuad(const std::string& text) {
@@ -420,90 +416,11 @@ void NetStack::TextToAddress(const std::string& text, uint8_t (&bytes)[4]) {
 }
 
 int32_t NetStack::TranslateErrno(int error) {
-  switch (error) {
-    case EINTR:
-      return 10004;
-    case EBADF:
-      return 10009;
-    case EACCES:
-    case EPERM:
-      return 10013;
-    case EFAULT:
-      return 10014;
-    case EINVAL:
-      return 10022;
-    case EMFILE:
-    case ENFILE:
-      return 10024;
-    case EWOULDBLOCK:
-      return 10035;
-    case EINPROGRESS:
-      return 10036;
-    case EALREADY:
-      return 10037;
-    case ENOTSOCK:
-      return 10038;
-    case EDESTADDRREQ:
-      return 10039;
-    case EMSGSIZE:
-      return 10040;
-    case EPROTOTYPE:
-      return 10041;
-    case ENOPROTOOPT:
-      return 10042;
-    case EPROTONOSUPPORT:
-      return 10043;
-    case ESOCKTNOSUPPORT:
-      return 10044;
-    case EOPNOTSUPP:
-      return 10045;
-    case EPFNOSUPPORT:
-      return 10046;
-    case EAFNOSUPPORT:
-      return 10047;
-    case EADDRINUSE:
-      return 10048;
-    case EADDRNOTAVAIL:
-      return 10049;
-    case ENETDOWN:
-      return 10050;
-    case ENETUNREACH:
-      return 10051;
-    case ENETRESET:
-      return 10052;
-    case ECONNABORTED:
-      return 10053;
-    case ECONNRESET:
-      return 10054;
-    case ENOBUFS:
-    case ENOMEM:
-      return 10055;
-    case EISCONN:
-      return 10056;
-    case ENOTCONN:
-      return 10057;
-    case EPIPE:
-    case ESHUTDOWN:
-      return 10058;
-    case ETOOMANYREFS:
-      return 10059;
-    case ETIMEDOUT:
-      return 10060;
-    case ECONNREFUSED:
-      return 10061;
-    case ELOOP:
-      return 10062;
-    case ENAMETOOLONG:
-      return 10063;
-    case EHOSTDOWN:
-      return 10064;
-    case EHOSTUNREACH:
-      return 10065;
-    case ENOTEMPTY:
-      return 10066;
-    default:
-      return 10000 + error;
+  for (const ErrorEntry& entry : kErrorTable) {
+    if (entry.error == error) return entry.code;
   }
+  // Outside the table's codes, so an unknown error is never read as a known one.
+  return kSystemErrorBase + error;
 }
 
 }  // namespace mevra::net

@@ -72,8 +72,12 @@ class NetStack {
   static bool IsDottedQuad(const std::string& text);
   static std::string AddressToText(const uint8_t (&bytes)[4]);
   static void TextToAddress(const std::string& text, uint8_t (&bytes)[4]);
-  // Maps an errno value onto the socket error code table.
+  // Maps an errno value onto the socket error code table. An errno the table does not name gets
+  // kSystemErrorBase + errno, a code outside the table whose text is the system's own.
   static int32_t TranslateErrno(int error);
+
+  static constexpr int32_t kSystemErrorBase = 20000;
+  static constexpr int32_t kSystemErrorSpan = 4096;
 
  private:
   NetStack() = default;

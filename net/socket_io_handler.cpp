@@ -16,6 +16,16 @@ namespace mevra::net {
 namespace {
 constexpr int32_t kNoLimit = NetStack::kNoTimeLimit;
 
+// The slice of a wait while an anti-freeze is in force, looked up afresh for every slice: a
+// pumped handler may have changed the setting or destroyed the instance. 0 when none is in force,
+// so the wait is one select. A slice of zero or less would end at once and spin, so such a
+// setting counts as the default.
+int32_t IdleSlice() {
+  if (!AntiFreezeBase::AntiFreezeInForce()) return 0;
+  const int32_t idle = AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut();
+  return idle > 0 ? idle : kDefaultIdleTimeOut;
+}
+
 }  // namespace
 
 SocketIoHandler::SocketIoHandler() = default;
@@ -83,10 +93,8 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
   } forget{connect_thread_};
   thread.Start();
 
-  const int32_t slice =
-      AntiFreezeBase::AntiFreezeInForce()
-          ? std::min(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut(), kConnectSliceMax)
-          : kConnectSliceMax;
+  const int32_t idle = IdleSlice();
+  const int32_t slice = idle > 0 ? std::min(idle, kConnectSliceMax) : kConnectSliceMax;
   int32_t remaining = timeout == kNoLimit ? slice + 1 : timeout;
   // Each slice ends early when the connect does, so a quick connect costs no idle slice.
   while (remaining > slice) {
@@ -117,23 +125,24 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
 bool SocketIoHandler::WaitReadable(int32_t ms) {
   if (!HasOpenSocket()) throw ConnClosedGracefullyError();
   if (ms == kNoLimit) {
-    // The anti-freeze is looked up afresh for every slice: a pumped handler may have changed
-    // its settings or destroyed it, and without one the rest is a single wait.
     for (;;) {
-      const AntiFreezeBase* anti_freeze =
-          AntiFreezeBase::AntiFreezeInForce() ? AntiFreezeBase::ActiveAntiFreeze() : nullptr;
-      if (WaitSlice(anti_freeze != nullptr ? anti_freeze->IdleTimeOut() : kNoLimit)) return true;
+      const int32_t idle = IdleSlice();
+      if (WaitSlice(idle > 0 ? idle : kNoLimit)) return true;
     }
   }
-  if (AntiFreezeBase::AntiFreezeInForce()) {
-    const int32_t idle = AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut();
-    // The remainder first, then whole slices, each followed by a pump.
-    if (ms > idle) {
-      if (WaitReadable(ms - idle)) return true;
-      ms = idle;
-    }
+  // With an anti-freeze in force the wait is a series of slices, each followed by a pump: the
+  // part that does not fill a whole slice first, then whole slices. A loop, so that a long
+  // time-out costs no stack.
+  int64_t remaining = std::max(ms, 0);
+  for (bool first = true;; first = false) {
+    const int32_t idle = IdleSlice();
+    int64_t slice = remaining;
+    if (idle > 0 && remaining > idle)
+      slice = first && remaining % idle != 0 ? remaining % idle : idle;
+    if (WaitSlice(static_cast<int32_t>(slice))) return true;
+    remaining -= slice;
+    if (remaining <= 0) return false;
   }
-  return WaitSlice(ms);
 }
 
 // One select and the pump after it. The pump may run a handler that closes this socket; the

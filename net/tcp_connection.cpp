@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include <arpa/inet.h>
 
@@ -238,7 +239,9 @@ void TcpConnection::ReadToStream(Stream& stream, int64_t byte_count, bool until_
   }
   int64_t remaining;
   if (until_close) {
-    remaining = kUntilCloseMaxBytes;
+    // No cap: the close is the body's end, and stopping short of it would hand the rest to the
+    // next reader as if it were new. Work counts saturate instead.
+    remaining = std::numeric_limits<int64_t>::max();
     StartWork(WorkMode::wmRead, 0);
   } else {
     remaining = std::max<int64_t>(byte_count, 0);

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
     std::cout << PortalUsage();
     return 0;
   }
+  if (options.version) {
+    std::cout << "mevra-portal " MEVRA_VERSION "\n";
+    return 0;
+  }
 
   // The stop signals are blocked in every thread and taken by the main thread alone, so
   // shutting down runs as ordinary code rather than inside a signal handler.

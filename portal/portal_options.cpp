@@ -37,6 +37,10 @@ PortalOptions ParsePortalOptions(const std::vector<std::string>& args) {
       options.help = true;
       continue;
     }
+    if (name == "--version") {
+      options.version = true;
+      continue;
+    }
     auto next = [&]() -> const std::string& {
       if (!has_value) {
         if (i + 1 >= args.size()) throw std::invalid_argument("missing value for " + name);
@@ -87,6 +91,7 @@ std::string PortalUsage() {
          "  --account USER:PW   one more account besides demo:demo (repeatable)\n"
          "  --rate-limit BYTES  throttle file bodies to BYTES per second\n"
          "  --stall-seconds N   how long the stalling song keeps silent (default 300)\n"
+         "  --version           print the version and exit\n"
          "All hosts listen on 127.0.0.1. Once they do, one line\n"
          "  ports home=N login=N music=N site=N\n"
          "is printed on standard output.\n";

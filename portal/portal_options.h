@@ -21,6 +21,7 @@ struct PortalOptions {
   uint64_t rate_limit = 0;  // file bodies in bytes per second; 0: unlimited
   int stall_seconds = 300;  // how long the stalling song keeps silent
   bool help = false;
+  bool version = false;
 };
 
 // Throws std::invalid_argument with a message naming the offending argument.

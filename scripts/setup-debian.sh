@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev
   xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
+  dpkg-dev file librsvg2-bin desktop-file-utils appstream man-db
 )
 
 missing=()

@@ -79,8 +79,12 @@ std::string OneLine(const std::string& text) {
 
 void Event(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
+constexpr char kUsage[] =
+    "usage: mevra-fetch [--events] [--stop-at BYTES] [-o FILE] URL [URL ...]\n"
+    "       mevra-fetch --help | --version\n";
+
 int Usage() {
-  std::fprintf(stderr, "usage: mevra-fetch [--events] [--stop-at BYTES] [-o FILE] URL [URL ...]\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -93,7 +97,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> urls;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--events") {
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("mevra-fetch %s\n", MEVRA_VERSION);
+      return 0;
+    } else if (arg == "--events") {
       events = true;
     } else if (arg == "--stop-at" && i + 1 < argc) {
       char* end = nullptr;

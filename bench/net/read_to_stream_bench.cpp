@@ -5,91 +5,27 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "net/anti_freeze_base.h"
 #include "net/stream.h"
 #include "net/tcp_client.h"
+#include "tests/support/scripted_server.h"
 
 namespace {
 
 constexpr int64_t kBodySize = 256LL * 1024 * 1024;
 
-// A small HTTP server: every request on every connection gets the same counted body.
-class BodyServer {
- public:
-  BodyServer() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 16);
-    socklen_t length = sizeof address;
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    piece_.resize(1 << 20);
-    for (size_t i = 0; i < piece_.size(); ++i) piece_[i] = static_cast<char>(i * 31);
-    std::thread([this] { Accept(); }).detach();
-  }
-  int Port() const { return port_; }
-
- private:
-  void Accept() {
-    for (;;) {
-      const int connection = ::accept(listener_, nullptr, nullptr);
-      if (connection < 0) return;
-      std::thread([this, connection] { Serve(connection); }).detach();
-    }
-  }
-  void Serve(int connection) {
-    std::string request;
-    char buffer[4096];
-    for (;;) {
-      const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      request.append(buffer, static_cast<size_t>(n));
-      size_t end;
-      while ((end = request.find("\r\n\r\n")) != std::string::npos) {
-        request.erase(0, end + 4);
-        const std::string head =
-            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kBodySize) + "\r\n\r\n";
-        if (!SendAll(connection, head.data(), head.size())) goto done;
-        for (int64_t sent = 0; sent < kBodySize; sent += static_cast<int64_t>(piece_.size())) {
-          if (!SendAll(connection, piece_.data(), piece_.size())) goto done;
-        }
-      }
-    }
-  done:
-    ::close(connection);
-  }
-  static bool SendAll(int connection, const char* bytes, size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::send(connection, bytes, size, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      bytes += n;
-      size -= static_cast<size_t>(n);
-    }
-    return true;
-  }
-
-  int listener_ = -1;
-  int port_ = 0;
-  std::vector<char> piece_;
-};
-
-BodyServer& Server() {
-  static BodyServer server;
+// Every request for "/" gets the same counted body, on a connection of its own.
+mevra::test::ScriptedServer& Server() {
+  static mevra::test::ScriptedServer& server = []() -> mevra::test::ScriptedServer& {
+    auto* created = new mevra::test::ScriptedServer();
+    std::string body(kBodySize, '\0');
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 31);
+    created->Serve("/", "application/octet-stream", std::move(body));
+    return *created;
+  }();
   return server;
 }
 

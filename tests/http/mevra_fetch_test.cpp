@@ -7,12 +7,13 @@
 #include <sstream>
 #include <string>
 
-#include "tests/http/scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace mevra::http {
 namespace {
 
-using test::ScriptedServer;
+using mevra::test::ScriptedServer;
+using Script = mevra::test::ConnectionScript;
 
 struct ToolRun {
   int status;
@@ -40,9 +41,10 @@ ToolRun Fetch(const std::string& arguments) {
 
 TEST(MevraFetchTest, ReportsEventsStatusAndErrorsOnePerLine) {
   ScriptedServer server(
-      {{{"HTTP/1.1 200 OK\r\nContent-Length: 5\r\nSet-Cookie: s=1; path=/\r\n\r\nfirst"},
-        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n"},
-        {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"}}});
+      {Script()
+           .Respond("HTTP/1.1 200 OK\r\nContent-Length: 5\r\nSet-Cookie: s=1; path=/\r\n\r\nfirst")
+           .Respond("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+           .Respond("HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone")});
   const ToolRun run = Fetch("--events " + server.Url("/a/x") + " y " + server.Url("/z") + " " +
                             server.Url("/never"));
   EXPECT_EQ(run.status, 1);
@@ -54,13 +56,24 @@ TEST(MevraFetchTest, ReportsEventsStatusAndErrorsOnePerLine) {
             "error HttpProtocolError: HTTP/1.1 404 Not Found\n");
   // One connection; the relative "y" went to /a/y with the cookie of the first response.
   ASSERT_EQ(server.Requests().size(), 3u);
-  EXPECT_EQ(server.Requests()[1].substr(0, 18), "GET /a/y HTTP/1.1\r");
-  EXPECT_NE(server.Requests()[1].find("\r\nCookie: s=1\r\n"), std::string::npos);
+  EXPECT_EQ(server.Requests()[1].target, "/a/y");
+  EXPECT_EQ(server.Requests()[1].headers["cookie"], "s=1");
+}
+
+TEST(MevraFetchTest, ARedirectThatLeadsNowhereIsAnError) {
+  ScriptedServer server({Script().Respond("HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n")});
+  const ToolRun run = Fetch(server.Url("/song.mp3"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "error RedirectWithoutLocationError: The redirect HTTP/1.1 302 Found names no "
+            "location.\n");
 }
 
 TEST(MevraFetchTest, StopsAtTheGivenCountAndWritesTheFile) {
   const std::string body(100000, 'b');
-  ScriptedServer server({{{"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body}}});
+  ScriptedServer server(
+      {Script().Respond("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + body)});
   const std::string file =
       ::testing::TempDir() + "/mevra_fetch_body_" + std::to_string(getpid()) + ".bin";
   const ToolRun run = Fetch("--stop-at 1 -o " + file + " " + server.Url("/song.mp3"));

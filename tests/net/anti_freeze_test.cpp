@@ -11,20 +11,22 @@ namespace {
 
 TEST(AntiFreeze, PumpFollowsTheWaitPointAndTheSettings) {
   struct Case {
+    const char* name;
     bool active, only_when_idle, idle_only, force, pumps;
   };
-  const std::vector<Case> cases = {{true, true, true, false, true},
-                                   {true, true, false, false, false},
-                                   {true, true, false, true, true},
-                                   {true, false, false, false, true},
-                                   {false, false, true, true, false}};
+  const std::vector<Case> cases = {
+      {"idle slice", true, true, true, false, true},
+      {"busy slice", true, true, false, false, false},
+      {"forced", true, true, false, true, true},
+      {"busy slice, not only when idle", true, false, false, false, true},
+      {"inactive", false, false, true, true, false}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     RecordingAntiFreeze anti_freeze;
     anti_freeze.SetActive(c.active);
     anti_freeze.SetOnlyWhenIdle(c.only_when_idle);
     AntiFreezeBase::Pump(c.idle_only, c.force);
-    EXPECT_EQ(anti_freeze.pumps, c.pumps ? 1 : 0)
-        << c.active << c.only_when_idle << c.idle_only << c.force;
+    EXPECT_EQ(anti_freeze.pumps, c.pumps ? 1 : 0);
   }
 }
 

@@ -10,7 +10,7 @@
 #include "app/anti_freeze.h"
 #include "net/net_error.h"
 #include "net/tcp_client.h"
-#include "tests/net/script_server.h"
+#include "tests/support/scripted_server.h"
 
 namespace mevra::app {
 namespace {
@@ -44,8 +44,7 @@ TEST(AppAntiFreeze, PriorityDrainsTheQueueWithoutItOnePassOnly) {
 }
 
 TEST(AppAntiFreeze, QtEventsRunDuringATransportWait) {
-  net::testing::ScriptServer server;
-  server.HoldOpen().Start();
+  test::ScriptedServer server({test::ConnectionScript().Hold()});
   AntiFreeze anti_freeze;
   anti_freeze.SetIdleTimeOut(20);
   net::TcpClient client;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,10 @@ TEST(NetStack, DottedQuadsAndLookup) {
   const std::vector<std::pair<const char*, bool>> cases = {
       {"127.0.0.1", true},  {"255.255.255.255", true}, {"256.0.0.1", false}, {"1.2.3", false},
       {"1.2.3.4.5", false}, {"a.b.c.d", false},        {"1..2.3", false},    {"", false}};
-  for (const auto& [text, quad] : cases) EXPECT_EQ(NetStack::IsDottedQuad(text), quad) << text;
+  for (const auto& [text, quad] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(NetStack::IsDottedQuad(text), quad);
+  }
 
   NetComponent keep_alive;
   NetStack& stack = *NetStack::SocketStack();
@@ -58,6 +62,38 @@ TEST(NetStack, FailureTextsAndToleratedCodes) {
   EXPECT_EQ(stack.Send(descriptor, &byte, 1), NetStack::kSocketError);
   EXPECT_THROW(stack.CheckSocketResult(NetStack::kSocketError, {10038}), SocketError);
   EXPECT_FALSE(stack.CheckSocketResult(0));
+}
+
+TEST(NetStack, ErrnoValuesAndCodesShareOneTable) {
+  struct Case {
+    const char* name;
+    int error;
+    int32_t code;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"refused", ECONNREFUSED, 10061, "Connection refused."},
+      {"would block", EAGAIN, 10035, "Operation would block. "},
+      {"second errno of a code", ESHUTDOWN, 10058,
+       "Cannot send or receive after socket is closed."},
+      // Errors the table does not name keep the system's text, under a code no row uses, so
+      // that nobody takes them for a known error (the connect thread tolerates 10038).
+      {"not implemented", ENOSYS, NetStack::kSystemErrorBase + ENOSYS, "Function not implemented"},
+      {"no such file", ENOENT, NetStack::kSystemErrorBase + ENOENT, "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(NetStack::TranslateErrno(c.error), c.code);
+    EXPECT_EQ(NetStack::SocketErrorText(c.code), c.text);
+  }
+  try {
+    NetStack::RaiseSocketFailure(NetStack::TranslateErrno(ENOSYS));
+    FAIL() << "no error";
+  } catch (const SocketError& error) {
+    EXPECT_EQ(std::string(error.what()), "Socket Error # " +
+                                             std::to_string(NetStack::kSystemErrorBase + ENOSYS) +
+                                             "\r\nFunction not implemented");
+  }
 }
 
 TEST(NetStack, SelectSetSizeLimit) {

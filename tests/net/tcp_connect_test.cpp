@@ -5,15 +5,24 @@
 
 #include "net/net_error.h"
 #include "net/socket_io_handler.h"
-#include "tests/net/script_server.h"
 #include "tests/net/test_support.h"
+#include "tests/support/loopback.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace mevra::net::testing {
 namespace {
 
+using test::ClosedPort;
+using test::ScriptedServer;
+using test::ThreadCount;
+using test::UnansweredListener;
+using Script = test::ConnectionScript;
+
 TEST(TcpConnect, RefusedConnectThreadedAndDirect) {
   const int port = ClosedPort();
   for (bool anti_freeze_in_force : {true, false}) {
+    SCOPED_TRACE(anti_freeze_in_force ? "threaded" : "direct");
     std::unique_ptr<RecordingAntiFreeze> anti_freeze;
     if (anti_freeze_in_force) anti_freeze = std::make_unique<RecordingAntiFreeze>();
     try {
@@ -40,8 +49,8 @@ TEST(TcpConnect, StatusReportsFollowTheHostForm) {
       {"no-such-host.invalid", {"Resolving hostname no-such-host.invalid."}},
   };
   for (const Case& c : cases) {
-    ScriptServer server;
-    server.HoldOpen().Start();
+    SCOPED_TRACE(c.host);
+    ScriptedServer server({Script().Hold()});
     TcpClient client;
     std::vector<std::string> statuses;
     client.OnStatus = [&](NetComponent&, NetStatus, const std::string& text) {
@@ -53,10 +62,10 @@ TEST(TcpConnect, StatusReportsFollowTheHostForm) {
       client.OpenConnection();
       EXPECT_TRUE(client.IsConnected());
     } catch (const SocketError& error) {
-      EXPECT_EQ(error.ErrorCode(), 11001) << c.host;
+      EXPECT_EQ(error.ErrorCode(), 11001);
       EXPECT_STREQ(error.what(), "Socket Error # 11001\r\nHost not found.");
     }
-    EXPECT_EQ(statuses, c.statuses) << c.host;
+    EXPECT_EQ(statuses, c.statuses);
   }
 }
 
@@ -92,8 +101,7 @@ TEST(TcpConnect, FailedOpenKeepsItsHandlerAndAnOpenConnectionStaysOpen) {
   ASSERT_NE(handler, nullptr);
   EXPECT_TRUE(client.OwnsIOHandler());
 
-  ScriptServer server;
-  server.Send("hello\n").HoldOpen().Start();
+  ScriptedServer server({Script().Send("hello\n").Hold()});
   client.SetPort(server.Port());
   client.OpenConnection();
   EXPECT_EQ(client.IOHandler(), handler);
@@ -109,8 +117,7 @@ TEST(TcpConnect, FailedOpenKeepsItsHandlerAndAnOpenConnectionStaysOpen) {
 }
 
 TEST(SocketIoHandler, ClosedHandlerRefusesIo) {
-  ScriptServer server;
-  server.HoldOpen().Start();
+  ScriptedServer server({Script().Hold()});
   SocketIoHandler handler;
   handler.EstablishClient("127.0.0.1", server.Port(), 0, 0, 0, 0, "");
   EXPECT_EQ(handler.Handle()->RemotePort(), server.Port());

@@ -6,11 +6,14 @@
 #include "net/limits.h"
 #include "net/net_error.h"
 #include "net/stream.h"
-#include "tests/net/script_server.h"
 #include "tests/net/test_support.h"
+#include "tests/support/scripted_server.h"
 
 namespace mevra::net::testing {
 namespace {
+
+using test::ScriptedServer;
+using Script = test::ConnectionScript;
 
 TEST(TcpReadLine, LineEndingsSurviveArbitraryPieces) {
   struct Case {
@@ -25,10 +28,10 @@ TEST(TcpReadLine, LineEndingsSurviveArbitraryPieces) {
       {"HTTP/1.1 200 OK\r\nA: 1\r\n\r\n", {"HTTP/1.1 200 OK", "A: 1", ""}}};
   for (unsigned seed = 1; seed <= 3; ++seed) {
     for (const Case& c : cases) {
-      ScriptServer server;
-      server.SendPieces(c.wire, seed, 3).HoldOpen().Start();
+      SCOPED_TRACE(::testing::PrintToString(c.wire) + " split " + std::to_string(seed));
+      ScriptedServer server({Script().SendPieces(c.wire, seed, 3).Hold()});
       auto client = ConnectTo(server.Port());
-      for (const std::string& line : c.lines) EXPECT_EQ(client->ReadLine(), line) << c.wire;
+      for (const std::string& line : c.lines) EXPECT_EQ(client->ReadLine(), line);
       EXPECT_EQ(client->InputBuffer().Size(), 0);
     }
   }
@@ -36,6 +39,7 @@ TEST(TcpReadLine, LineEndingsSurviveArbitraryPieces) {
 
 TEST(TcpReadLine, LengthLimit) {
   struct Case {
+    const char* name;
     std::string wire;
     MaxLineAction action;
     bool fails;
@@ -43,28 +47,27 @@ TEST(TcpReadLine, LengthLimit) {
   };
   const std::string longest(kMaxLineLength, 'x');
   const std::vector<Case> cases = {
-      {longest + "\n", MaxLineAction::maException, false, longest},
-      {longest + "x\n", MaxLineAction::maException, true, ""},
+      {"at the limit", longest + "\n", MaxLineAction::maException, false, longest},
+      {"one beyond", longest + "x\n", MaxLineAction::maException, true, ""},
       // More than the limit buffered without a terminator fails before the line ends.
-      {longest + "xxxxxxxx", MaxLineAction::maException, true, ""},
-      {longest + "xyz\n", MaxLineAction::maSplit, false, longest},
+      {"beyond, unterminated", longest + "xxxxxxxx", MaxLineAction::maException, true, ""},
+      {"split", longest + "xyz\n", MaxLineAction::maSplit, false, longest},
   };
   for (const Case& c : cases) {
-    ScriptServer server;
-    server.SendPieces(c.wire, 7, 4000).HoldOpen().Start();
+    SCOPED_TRACE(c.name);
+    ScriptedServer server({Script().SendPieces(c.wire, 7, 4000).Hold()});
     auto client = ConnectTo(server.Port());
     client->SetMaxLineAction(c.action);
     if (c.fails) {
-      EXPECT_THROW(client->ReadLine(), MaxLineLengthExceededError) << c.wire.size();
+      EXPECT_THROW(client->ReadLine(), MaxLineLengthExceededError);
     } else {
-      EXPECT_EQ(client->ReadLine(), c.line) << c.wire.size();
+      EXPECT_EQ(client->ReadLine(), c.line);
     }
   }
 }
 
 TEST(TcpReadLine, UnterminatedRestBeforeCloseIsEmptyThenClosed) {
-  ScriptServer server;
-  server.Send("one\ntail").Close().Start();
+  ScriptedServer server({Script().Send("one\ntail").Close()});
   auto client = ConnectTo(server.Port());
   EXPECT_EQ(client->ReadLine(), "one");
   EXPECT_EQ(client->ReadLine(), "");
@@ -76,9 +79,11 @@ TEST(TcpReadToStream, CountedBodyReportsBufferedPartThenEachBlock) {
   const int64_t size = 3 * kRecvBufferSize + 500;
   const size_t buffered = 1000;
   const std::string body = Pattern(size);
-  ScriptServer server;
-  server.Send("HEAD\n" + body.substr(0, buffered)).AwaitText("go\r\n");
-  server.SendPieces(body.substr(buffered), 11, 20000).HoldOpen().Start();
+  ScriptedServer server({Script()
+                             .Send("HEAD\n" + body.substr(0, buffered))
+                             .AwaitText("go\r\n")
+                             .SendPieces(body.substr(buffered), 11, 20000)
+                             .Hold()});
   auto client = ConnectTo(server.Port());
   WorkLog log(*client);
   ASSERT_EQ(client->ReadLine(), "HEAD");
@@ -97,8 +102,7 @@ TEST(TcpReadToStream, CountedBodyReportsBufferedPartThenEachBlock) {
 
 TEST(TcpReadToStream, UntilCloseBeginsAtZeroAndLastPartialBlockHasNoEvent) {
   const std::string body = Pattern(2 * kRecvBufferSize + 1234);
-  ScriptServer server;
-  server.SendPieces(body, 5, 9000).Close().Start();
+  ScriptedServer server({Script().SendPieces(body, 5, 9000).Close()});
   auto client = ConnectTo(server.Port());
   WorkLog log(*client);
   MemoryStream stream;
@@ -110,8 +114,7 @@ TEST(TcpReadToStream, UntilCloseBeginsAtZeroAndLastPartialBlockHasNoEvent) {
 
 TEST(TcpReadToStream, CloseInsideOnWorkLeavesShortStreamWithoutError) {
   const std::string body = Pattern(4 * kRecvBufferSize);
-  ScriptServer server;
-  server.Send(body).HoldOpen().Start();
+  ScriptedServer server({Script().Send(body).Hold()});
   auto client = ConnectTo(server.Port());
   WorkLog log(*client);
   client->OnWork = [&](NetComponent&, WorkMode, int32_t) { client->CloseConnection(); };
@@ -128,8 +131,7 @@ TEST(TcpReadToStream, CloseInsideOnWorkLeavesShortStreamWithoutError) {
 
 TEST(TcpReadToStream, PeerCloseInsideCountedBodyKeepsCompleteBlocks) {
   const std::string bytes = Pattern(kRecvBufferSize + 5000);
-  ScriptServer server;
-  server.SendPieces(bytes, 3, 8000).Close().Start();
+  ScriptedServer server({Script().SendPieces(bytes, 3, 8000).Close()});
   auto client = ConnectTo(server.Port());
   WorkLog log(*client);
   MemoryStream stream;
@@ -155,25 +157,24 @@ TEST(TcpReadToStream, DeclaredLengthIsPreallocatedOnlyUpToTheCap) {
       {kMaxPreallocation + 1, kMaxPreallocation},
       {int64_t{1} << 40, kMaxPreallocation}};
   for (const auto& [declared, presized] : declared_and_presized) {
-    ScriptServer server;
-    server.Send("only a few bytes").Close().Start();
+    SCOPED_TRACE("declared " + std::to_string(declared));
+    ScriptedServer server({Script().Send("only a few bytes").Close()});
     auto client = ConnectTo(server.Port());
     SizeRecordingStream stream;
     stream.Write("pre", 3);
     EXPECT_THROW(client->ReadToStream(stream, declared), ConnClosedGracefullyError);
     ASSERT_FALSE(stream.sizes.empty());
-    EXPECT_EQ(stream.sizes.front(), 3 + presized) << declared;
+    EXPECT_EQ(stream.sizes.front(), 3 + presized);
     EXPECT_EQ(stream.Data(), "pre");  // cut back: no block arrived whole
   }
 }
 
 TEST(TcpConnectionState, PeerCloseIsNoticedOnceAndBufferedBytesStayReadable) {
-  ScriptServer server;
-  server.Send("abc").Close().Start();
+  ScriptedServer server({Script().Send("abc").Close()});
   auto client = ConnectTo(server.Port());
   int disconnects = 0;
   client->OnDisconnected = [&](NetComponent&) { ++disconnects; };
-  server.Join();
+  ASSERT_TRUE(server.Join());
   for (int i = 0; i < 3; ++i) client->PollForClose(false);
   EXPECT_FALSE(client->IsConnected());
   EXPECT_EQ(disconnects, 1);
@@ -183,8 +184,7 @@ TEST(TcpConnectionState, PeerCloseIsNoticedOnceAndBufferedBytesStayReadable) {
 }
 
 TEST(TcpConnectionState, ResetIsASocketError) {
-  ScriptServer server;
-  server.AwaitText("ping\r\n").Reset().Start();
+  ScriptedServer server({Script().AwaitText("ping\r\n").Reset()});
   auto client = ConnectTo(server.Port());
   client->WriteLine("ping");
   try {
@@ -204,8 +204,7 @@ TEST(TcpConnectionState, NeverOpenedConnectionRefusesIo) {
 }
 
 TEST(TcpWrite, CollectedWritesGoOutInOrderWithoutWorkEvents) {
-  ScriptServer server;
-  server.AwaitText("END\r\n").Close().Start();
+  ScriptedServer server({Script().AwaitText("END\r\n").Close()});
   auto client = ConnectTo(server.Port());
   WorkLog log(*client);
   client->StartWriteBuffering();
@@ -216,7 +215,7 @@ TEST(TcpWrite, CollectedWritesGoOutInOrderWithoutWorkEvents) {
   client->WriteText("0123456789");  // over the threshold: the first 8 bytes go at once
   client->EndWriteBuffering();
   client->WriteLine("END");
-  server.Join();
+  ASSERT_TRUE(server.Join());
   EXPECT_EQ(server.Received(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n0123456789END\r\n");
   EXPECT_TRUE(log.entries.empty());
 }

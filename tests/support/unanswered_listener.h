@@ -1,0 +1,23 @@
+#pragma once
+
+#include <vector>
+
+namespace mevra::test {
+
+// A listening socket whose backlog is full, so that a further connect to it stays unanswered.
+class UnansweredListener {
+ public:
+  UnansweredListener();
+  ~UnansweredListener();
+  UnansweredListener(const UnansweredListener&) = delete;
+  UnansweredListener& operator=(const UnansweredListener&) = delete;
+
+  int Port() const { return port_; }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::vector<int> fillers_;
+};
+
+}  // namespace mevra::test
