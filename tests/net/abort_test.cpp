@@ -12,11 +12,16 @@
 #include "net/abort_latch.h"
 #include "net/net_error.h"
 #include "net/stream.h"
-#include "tests/net/script_server.h"
 #include "tests/net/test_support.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace mevra::net::testing {
 namespace {
+
+using test::ScriptedServer;
+using test::UnansweredListener;
+using Script = test::ConnectionScript;
 
 // Generous: the call must end because of the trip, long before this.
 constexpr auto kEndsWithin = std::chrono::seconds(20);
@@ -24,46 +29,37 @@ constexpr auto kEndsWithin = std::chrono::seconds(20);
 TEST(AbortLatch, TrippingFromAnotherThreadEndsEveryKindOfBlockingCall) {
   struct Case {
     const char* name;
-    // Starts the server side and returns the port to connect to.
-    std::function<int(ScriptServer&, std::unique_ptr<UnansweredListener>&)> serve;
-    bool connect_first;  // the blocking call is the read after the connect
+    // The server's script; none means a listener whose backlog is full.
+    std::unique_ptr<Script> script;
     std::function<void(TcpClient&)> call;
   };
-  const Case cases[] = {
-      {"a wait for a line that never comes",
-       [](ScriptServer& server, auto&) {
-         server.HoldOpen().Start();
-         return server.Port();
-       },
-       true, [](TcpClient& client) { client.ReadLine(); }},
+  Case cases[] = {
+      {"a wait for a line that never comes", std::make_unique<Script>(Script().Hold()),
+       [](TcpClient& client) { client.ReadLine(); }},
       {"a counted read that stalls half way",
-       [](ScriptServer& server, auto&) {
-         server.Send(Pattern(100000)).HoldOpen().Start();
-         return server.Port();
-       },
-       true,
+       std::make_unique<Script>(Script().Send(Pattern(100000)).Hold()),
        [](TcpClient& client) {
          MemoryStream stream;
          client.ReadToStream(stream, 200000, false);
        }},
-      {"a connect nobody answers",
-       [](ScriptServer&, std::unique_ptr<UnansweredListener>& listener) {
-         listener = std::make_unique<UnansweredListener>();
-         return listener->Port();
-       },
-       false, [](TcpClient& client) { client.OpenConnection(-2); }},
+      {"a connect nobody answers", nullptr, [](TcpClient& client) { client.OpenConnection(-2); }},
   };
-  for (const Case& c : cases) {
+  for (Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptServer server;
+    std::unique_ptr<ScriptedServer> server;
     std::unique_ptr<UnansweredListener> listener;
-    const int port = c.serve(server, listener);
     TcpClient client;
     client.SetHost("127.0.0.1");
-    client.SetPort(port);
+    if (c.script) {
+      server = std::make_unique<ScriptedServer>(std::vector<Script>{*c.script});
+      client.SetPort(server->Port());
+    } else {
+      listener = std::make_unique<UnansweredListener>();
+      client.SetPort(listener->Port());
+    }
     auto latch = std::make_shared<AbortLatch>();
     client.SetAbortLatch(latch);
-    if (c.connect_first) client.OpenConnection();
+    if (c.script) client.OpenConnection();
 
     std::promise<std::string> ended;
     std::thread worker([&] {
@@ -87,16 +83,16 @@ TEST(AbortLatch, TrippingFromAnotherThreadEndsEveryKindOfBlockingCall) {
 }
 
 TEST(AbortLatch, ATrippedLatchRefusesTheNextConnectionBeforeAnythingIsSent) {
-  ScriptServer server;
-  server.HoldOpen().Start();
+  ScriptedServer server({Script().Hold()});
+  auto latch = std::make_shared<AbortLatch>();
+  latch->Trip();
   TcpClient client;
   client.SetHost("127.0.0.1");
   client.SetPort(server.Port());
-  auto latch = std::make_shared<AbortLatch>();
-  latch->Trip();
   client.SetAbortLatch(latch);
   EXPECT_THROW(client.OpenConnection(), ClosedSocketError);
   EXPECT_FALSE(client.IsConnected());
+  EXPECT_EQ(server.ConnectionsAccepted(), 0);
   // A latch set on a connection whose handler exists already reaches its next socket too.
   TcpClient reused;
   reused.SetHost("127.0.0.1");
