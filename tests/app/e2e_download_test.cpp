@@ -11,10 +11,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <string_view>
 
+#include "app/song_status_delegate.h"
 #include "download/download_queue.h"
 #include "download/song_download_job.h"
 #include "portal/catalog.h"
@@ -217,10 +220,14 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   const QString next_id = w.SongText(stall_row + 1, MainWindow::kColumnId);
   TickOnly(w, {portal::kStallingSongId});
   w.SetSongTicked(stall_row + 1, true);
+  QString cell_while_fetching;
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
+      cell_while_fetching = ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
+                                ->data(SongStatusDelegate::kProgressTextRole)
+                                .toString();
       ui.btn_stop->click();
     }
   });
@@ -229,6 +236,14 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   poll.stop();
 
   EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+  // While it came in, its status cell showed its own progress; the final text replaced it.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^下载中 \\d+%  \\d+(\\.\\d)?[KM]B/s$"))
+                  .match(cell_while_fetching)
+                  .hasMatch())
+      << cell_while_fetching.toStdString();
+  EXPECT_FALSE(ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
+                   ->data(SongStatusDelegate::kProgressTextRole)
+                   .isValid());
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
   // The batch ended before the next ticked row.
@@ -238,6 +253,42 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   EXPECT_TRUE(ui.btn_down->isEnabled());
   EXPECT_FALSE(ui.btn_stop->isEnabled());
   EXPECT_TRUE(Boxes().Shown().empty());
+}
+
+TEST_F(DownloadTest, SeveralAtOnceSaveEverySongAndShowTheBatchAsAWhole) {
+  MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
+  ui.rb_128k->setChecked(true);
+  ui.rb1->setChecked(true);
+  Probe().SetParallelDownloads(3);
+  const std::string_view ids[] = {portal::kShortSongId, portal::kRedirectSongId,
+                                  portal::kChunkedSongId, portal::kLongSongId};
+  TickOnly(w, {ids[0], ids[1], ids[2], ids[3]});
+  QStringList captions;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] { captions << ui.stspn_info->Caption(); });
+  poll.start();
+  RunBatch(w);
+  poll.stop();
+  // Every song came whole, its links read by three hidden pages at once.
+  EXPECT_EQ(Probe().LinkSource().PageCount(), 3);
+  for (std::string_view id : ids) {
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 128)) << path.toStdString();
+  }
+  // The pane told the batch as a whole, never one song's counts.
+  EXPECT_TRUE(std::any_of(captions.begin(), captions.end(), [](const QString& caption) {
+    return caption.startsWith(QStringLiteral("已完成:")) &&
+           caption.contains(QStringLiteral("/4首"));
+  }));
+  EXPECT_TRUE(std::none_of(captions.begin(), captions.end(), [](const QString& caption) {
+    return caption.contains(QStringLiteral("总大小:"));
+  }));
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了4首歌曲"));
+  EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
 }
 
 TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
