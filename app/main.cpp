@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/application_setup.h"
 #include "app/demo_portal.h"
 #include "app/endpoints.h"
 #include "app/main_window.h"
@@ -43,8 +44,7 @@ int main(int argc, char* argv[]) {
 
   mevra::browser::BrowserControl::PrepareApplication();
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Mevra音乐管家"));
+  mevra::app::SetUpApplication(application);
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
 
   using mevra::app::ProgramPaths;

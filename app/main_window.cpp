@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMediaPlayer>
 #include <QMouseEvent>
@@ -21,9 +22,11 @@
 #include "app/anti_freeze.h"
 #include "app/browser_link_source.h"
 #include "app/chart_list.h"
+#include "app/download_prompt.h"
 #include "app/limits.h"
 #include "app/program_paths.h"
 #include "app/song_status_delegate.h"
+#include "app/text_trim.h"
 #include "browser/browser_control.h"
 #include "download/download_queue.h"
 #include "download/song_download_job.h"
@@ -132,13 +135,33 @@ void MainWindow::ConnectHandlers() {
           [this] { Guarded([this] { rb_128kClick(); }); });
   connect(ui_.rb_192k, &QRadioButton::clicked, this,
           [this] { Guarded([this] { rb_192kClick(); }); });
-  connect(ui_.lst_song, &QListWidget::itemClicked, this,
-          [this] { Guarded([this] { lst_songClick(); }); });
-  QWidget* const watched[] = {ui_.pnl_down, ui_.lbl_web, ui_.lbl_weibo, ui_.lv_songs->viewport()};
+  // A chart opens whenever the selection moves to it, by the arrow keys as by the mouse; a click
+  // on the chart already selected opens it again.
+  connect(ui_.lst_song, &QListWidget::itemSelectionChanged, this, [this] {
+    chart_opened_by_selection_ = true;
+    Guarded([this] { lst_songClick(); });
+  });
+  connect(ui_.lst_song, &QListWidget::itemClicked, this, [this] {
+    if (!chart_opened_by_selection_) Guarded([this] { lst_songClick(); });
+  });
+  QWidget* const watched[] = {ui_.pnl_down, ui_.lbl_web, ui_.lbl_weibo, ui_.lv_songs->viewport(),
+                              ui_.lst_song->viewport()};
   for (QWidget* widget : watched) widget->installEventFilter(this);
 
   ui_.web1->OnDocumentComplete = [this](browser::BrowserControl& sender, const QString& url) {
     web1DocumentComplete(sender, url);
+  };
+  // web1 is the user's browser: a page's new window opens in it, and a download asks where to
+  // go, starting in the save folder. web2 only serves the batch and opens or saves nothing.
+  ui_.web1->Answers().OnEvaluateNewWindow = [](const QString&) { return browser::kS_OK; };
+  ui_.web1->Answers().OnFileDownload = [this](const browser::FileDownload& download) {
+    return AskDownloadPath(this, TrimText(ui_.edt_saveto->text()), download.suggested_file_name);
+  };
+  ui_.web1->OnDownloadEnd = [this](browser::BrowserControl&, const QString& path,
+                                   const QString& error) {
+    if (error.isEmpty()) return;
+    message_boxes_.Show(QStringLiteral("文件保存失败：") + path + QStringLiteral("\n") + error,
+                        kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
   };
 
   using download::DownloadQueue;
@@ -184,6 +207,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == ui_.pnl_down && event->type() == QEvent::Resize) {
     ui_.LayOutBottomControls();
+  } else if (watched == ui_.lst_song->viewport() && event->type() == QEvent::MouseButtonPress) {
+    chart_opened_by_selection_ = false;
   } else if (watched == ui_.lv_songs->viewport() && event->type() == QEvent::MouseButtonDblClick) {
     Guarded([this] { lv_songsDblClick(); });
   } else if (watched == ui_.lbl_web || watched == ui_.lbl_weibo) {

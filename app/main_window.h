@@ -211,6 +211,9 @@ class MainWindow : public QWidget {
   int batch_finished_ = 0;
   int64_t batch_bytes_done_ = 0;  // of the songs finished
   std::map<int, int64_t> batch_bytes_running_;
+  // The chart list's selection changed during the current mouse press and opened the chart, so
+  // the click that ends the press has nothing left to open.
+  bool chart_opened_by_selection_ = false;
 
   Endpoints endpoints_;
   // Mirrors lst_repeatProcess so the harvest's lookups stay cheap on long lists.

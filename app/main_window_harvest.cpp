@@ -57,7 +57,10 @@ void MainWindow::lst_songClick() {
 void MainWindow::web1DocumentComplete(browser::BrowserControl& /*sender*/, const QString& /*url*/) {
   // Frames complete too; the gate looks at the top-level address every time.
   const QString address = TrimText(ui_.web1->LocationURL());
-  if (!address.contains(endpoints_.login_host)) ui_.pnl_logintip->hide();
+  // An empty login host names no page, so it keeps the tip on none (every text contains "").
+  if (endpoints_.login_host.isEmpty() || !address.contains(endpoints_.login_host)) {
+    ui_.pnl_logintip->hide();
+  }
   if (!endpoints_.portal_host.isEmpty() && address.indexOf(endpoints_.portal_host) > 0) {
     const QString page = ui_.web1->PageText();
     if (page.contains(kSignedInMarker)) {

@@ -48,8 +48,8 @@ void MainWindow::LoadSettings() {
     ui_.chk_isFileterSize->setChecked(TrimText(read("isFileterSize", QStringLiteral("0"))) ==
                                       QStringLiteral("1"));
     // A value that is not one of the items leaves the box without a selection and empty.
-    ui_.cbb_minsize->setCurrentIndex(
-        ui_.cbb_minsize->findText(read("FileterSize", QStringLiteral("2")), Qt::MatchExactly));
+    ui_.cbb_minsize->setCurrentIndex(ui_.cbb_minsize->findText(
+        TrimText(read("FileterSize", QStringLiteral("2"))), Qt::MatchExactly));
 
     const int song_bit = read_integer("SongBit", 320);
     CheckOnly({ui_.rb_128k, ui_.rb_192k, ui_.rb_320k}, song_bit == 128   ? ui_.rb_128k

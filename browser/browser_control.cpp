@@ -1,12 +1,16 @@
 #include "browser/browser_control.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
@@ -17,6 +21,7 @@
 #include "browser/accelerator_filter.h"
 #include "browser/browser_limits.h"
 #include "browser/host_page.h"
+#include "browser/host_view.h"
 #include "browser/shared_profile.h"
 #include "browser/user_agent.h"
 
@@ -50,7 +55,7 @@ BrowserControl::BrowserControl(const QString& name, QWidget* parent)
   answers_.ambient.locale_id = QLocale::system().name();
 
   profile_ = SharedProfile::Acquire();
-  view_ = new QWebEngineView(this);
+  view_ = new HostView(answers_, this);
   page_ = new HostPage(profile_, this);
   view_->setPage(page_);
   auto* layout = new QVBoxLayout(this);
@@ -63,6 +68,12 @@ BrowserControl::BrowserControl(const QString& name, QWidget* parent)
   connect(event_timer_, &QTimer::timeout, this, &BrowserControl::DeliverNextEvent);
   connect(page_, &QWebEnginePage::loadFinished, this, &BrowserControl::PageLoadFinished);
   page_->OnFrameLoaded = [this](const QString& url) { QueueDocumentComplete(url); };
+  connect(
+      page_, &QWebEnginePage::newWindowRequested, this,
+      [this](QWebEngineNewWindowRequest& request) { NewWindowRequested(request.requestedUrl()); });
+  // Every control hears every download of the shared profile and takes those of its own page.
+  connect(profile_, &QWebEngineProfile::downloadRequested, this,
+          &BrowserControl::DownloadRequested);
 
   answers_.OnOptionsChanged = [this] { ApplyHostAnswers(); };
   ApplyHostAnswers();
@@ -127,6 +138,8 @@ QString BrowserControl::About() const { return QString::fromLatin1(kAboutText); 
 
 QWebEnginePage* BrowserControl::Page() const { return page_; }
 
+QWebEngineView* BrowserControl::View() const { return view_; }
+
 QWebEngineProfile* BrowserControl::Profile() { return SharedProfile::Current(); }
 
 void BrowserControl::PrepareApplication() {
@@ -139,9 +152,10 @@ void BrowserControl::SetProfileStoragePath(const QString& path) {
 }
 
 void BrowserControl::ApplyHostAnswers() {
-  // Only what the engine can be told is applied: fetching of media and running of scripts,
-  // scroll bars and the context menu. Script errors need nothing here, since the page
-  // swallows them whatever the action; new windows and downloads keep the engine's defaults.
+  // Only what the engine can be told is applied: fetching of media and running of scripts and
+  // scroll bars. Script errors need nothing here, since the page swallows them whatever the
+  // action; the view asks for its context menu, and new windows and downloads are asked for
+  // when they come.
   const DownloadOptions download = answers_.GetDownloadOptions();
   QWebEngineSettings* settings = page_->settings();
   settings->setAttribute(QWebEngineSettings::AutoLoadImages,
@@ -154,8 +168,6 @@ void BrowserControl::ApplyHostAnswers() {
   settings->setAttribute(
       QWebEngineSettings::ShowScrollBars,
       !answers_.GetUserInterfaceOptions().testFlag(UserInterfaceOption::DontUseScrollBars));
-  view_->setContextMenuPolicy(answers_.ShowContextMenu(0) == kS_FALSE ? Qt::DefaultContextMenu
-                                                                      : Qt::NoContextMenu);
 }
 
 void BrowserControl::PageLoadFinished(bool ok) {
@@ -179,14 +191,67 @@ void BrowserControl::DeliverNextEvent() {
   DocumentComplete(url);
 }
 
-void BrowserControl::DocumentComplete(const QString& url) {
+template <typename Handler>
+void BrowserControl::Guarded(Handler&& handler) {
   try {
-    if (OnDocumentComplete) OnDocumentComplete(*this, url);
+    handler();
   } catch (const std::exception& error) {
     if (report_exception_) report_exception_(QString::fromUtf8(error.what()));
   } catch (...) {
     if (report_exception_) report_exception_(QStringLiteral("Unknown exception"));
   }
+}
+
+void BrowserControl::DocumentComplete(const QString& url) {
+  Guarded([&] {
+    if (OnDocumentComplete) OnDocumentComplete(*this, url);
+  });
+}
+
+void BrowserControl::NewWindowRequested(const QUrl& url) {
+  // A window the page fills in by script has no address to open here.
+  if (url.isEmpty()) return;
+  Guarded([&] {
+    // The new window opens in this browser; without a request, none is made.
+    if (answers_.EvaluateNewWindow(url.toString()) == kS_OK) page_->load(url);
+  });
+}
+
+void BrowserControl::DownloadRequested(QWebEngineDownloadRequest* download) {
+  if (download->page() != page_ ||
+      download->state() != QWebEngineDownloadRequest::DownloadRequested) {
+    return;
+  }
+  // The engine needs the answer before this returns: a request neither taken nor refused by
+  // then is dropped.
+  QString path;
+  HResult answer = kE_FAIL;
+  Guarded([&] {
+    answer = answers_.Download({download->url().toString(), download->suggestedFileName()}, &path);
+  });
+  if (answer != kS_OK) {
+    download->cancel();
+    return;
+  }
+  const QFileInfo target(path);
+  download->setDownloadDirectory(target.absolutePath());
+  download->setDownloadFileName(target.fileName());
+  connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this,
+          [this, download] { DownloadFinished(download); });
+  download->accept();
+}
+
+void BrowserControl::DownloadFinished(QWebEngineDownloadRequest* download) {
+  if (!download->isFinished()) return;
+  const QString path = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+  QString error;
+  if (download->state() != QWebEngineDownloadRequest::DownloadCompleted) {
+    error = download->interruptReasonString();
+    if (error.isEmpty()) error = QStringLiteral("Cancelled");
+  }
+  Guarded([&] {
+    if (OnDownloadEnd) OnDownloadEnd(*this, path, error);
+  });
 }
 
 }  // namespace mevra::browser

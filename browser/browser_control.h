@@ -9,6 +9,7 @@
 #include "browser/host_answers.h"
 
 class QTimer;
+class QWebEngineDownloadRequest;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -17,6 +18,7 @@ namespace mevra::browser {
 
 class AcceleratorFilter;
 class HostPage;
+class HostView;
 
 // A window control hosting the web engine: navigation, the current address, the page text and
 // one document-complete event per completed frame and per page. Every instance shares one
@@ -50,6 +52,11 @@ class BrowserControl : public QWidget {
   // control's exception report and later events keep coming.
   std::function<void(BrowserControl& sender, const QString& url)> OnDocumentComplete;
 
+  // Raised when a download this browser started has ended, with the path it was saved at and
+  // an empty error, or with the engine's reason when it failed or was cut short.
+  std::function<void(BrowserControl& sender, const QString& path, const QString& error)>
+      OnDownloadEnd;
+
   // Counts finished top-level loads, failed ones included, so a caller can wait for a new page.
   quint64 LoadsFinished() const { return loads_finished_; }
   bool IsLoading() const;
@@ -62,7 +69,7 @@ class BrowserControl : public QWidget {
 
   HostAnswers& Answers() { return answers_; }
   QWebEnginePage* Page() const;
-  QWebEngineView* View() const { return view_; }
+  QWebEngineView* View() const;
   // The profile every control shares; null before the first control exists.
   static QWebEngineProfile* Profile();
 
@@ -86,10 +93,16 @@ class BrowserControl : public QWidget {
   void QueueDocumentComplete(const QString& url);
   void DeliverNextEvent();
   void DocumentComplete(const QString& url);
+  void NewWindowRequested(const QUrl& url);
+  void DownloadRequested(QWebEngineDownloadRequest* download);
+  void DownloadFinished(QWebEngineDownloadRequest* download);
+  // Runs a handler of the owner's; what escapes it goes to the exception report.
+  template <typename Handler>
+  void Guarded(Handler&& handler);
 
   HostAnswers answers_;
   QWebEngineProfile* profile_ = nullptr;
-  QWebEngineView* view_ = nullptr;
+  HostView* view_ = nullptr;
   HostPage* page_ = nullptr;
   AcceleratorFilter* accelerator_filter_ = nullptr;
   QTimer* event_timer_ = nullptr;

@@ -6,6 +6,7 @@ class AcceleratorFilter;
 class BrowserControl;
 class HostAnswers;
 class HostPage;
+class HostView;
 class SharedProfile;
 class ShortCuts;
 

@@ -68,16 +68,31 @@ HResult HostAnswers::GetTypeInfoCount(unsigned* count) const {
   return kS_OK;
 }
 
-HResult HostAnswers::ShowContextMenu(std::uint32_t menu_id) const {
+ContextMenuKind HostAnswers::ContextMenuFor(std::uint32_t menu_id) const {
   // The menu ids below 10 are the positions of the popup-menu kinds.
   constexpr std::uint32_t kMenuKinds = static_cast<std::uint32_t>(PopupMenu::rcmAll);
   if (disabled_popup_menus.contains(PopupMenu::rcmAll) ||
       (menu_id < kMenuKinds && disabled_popup_menus.contains(static_cast<PopupMenu>(menu_id)))) {
-    return kS_OK;  // No menu at all.
+    return ContextMenuKind::kNone;
   }
-  if (disabled_popup_menu_items.isEmpty()) return kS_FALSE;  // The engine's standard menu.
-  // The host would show a filtered copy of the standard menu itself.
-  return kS_OK;
+  return RemovedMenuItems().empty() ? ContextMenuKind::kStandard : ContextMenuKind::kFiltered;
+}
+
+HResult HostAnswers::ShowContextMenu(std::uint32_t menu_id) const {
+  // S_FALSE leaves the standard menu to the engine; S_OK says the host showed what it wanted.
+  return ContextMenuFor(menu_id) == ContextMenuKind::kStandard ? kS_FALSE : kS_OK;
+}
+
+PopupMenuItems HostAnswers::RemovedMenuItems() const {
+  PopupMenuItems removed = disabled_popup_menu_items;
+  if (!OnEvaluateNewWindow) {
+    removed.insert({PopupMenuItem::OpenLinkInNewTab, PopupMenuItem::OpenLinkInNewWindow});
+  }
+  if (!OnFileDownload) {
+    removed.insert({PopupMenuItem::DownloadLinkToDisk, PopupMenuItem::DownloadImageToDisk,
+                    PopupMenuItem::DownloadMediaToDisk, PopupMenuItem::SavePage});
+  }
+  return removed;
 }
 
 HResult HostAnswers::GetHostInfo(HostInfo* info) const {
@@ -124,9 +139,25 @@ ExecAnswer HostAnswers::ScriptErrorAnswer() const {
   return {kS_FALSE, std::nullopt};
 }
 
-HResult HostAnswers::QueryService(const QUuid&, const QUuid&, void** object) const {
+HResult HostAnswers::QueryService(const QUuid& service, const QUuid&, void** object) const {
   if (object != nullptr) *object = nullptr;
-  return kE_NOINTERFACE;
+  const bool offered = (service == kSidNewWindowManager && OnEvaluateNewWindow) ||
+                       (service == kSidDownloadManager && OnFileDownload);
+  if (!offered) return kE_NOINTERFACE;
+  // The host is its own implementation of both services.
+  if (object != nullptr) *object = const_cast<HostAnswers*>(this);
+  return kS_OK;
+}
+
+HResult HostAnswers::EvaluateNewWindow(const QString& url) const {
+  return OnEvaluateNewWindow ? OnEvaluateNewWindow(url) : kE_FAIL;
+}
+
+HResult HostAnswers::Download(const FileDownload& download, QString* path) const {
+  path->clear();
+  if (!OnFileDownload) return kE_NOTIMPL;
+  *path = OnFileDownload(download);
+  return path->isEmpty() ? kS_FALSE : kS_OK;
 }
 
 }  // namespace mevra::browser

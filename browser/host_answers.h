@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QString>
-#include <QStringList>
 #include <QUuid>
 #include <QVariant>
 #include <cstdint>
@@ -38,6 +37,24 @@ constexpr std::uint32_t kWmKeyDown = 0x100;
 inline const QUuid kCgidExplorer{"{000214D0-0000-0000-C000-000000000046}"};
 inline const QUuid kCgidDocHostCommandHandler{"{F38BC242-B950-11D1-8918-00C04FC2C836}"};
 constexpr std::uint32_t kOleCmdIdShowScriptError = 40;
+
+// Services the engine may ask its host for.
+inline const QUuid kSidNewWindowManager{"{D2BC4C84-3F72-4A52-A604-7BCBF3982CBB}"};
+inline const QUuid kSidDownloadManager{"{988934A4-064B-11D3-BB80-00104B35E7F9}"};
+
+// A file the engine is about to download.
+struct FileDownload {
+  QString url;
+  // The name the server or the link proposes.
+  QString suggested_file_name;
+};
+
+// How the host answers a context-menu request.
+enum class ContextMenuKind {
+  kNone,      // no menu at all
+  kStandard,  // the engine's standard menu as it is
+  kFiltered,  // the host shows the standard menu less the removed entries
+};
 
 // The record the engine gets when it asks how the host wants it to look.
 struct HostInfo {
@@ -94,13 +111,23 @@ class HostAnswers {
   ShortCuts& GetShortCuts() { return short_cuts_; }
   const ShortCuts& GetShortCuts() const { return short_cuts_; }
   PopupMenus disabled_popup_menus;
-  QStringList disabled_popup_menu_items;
+  // The engine's source view, page saving and developer tools have nothing in this host to
+  // open in, so their entries are off the menu.
+  PopupMenuItems disabled_popup_menu_items = {PopupMenuItem::ViewSource, PopupMenuItem::SavePage,
+                                              PopupMenuItem::InspectElement};
   QString host_css;
   QString host_ns;
   AmbientValues ambient;
 
   std::function<void()> OnOptionsChanged;
   std::function<void(QChar)> OnMaskedCtrlChar;
+  // A page asks for a new window (a link with a target of its own, window.open, a menu entry).
+  // The answer kS_OK opens the address in this browser in place of a new window; any other
+  // answer opens nothing. While unassigned, nothing opens and the menu offers no such entry.
+  std::function<HResult(const QString& url)> OnEvaluateNewWindow;
+  // The engine is about to download a file. The handler answers the full path to save it at,
+  // or "" to decline. While unassigned, nothing is downloaded and the menu offers no saving.
+  std::function<QString(const FileDownload& download)> OnFileDownload;
 
   // Ambient properties. `result` null is a get without a result variant.
   enum class InvokeKind { Method, PropertyGet, PropertyPut };
@@ -109,8 +136,12 @@ class HostAnswers {
   HResult GetTypeInfo() const { return kE_NOTIMPL; }
   HResult GetIDsOfNames() const { return kE_NOTIMPL; }
 
-  // User-interface handler.
+  // User-interface handler. `menu_id` is the position of the menu's kind in PopupMenu.
+  ContextMenuKind ContextMenuFor(std::uint32_t menu_id) const;
   HResult ShowContextMenu(std::uint32_t menu_id) const;
+  // The entries a filtered menu leaves out: those disabled, and those that would do nothing
+  // here (new windows without OnEvaluateNewWindow, saving without OnFileDownload).
+  PopupMenuItems RemovedMenuItems() const;
   HResult GetHostInfo(HostInfo* info) const;
   HResult ShowUI() const { return kS_FALSE; }
   HResult HideUI() const { return kS_FALSE; }
@@ -132,8 +163,13 @@ class HostAnswers {
   HResult QueryStatus() const { return kS_OK; }
   ExecAnswer Exec(const QUuid* group, std::uint32_t command) const;
 
-  // Service provider: the host offers no services, so every request is refused.
+  // Service provider: the new-window and download services are the host's own while their
+  // events are assigned; every other request is refused with an empty object.
   HResult QueryService(const QUuid& service, const QUuid& iid, void** object) const;
+  // The two services: through their events, else kE_FAIL and kE_NOTIMPL. Download answers
+  // kS_OK with `path` set when the file is to be saved, kS_FALSE when the handler declined.
+  HResult EvaluateNewWindow(const QString& url) const;
+  HResult Download(const FileDownload& download, QString* path) const;
 
   bool UserModeOverride() const { return user_mode_override_; }
 

@@ -86,4 +86,17 @@ enum class PopupMenu : std::uint32_t {
 };
 using PopupMenus = std::set<PopupMenu>;
 
+// Entries of the engine's standard context menu that the host can take off it.
+enum class PopupMenuItem {
+  OpenLinkInNewTab,
+  OpenLinkInNewWindow,
+  DownloadLinkToDisk,
+  DownloadImageToDisk,
+  DownloadMediaToDisk,
+  SavePage,
+  ViewSource,
+  InspectElement,
+};
+using PopupMenuItems = std::set<PopupMenuItem>;
+
 }  // namespace mevra::browser

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,19 +15,24 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <functional>
 #include <memory>
+#include <set>
 #include <stdexcept>
+#include <vector>
 
 #include "browser/shared_profile.h"
 #include "browser/user_agent.h"
 #include "browser_test_main.h"
 #include "test_http_server.h"
+#include "user_click.h"
 #include "wait_until.h"
 
 namespace mevra::browser {
 namespace {
 
 using test::TestHttpServer;
+using test::UserClick;
 using test::WaitUntil;
 
 constexpr int kLoadTimeoutMs = 20000;
@@ -38,6 +45,17 @@ QByteArray PngBytes() {
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "PNG");
   return bytes;
+}
+
+QByteArray SongBytes() {
+  QByteArray bytes;
+  for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7 % 251);
+  return bytes;
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 class BrowserControlTest : public ::testing::Test {
@@ -81,6 +99,17 @@ class BrowserControlTest : public ::testing::Test {
         "/login.html", "text/html", "<html><body>signed in</body></html>",
         {"Set-Cookie: session=s1; Path=/", "Set-Cookie: token=t1; Path=/; Max-Age=3600"});
     server_->Serve("/check.html", "text/html", "<html><body>check</body></html>");
+    // A link over the page's top left corner, a target-window link and a download link.
+    server_->Serve("/links.html", "text/html",
+                   "<html><body style=\"margin:0\">"
+                   "<a id=\"big\" href=\"/other.html\" style=\"position:absolute;left:0;"
+                   "top:0;width:300px;height:100px;display:block\">other</a>"
+                   "<a id=\"blank\" href=\"/frame1.html\" target=\"_blank\" "
+                   "style=\"position:absolute;top:150px\">blank</a>"
+                   "<a id=\"file\" href=\"/song.bin\" style=\"position:absolute;left:0;"
+                   "top:200px;width:300px;height:100px;display:block\">file</a></body></html>");
+    server_->Serve("/song.bin", "application/octet-stream", SongBytes(),
+                   {"Content-Disposition: attachment; filename=\"song.bin\""});
     // One window holds the browser of every test, as the main window holds its browsers.
     window_ = new QWidget;
     window_->resize(640, 480);
@@ -103,7 +132,11 @@ class BrowserControlTest : public ::testing::Test {
   void TearDown() override {
     web_->SetExceptionReport(nullptr);
     web_->OnDocumentComplete = nullptr;
+    web_->OnDownloadEnd = nullptr;
     web_->Answers().GetShortCuts().SetCtrlCharMask(ShortCuts::kDefaultMask);
+    web_->Answers().OnEvaluateNewWindow = nullptr;
+    web_->Answers().OnFileDownload = nullptr;
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
   }
 
   static std::unique_ptr<BrowserControl> NewBrowser(const QString& name) {
@@ -129,6 +162,24 @@ class BrowserControlTest : public ::testing::Test {
     });
     EXPECT_TRUE(WaitUntil([&] { return done; }, kLoadTimeoutMs));
     return value;
+  }
+
+  // Right-clicks the page at `at` until the host's menu shows, and returns it; null when none
+  // came.
+  static QMenu* OpenContextMenu(BrowserControl& web, const QPoint& at) {
+    const auto menu = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+    return UserClick(web, Qt::RightButton, at, [&] { return menu() != nullptr; }) ? menu()
+                                                                                  : nullptr;
+  }
+
+  // The engine's actions a menu offers, as the page's action ids.
+  static std::set<QWebEnginePage::WebAction> Offered(BrowserControl& web, const QMenu& menu) {
+    std::set<QWebEnginePage::WebAction> offered;
+    for (int id = 0; id < QWebEnginePage::WebActionCount; ++id) {
+      const auto action = static_cast<QWebEnginePage::WebAction>(id);
+      if (menu.actions().contains(web.Page()->action(action))) offered.insert(action);
+    }
+    return offered;
   }
 
   static TestHttpServer* server_;
@@ -309,6 +360,168 @@ TEST_F(BrowserControlTest, PageTextGivesUpOnAPageThatNeverAnswers) {
   EXPECT_EQ(web_->PageText(), "");
   server_->Release("/hold");
   EXPECT_TRUE(web_->PageText().contains("busy"));
+}
+
+TEST_F(BrowserControlTest, ANewWindowOpensInPlaceOnlyWhenTheHostSaysSo) {
+  struct Case {
+    const char* name;
+    const char* script;
+    const char* path;
+  };
+  const Case cases[] = {
+      {"a link with a target of its own", "document.getElementById('blank').click()",
+       "/frame1.html"},
+      {"window.open", "window.open('/frame2.html')", "/frame2.html"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QStringList asked;
+    HResult answer = kS_FALSE;
+    web_->Answers().OnEvaluateNewWindow = [&](const QString& url) {
+      asked.append(url);
+      return answer;
+    };
+    Load(*web_, "/links.html");
+    // Refused: the request came, and the page stays.
+    Evaluate(*web_, c.script);
+    ASSERT_TRUE(WaitUntil([&] { return asked.size() == 1; }, kLoadTimeoutMs));
+    EXPECT_EQ(asked.front(), server_->Url(c.path));
+    EXPECT_EQ(web_->LocationURL(), server_->Url("/links.html"));
+    // Taken: the window's page opens in this browser.
+    answer = kS_OK;
+    Evaluate(*web_, c.script);
+    ASSERT_TRUE(
+        WaitUntil([&] { return web_->LocationURL() == server_->Url(c.path); }, kLoadTimeoutMs));
+    EXPECT_EQ(asked.size(), 2);
+  }
+}
+
+TEST_F(BrowserControlTest, TheContextMenuOffersOnlyEntriesThatWork) {
+  using A = QWebEnginePage::WebAction;
+  struct Case {
+    const char* name;
+    bool host_opens_and_saves;
+    QPoint at;
+    std::set<A> offered;
+  };
+  const Case cases[] = {
+      {"a link, the host opens windows and saves files",
+       true,
+       {50, 50},
+       {A::Back, A::Forward, A::Reload, A::OpenLinkInNewTab, A::OpenLinkInNewWindow,
+        A::DownloadLinkToDisk, A::CopyLinkToClipboard}},
+      {"a link, the host does neither",
+       false,
+       {50, 50},
+       {A::Back, A::Forward, A::Reload, A::CopyLinkToClipboard}},
+      {"the page", true, {400, 300}, {A::Back, A::Forward, A::Reload}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.host_opens_and_saves) {
+      web_->Answers().OnEvaluateNewWindow = [](const QString&) { return kS_OK; };
+      web_->Answers().OnFileDownload = [](const FileDownload&) { return QString(); };
+    }
+    Load(*web_, "/links.html");
+    QMenu* menu = OpenContextMenu(*web_, c.at);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(Offered(*web_, *menu), c.offered);
+    // No separator stands at either end or next to another.
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_FALSE(actions.isEmpty());
+    EXPECT_FALSE(actions.front()->isSeparator());
+    EXPECT_FALSE(actions.back()->isSeparator());
+    for (qsizetype i = 1; i < actions.size(); ++i) {
+      EXPECT_FALSE(actions[i - 1]->isSeparator() && actions[i]->isSeparator());
+    }
+    menu->close();
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(BrowserControlTest, TheMenusNewWindowAndSaveEntriesDoWhatTheySay) {
+  QTemporaryDir dir;
+  QStringList ended;
+  web_->OnDownloadEnd = [&](BrowserControl&, const QString& path, const QString& error) {
+    ended.append(path + "|" + error);
+  };
+  std::vector<FileDownload> asked;
+  web_->Answers().OnEvaluateNewWindow = [](const QString&) { return kS_OK; };
+  web_->Answers().OnFileDownload = [&](const FileDownload& download) {
+    asked.push_back(download);
+    return dir.filePath("saved.bin");
+  };
+  server_->Serve("/big.bin", "application/octet-stream", SongBytes());
+
+  // "Save link" saves what the link points at where the host said.
+  Load(*web_, "/links.html");
+  Evaluate(*web_, "document.getElementById('big').href = '/big.bin'");
+  QMenu* menu = OpenContextMenu(*web_, {50, 50});
+  ASSERT_NE(menu, nullptr);
+  web_->Page()->action(QWebEnginePage::DownloadLinkToDisk)->trigger();
+  menu->close();
+  ASSERT_TRUE(WaitUntil([&] { return !ended.isEmpty(); }, kLoadTimeoutMs));
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].url, server_->Url("/big.bin"));
+  EXPECT_EQ(asked[0].suggested_file_name, "big.bin");
+  EXPECT_EQ(ended, QStringList({dir.filePath("saved.bin") + "|"}));
+  EXPECT_EQ(ReadAll(dir.filePath("saved.bin")), SongBytes());
+
+  // "Open link in new tab" opens the link here.
+  Load(*web_, "/links.html");
+  menu = OpenContextMenu(*web_, {50, 50});
+  ASSERT_NE(menu, nullptr);
+  web_->Page()->action(QWebEnginePage::OpenLinkInNewTab)->trigger();
+  menu->close();
+  EXPECT_TRUE(
+      WaitUntil([&] { return web_->LocationURL() == server_->Url("/other.html"); }, kLoadTimeoutMs))
+      << web_->LocationURL().toStdString();
+}
+
+TEST_F(BrowserControlTest, ADownloadIsSavedWhereTheHostSaysOrNotAtAll) {
+  QTemporaryDir dir;
+  QFile blocker(dir.filePath("blocker"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  struct Case {
+    const char* name;
+    QString path;  // the host's answer
+    bool saved;
+    bool failed;
+  };
+  const Case cases[] = {
+      {"declined", "", false, false},
+      {"taken", dir.filePath("kept.bin"), true, false},
+      {"in a folder that cannot exist", dir.filePath("blocker/kept.bin"), false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int asked = 0;
+    web_->Answers().OnFileDownload = [&](const FileDownload& download) {
+      ++asked;
+      EXPECT_EQ(download.url, server_->Url("/song.bin"));
+      EXPECT_EQ(download.suggested_file_name, "song.bin");
+      return c.path;
+    };
+    QStringList errors;
+    web_->OnDownloadEnd = [&](BrowserControl&, const QString& path, const QString& error) {
+      EXPECT_EQ(path, c.path);
+      errors.append(error);
+    };
+    Load(*web_, "/links.html");
+    ASSERT_TRUE(UserClick(*web_, Qt::LeftButton, {50, 250}, [&] { return asked > 0; }));
+    ASSERT_EQ(asked, 1);
+    if (c.saved || c.failed) {
+      ASSERT_TRUE(WaitUntil([&] { return !errors.isEmpty(); }, kLoadTimeoutMs));
+      EXPECT_EQ(errors.front().isEmpty(), !c.failed) << errors.front().toStdString();
+    }
+    if (c.saved) {
+      EXPECT_EQ(ReadAll(c.path), SongBytes());
+    }
+    // The page that started the download stays.
+    EXPECT_EQ(web_->LocationURL(), server_->Url("/links.html"));
+  }
 }
 
 TEST_F(BrowserControlTest, BothBrowsersShareTheirCookies) {

@@ -100,27 +100,75 @@ TEST(HostAnswersTest, HostInfoIsFilledAfresh) {
 }
 
 TEST(HostAnswersTest, ContextMenuTest) {
+  using Kind = ContextMenuKind;
   struct Case {
     const char* name;
     PopupMenus disabled;
-    QStringList items;
+    bool host_opens_and_saves;
+    PopupMenuItems items;
     std::uint32_t menu_id;
-    HResult expected;
+    Kind expected;
   };
+  const PopupMenuItems in_force = HostAnswers().disabled_popup_menu_items;
   const Case cases[] = {
-      {"in force: standard menu", {}, {}, 0, kS_FALSE},
-      {"all disabled", {PopupMenu::rcmAll}, {}, 42, kS_OK},
-      {"own kind disabled", {PopupMenu::rcmAnchor}, {}, 5, kS_OK},
-      {"other kind disabled", {PopupMenu::rcmAnchor}, {}, 4, kS_FALSE},
-      {"ids from 10 on have no kind", {PopupMenu::rcmDebug}, {}, 10, kS_FALSE},
-      {"items filtered by the host", {}, {"View Source"}, 0, kS_OK},
+      {"in force: the standard menu less what does nothing",
+       {},
+       false,
+       in_force,
+       0,
+       Kind::kFiltered},
+      {"all disabled", {PopupMenu::rcmAll}, true, {}, 42, Kind::kNone},
+      {"own kind disabled", {PopupMenu::rcmAnchor}, true, {}, 5, Kind::kNone},
+      {"other kind disabled", {PopupMenu::rcmAnchor}, true, {}, 4, Kind::kStandard},
+      {"ids from 10 on have no kind", {PopupMenu::rcmDebug}, true, {}, 10, Kind::kStandard},
+      {"nothing to take off", {}, true, {}, 0, Kind::kStandard},
+      {"an entry disabled", {}, true, {PopupMenuItem::ViewSource}, 0, Kind::kFiltered},
+      {"no new windows or saving", {}, false, {}, 5, Kind::kFiltered},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HostAnswers answers;
     answers.disabled_popup_menus = c.disabled;
     answers.disabled_popup_menu_items = c.items;
-    EXPECT_EQ(answers.ShowContextMenu(c.menu_id), c.expected);
+    if (c.host_opens_and_saves) {
+      answers.OnEvaluateNewWindow = [](const QString&) { return kS_OK; };
+      answers.OnFileDownload = [](const FileDownload&) { return QString(); };
+    }
+    EXPECT_EQ(answers.ContextMenuFor(c.menu_id), c.expected);
+    // Only the standard menu is left to the engine.
+    EXPECT_EQ(answers.ShowContextMenu(c.menu_id), c.expected == Kind::kStandard ? kS_FALSE : kS_OK);
+  }
+}
+
+TEST(HostAnswersTest, EntriesThatWouldDoNothingAreTakenOff) {
+  using I = PopupMenuItem;
+  const PopupMenuItems never = {I::ViewSource, I::SavePage, I::InspectElement};
+  const PopupMenuItems opening = {I::OpenLinkInNewTab, I::OpenLinkInNewWindow};
+  const PopupMenuItems saving = {I::DownloadLinkToDisk, I::DownloadImageToDisk,
+                                 I::DownloadMediaToDisk};
+  const auto join = [](std::initializer_list<PopupMenuItems> sets) {
+    PopupMenuItems all;
+    for (const PopupMenuItems& set : sets) all.insert(set.begin(), set.end());
+    return all;
+  };
+  struct Case {
+    const char* name;
+    bool opens;
+    bool saves;
+    PopupMenuItems removed;
+  };
+  const Case cases[] = {
+      {"in force", false, false, join({never, opening, saving})},
+      {"the host opens windows", true, false, join({never, saving})},
+      {"the host saves files", false, true, join({never, opening})},
+      {"the host does both", true, true, never},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostAnswers answers;
+    if (c.opens) answers.OnEvaluateNewWindow = [](const QString&) { return kS_OK; };
+    if (c.saves) answers.OnFileDownload = [](const FileDownload&) { return QString("/x"); };
+    EXPECT_EQ(answers.RemovedMenuItems(), c.removed);
   }
 }
 
@@ -213,16 +261,31 @@ TEST(HostAnswersTest, ExecAnswersScriptErrorsByTheAction) {
   }
 }
 
-TEST(HostAnswersTest, EveryServiceIsRefusedWithAnEmptyObject) {
-  HostAnswers answers;
-  for (const char* service :
-       {"{D2BC4C84-3F72-4A52-A604-7BCBF3982CBB}", "{988934A4-064B-11D3-BB80-00104B35E7F9}",
-        "{3050F5FC-98B5-11CF-BB82-00AA00BDCE0B}"}) {
-    SCOPED_TRACE(service);
+TEST(HostAnswersTest, ServicesAreOfferedOnlyWhileTheirEventsAreAssigned) {
+  const QUuid window_services("{3050F5FC-98B5-11CF-BB82-00AA00BDCE0B}");
+  struct Case {
+    const char* name;
+    bool opens;
+    bool saves;
+    QUuid service;
+    HResult expected;
+  };
+  const Case cases[] = {
+      {"new windows, unassigned", false, true, kSidNewWindowManager, kE_NOINTERFACE},
+      {"new windows, assigned", true, false, kSidNewWindowManager, kS_OK},
+      {"downloads, unassigned", true, false, kSidDownloadManager, kE_NOINTERFACE},
+      {"downloads, assigned", false, true, kSidDownloadManager, kS_OK},
+      {"window moves, never", true, true, window_services, kE_NOINTERFACE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HostAnswers answers;
+    if (c.opens) answers.OnEvaluateNewWindow = [](const QString&) { return kS_OK; };
+    if (c.saves) answers.OnFileDownload = [](const FileDownload&) { return QString("/x"); };
     int dummy = 0;
     void* object = &dummy;
-    EXPECT_EQ(answers.QueryService(QUuid(service), QUuid(service), &object), kE_NOINTERFACE);
-    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(answers.QueryService(c.service, c.service, &object), c.expected);
+    EXPECT_EQ(object, c.expected == kS_OK ? static_cast<void*>(&answers) : nullptr);
   }
 }
 

@@ -1,8 +1,10 @@
 // The main window offscreen: its controls at start-up, the settings file, the list commands,
 // the harvest into the song list, PumpDelay and FileSizeOf.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -12,7 +14,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
+#include <QWebEngineDownloadRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <array>
 #include <csignal>
 #include <functional>
@@ -24,6 +30,8 @@
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
 #include "tests/app/unit/window_fixture.h"
+#include "tests/browser/test_http_server.h"
+#include "tests/browser/user_click.h"
 #include "widgets/progress_status.h"
 #include "widgets/select_folder_dialog.h"
 #include "widgets/select_folder_form.h"
@@ -33,6 +41,7 @@
 namespace mevra::app {
 namespace {
 
+using browser::test::UserClick;
 using testing::MainWindowProbe;
 using testing::WaitUntil;
 using testing::WindowTest;
@@ -251,6 +260,8 @@ TEST_F(WindowTest, OddValuesInTheFile) {
          EXPECT_FALSE(ui.rb_192k->isChecked());
          EXPECT_FALSE(ui.rb_320k->isChecked());
        }},
+      {"size with blanks", "FileterSize= 5 \n",
+       [](MainWindowUi& ui) { EXPECT_EQ(ui.cbb_minsize->currentText(), "5"); }},
       {"size not in the box", "FileterSize=12\n",
        [](MainWindowUi& ui) {
          EXPECT_EQ(ui.cbb_minsize->currentIndex(), -1);
@@ -549,6 +560,44 @@ TEST_F(WindowTest, EveryCompletedPageIsHarvestedAndRepeatsStayOutUntilAClear) {
   EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取2首音乐信息");
 }
 
+TEST_F(WindowTest, TheChartListOpensAChartByKeyboardAsByClick) {
+  WriteFile("config.ini", EndpointsSection());
+  MainWindow& w = Open();
+  w.show();
+  MainWindowUi& ui = Ui();
+  ASSERT_TRUE(WaitUntil([&] { return ui.web1->LoadsFinished() > 0 && !ui.web1->IsLoading(); }));
+  int starts = 0;
+  QObject::connect(ui.web1->Page(), &QWebEnginePage::loadStarted, &w, [&] { ++starts; });
+  const auto click_row = [&](int row) {
+    const QPoint at = ui.lst_song->visualItemRect(ui.lst_song->item(row)).center();
+    QTest::mouseClick(ui.lst_song->viewport(), Qt::LeftButton, {}, at);
+  };
+  // The cursor on the first chart, nothing selected yet.
+  ui.lst_song->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    const char* path;
+  };
+  const Step steps[] = {
+      {"down", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Down); }, "/top/new"},
+      {"end", [&] { QTest::keyClick(ui.lst_song, Qt::Key_End); }, "/top/chizha"},
+      {"up", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Up); }, "/top/hito"},
+      {"home", [&] { QTest::keyClick(ui.lst_song, Qt::Key_Home); }, "/top/dayhot"},
+      {"click on another chart", [&] { click_row(5); }, "/top/lovesong"},
+      {"click on the chart selected", [&] { click_row(5); }, "/top/lovesong"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    starts = 0;
+    step.act();
+    const QString chart = FileUrl("music") + step.path;
+    ASSERT_TRUE(WaitUntil([&] {
+      return starts > 0 && ui.web1->LocationURL() == chart && !ui.web1->IsLoading();
+    })) << ui.web1->LocationURL().toStdString();
+  }
+}
+
 TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   WriteFile("config.ini", EndpointsSection());
   WriteFile("plain.html", "<html><body>nothing to see</body></html>");
@@ -560,6 +609,40 @@ TEST_F(WindowTest, PageWithoutItemsStillEndsWithTheDoneText) {
   w.btn_processSongClick();
   EXPECT_EQ(w.SongCount(), 0);
   EXPECT_EQ(ui.stspn_info->Caption(), "抓取音乐信息完成！已抓取0首音乐信息");
+}
+
+TEST_F(WindowTest, TheSignInTipStaysOnlyOnPagesOfTheLoginHost) {
+  WriteFile("plain.html", "<html><body>nothing to see</body></html>");
+  struct Case {
+    const char* name;
+    const char* login_host;
+    bool tip_shown;
+  };
+  const Case cases[] = {
+      {"another host", "127.0.0.1:2", false},
+      {"the page's own address", "plain.html", true},
+      {"an empty host matches nothing", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile("config.ini", EndpointsSection().replace("LoginHost=127.0.0.1:2",
+                                                       QByteArray("LoginHost=") + c.login_host));
+    MainWindow& w = Open();
+    ASSERT_TRUE(Ui().pnl_logintip->isVisibleTo(&w));
+    // The harvest runs last in the gate, so its done text says the gate has looked at a page:
+    // first at the blank start page, then at the one under test.
+    const auto gate_done = [&] {
+      return Ui().stspn_info->Caption().startsWith("抓取音乐信息完成");
+    };
+    ASSERT_TRUE(WaitUntil(gate_done));
+    Ui().stspn_info->SetCaption("");
+    Ui().pnl_logintip->show();
+    Ui().web1->Navigate(FileUrl("plain.html"));
+    ASSERT_TRUE(WaitUntil([&] { return gate_done() && !Ui().web1->IsLoading(); }));
+    ASSERT_EQ(Ui().web1->LocationURL(), FileUrl("plain.html"));
+    EXPECT_EQ(Ui().pnl_logintip->isVisibleTo(&w), c.tip_shown);
+    CloseWindow();
+  }
 }
 
 TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
@@ -579,6 +662,91 @@ TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
   EXPECT_EQ(box.caption, MainWindow::kApplicationTitle);
   EXPECT_EQ(box.icon, MessageIcon::kError);
   EXPECT_TRUE(MainWindowProbe(other).Boxes().Shown().empty());
+}
+
+TEST_F(WindowTest, TheUsersBrowserOpensNewWindowsInPlaceAndAsksWhereDownloadsGo) {
+  QByteArray song;
+  for (int i = 0; i < 50000; ++i) song += static_cast<char>(i % 253);
+  browser::test::TestHttpServer server;
+  server.Serve("/links.html", "text/html",
+               "<html><body style=\"margin:0\"><a href=\"/other.html\" target=\"_blank\" "
+               "style=\"position:absolute;left:0;top:0;width:300px;height:100px;display:block\">"
+               "new</a><a href=\"/song.bin\" style=\"position:absolute;left:0;top:200px;"
+               "width:300px;height:100px;display:block\">file</a></body></html>");
+  server.Serve("/other.html", "text/html", "<html><body>other</body></html>");
+  server.Serve("/song.bin", "application/octet-stream", song,
+               {"Content-Disposition: attachment; filename=\"song.bin\""});
+  WriteFile("config.ini", EndpointsSection());
+  QDir(dir_.path()).mkpath("songs");
+  MainWindow& w = Open();
+  w.show();
+  MainWindowUi& ui = Ui();
+  ui.edt_saveto->setText(dir_.filePath("songs"));
+
+  const auto load_links = [&](browser::BrowserControl& web) {
+    const quint64 loads = web.LoadsFinished();
+    web.Navigate(server.Url("/links.html"));
+    ASSERT_TRUE(WaitUntil([&] { return web.LoadsFinished() > loads && !web.IsLoading(); }));
+  };
+  const QPoint new_window_link(50, 50);
+  const QPoint file_link(50, 250);
+
+  // A link that asks for a new window opens in web1 itself.
+  load_links(*ui.web1);
+  ASSERT_TRUE(UserClick(*ui.web1, Qt::LeftButton, new_window_link,
+                        [&] { return ui.web1->LocationURL() == server.Url("/other.html"); }));
+
+  // A download asks where to go, starting in the save folder with the proposed name. The
+  // dialog runs inside the engine's request, so a timer answers it.
+  QList<QWebEngineDownloadRequest::DownloadState> states;
+  QObject::connect(browser::BrowserControl::Profile(), &QWebEngineProfile::downloadRequested, &w,
+                   [&](QWebEngineDownloadRequest* download) { states << download->state(); });
+  for (const bool accept : {false, true}) {
+    SCOPED_TRACE(accept ? "accepted" : "cancelled");
+    states.clear();
+    QString title;
+    QString proposed;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      answerer.stop();
+      title = dialog->windowTitle();
+      proposed = dialog->selectedFiles().value(0);
+      accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+    });
+    answerer.start(20);
+    load_links(*ui.web1);
+    ASSERT_TRUE(UserClick(*ui.web1, Qt::LeftButton, file_link, [&] { return !states.isEmpty(); }));
+    ASSERT_EQ(states.size(), 1);
+    EXPECT_EQ(title, "另存为");
+    EXPECT_EQ(proposed, dir_.filePath("songs/song.bin"));
+    EXPECT_EQ(states.front(), accept ? QWebEngineDownloadRequest::DownloadInProgress
+                                     : QWebEngineDownloadRequest::DownloadCancelled);
+    if (accept) {
+      EXPECT_TRUE(WaitUntil([&] {
+        QFile file(dir_.filePath("songs/song.bin"));
+        return file.open(QIODevice::ReadOnly) && file.readAll() == song;
+      }));
+    }
+  }
+  // A download that fails says so and why; one that succeeds says nothing.
+  EXPECT_TRUE(Boxes().Shown().empty());
+  ui.web1->OnDownloadEnd(*ui.web1, "/full/song.bin", "No space left");
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, "文件保存失败：/full/song.bin\nNo space left");
+  EXPECT_EQ(Boxes().Shown()[0].icon, MessageIcon::kError);
+
+  // web2 only serves the batch: its downloads are refused without a question, and it offers
+  // neither service.
+  states.clear();
+  ui.web2->Navigate(server.Url("/song.bin"));
+  ASSERT_TRUE(WaitUntil([&] { return !states.isEmpty(); }));
+  EXPECT_EQ(states.front(), QWebEngineDownloadRequest::DownloadCancelled);
+  for (const QUuid& service : {browser::kSidNewWindowManager, browser::kSidDownloadManager}) {
+    EXPECT_EQ(ui.web2->Answers().QueryService(service, service, nullptr), browser::kE_NOINTERFACE);
+    EXPECT_EQ(ui.web1->Answers().QueryService(service, service, nullptr), browser::kS_OK);
+  }
 }
 
 // --- Helpers ------------------------------------------------------------------------------------
