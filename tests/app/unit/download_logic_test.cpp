@@ -94,7 +94,9 @@ TEST(BrowserLinkSourceTest, OnePageAnswersInTurnAndNeverCutsAPageOfAnotherAddres
 
   browser::BrowserControl web(QStringLiteral("web2"));
   BrowserLinkSource source(web, nullptr, base, SystemTickCount);
-  source.SetPageWait(1500);
+  // Long enough for a local page and its script on a busy machine; the pages without a link
+  // wait it out.
+  source.SetPageWait(2500);
   QStringList answers;
   auto record = [&](const QString& name) {
     return [&answers, name](const download::LinkAnswer& answer) {
