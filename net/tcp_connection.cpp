@@ -32,9 +32,19 @@ void TcpConnection::SetIOHandler(std::shared_ptr<IoHandler> handler) {
   io_handler_ = std::move(handler);
 }
 
+void TcpConnection::SetAbortLatch(std::shared_ptr<AbortLatch> latch) {
+  abort_latch_ = std::move(latch);
+  if (owns_io_handler_) {
+    if (auto* handler = dynamic_cast<SocketIoHandler*>(io_handler_.get())) {
+      handler->SetAbortLatch(abort_latch_);
+    }
+  }
+}
+
 void TcpConnection::CreateOwnedIoHandler() {
   auto handler = std::make_shared<SocketIoHandler>();
   handler->OnStatus = OnStatus;
+  handler->SetAbortLatch(abort_latch_);
   io_handler_ = std::move(handler);
   owns_io_handler_ = true;
 }
