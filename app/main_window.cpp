@@ -20,12 +20,16 @@
 #include <limits>
 
 #include "app/anti_freeze.h"
+#include "app/browser_link_source.h"
 #include "app/chart_list.h"
 #include "app/download_prompt.h"
 #include "app/limits.h"
 #include "app/program_paths.h"
+#include "app/song_status_delegate.h"
 #include "app/text_trim.h"
 #include "browser/browser_control.h"
+#include "download/download_queue.h"
+#include "download/song_download_job.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
 #include "widgets/status_pane.h"
@@ -52,14 +56,26 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
       temp_path_(files.temp_path.isEmpty() ? ProgramPaths::TempFilePath() : files.temp_path),
       tick_clock_(std::move(tick_clock)) {
   endpoints_ = Endpoints::Load(config_path_);
-  // The components come first: the transfer clients start the socket stack, and the
-  // anti-freeze has to be in force before any transfer runs.
-  http_download_ = std::make_unique<http::HttpClient>();
-  http_temp_ = std::make_unique<http::HttpClient>();
-  http::ApplyProgramConfiguration(*http_download_);
-  http::ApplyProgramConfiguration(*http_temp_);
+  // The components come first: the update client starts the socket stack, and the anti-freeze
+  // has to be in force before its transfer runs.
+  http_update_ = std::make_unique<http::HttpClient>();
+  http::ApplyProgramConfiguration(*http_update_);
   antifreeze1_ = std::make_unique<AntiFreeze>();
   ui_.SetupUi(this);
+  // Further hidden pages for parallel downloads lie where web2 does, beneath web1.
+  link_source_ = std::make_unique<BrowserLinkSource>(
+      *ui_.web2,
+      [this]() {
+        auto* page = new browser::BrowserControl(QStringLiteral("web2"), ui_.pnl_web);
+        page->setGeometry(ui_.web2->geometry());
+        page->SetExceptionReport({});
+        page->show();
+        page->lower();
+        return page;
+      },
+      endpoints_.music_base_url, tick_clock_);
+  download_queue_ = std::make_unique<download::DownloadQueue>(*link_source_);
+  ui_.lv_songs->setItemDelegateForColumn(kColumnStatus, new SongStatusDelegate(ui_.lv_songs));
   preview_player_ = new QMediaPlayer(this);
   preview_audio_ = new QAudioOutput(this);
   preview_player_->setAudioOutput(preview_audio_);
@@ -75,8 +91,12 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
 }
 
 MainWindow::~MainWindow() {
-  // The browsers go first: their events call into the handlers, which use the members that
-  // are destroyed before QWidget deletes the children.
+  // The transfers go first (each stops, joins its thread and removes its partial file), then the
+  // link source they ask, then the browsers: their events call into the handlers, which use the
+  // members that are destroyed before QWidget deletes the children.
+  preview_job_.reset();
+  download_queue_.reset();
+  link_source_.reset();
   ui_.web1->OnDocumentComplete = nullptr;
   delete ui_.pnl_web;
 }
@@ -90,6 +110,7 @@ void MainWindow::FillChartList() {
 
 void MainWindow::SetEndpoints(const Endpoints& endpoints) {
   endpoints_ = endpoints;
+  link_source_->SetMusicBaseUrl(endpoints_.music_base_url);
   FillChartList();
 }
 
@@ -143,22 +164,22 @@ void MainWindow::ConnectHandlers() {
                         kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
   };
 
-  http_download_->OnWorkBegin = [this](net::NetComponent& s, net::WorkMode m, int32_t max) {
-    http_downloadWorkBegin(s, m, max);
-  };
-  http_download_->OnWork = [this](net::NetComponent& s, net::WorkMode m, int32_t count) {
-    http_downloadWork(s, m, count);
-  };
-  http_download_->OnWorkEnd = [this](net::NetComponent& s, net::WorkMode m) {
-    http_downloadWorkEnd(s, m);
-  };
-  http_temp_->OnWorkBegin = [this](net::NetComponent& s, net::WorkMode m, int32_t max) {
-    http_tempWorkBegin(s, m, max);
-  };
-  http_temp_->OnWork = [this](net::NetComponent& s, net::WorkMode m, int32_t count) {
-    http_tempWork(s, m, count);
-  };
-  http_temp_->OnWorkEnd = [this](net::NetComponent& s, net::WorkMode m) { http_tempWorkEnd(s, m); };
+  using download::DownloadQueue;
+  DownloadQueue* queue = download_queue_.get();
+  connect(queue, &DownloadQueue::TaskStarted, this, [this](int key) { BatchSongStarted(key); });
+  connect(queue, &DownloadQueue::TransferStarted, this,
+          [this](int key) { http_downloadWorkBegin(key); });
+  connect(queue, &DownloadQueue::TaskProgress, this,
+          [this](int key, const download::TransferProgress& progress) {
+            http_downloadWork(key, progress);
+          });
+  connect(queue, &DownloadQueue::TransferEnded, this,
+          [this](int key) { http_downloadWorkEnd(key); });
+  connect(queue, &DownloadQueue::TaskFinished, this,
+          [this](int key, const download::JobResult& result) { BatchSongFinished(key, result); });
+  connect(queue, &DownloadQueue::BatchEnded, this, [this](int saved, int started, bool stopped) {
+    Guarded([&] { BatchEnded(saved, started, stopped); });
+  });
 
   connect(preview_player_, &QMediaPlayer::mediaStatusChanged, this,
           [this](QMediaPlayer::MediaStatus status) {

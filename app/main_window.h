@@ -1,25 +1,35 @@
 #pragma once
 
+#include <QPersistentModelIndex>
 #include <QSet>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/endpoints.h"
 #include "app/main_window_ui.h"
 #include "app/message_boxes.h"
 #include "app/tick_clock.h"
 #include "app/url_opener.h"
-#include "net/net_component.h"
 
 class QAudioOutput;
 class QMediaPlayer;
-class QPersistentModelIndex;
 
 namespace mevra::browser {
 class BrowserControl;
 }
+namespace mevra::download {
+class DownloadQueue;
+class SongDownloadJob;
+enum class NamingScheme;
+struct JobResult;
+struct SongTask;
+struct TransferProgress;
+}  // namespace mevra::download
 namespace mevra::http {
 class HttpClient;
 }
@@ -27,7 +37,7 @@ class HttpClient;
 namespace mevra::app {
 
 class AntiFreeze;
-enum class NamingScheme;
+class BrowserLinkSource;
 namespace testing {
 class MainWindowProbe;
 }
@@ -92,17 +102,20 @@ class MainWindow : public QWidget {
   void lbl_weiboMouseLeave();
 
   // --- Batch download and progress (main_window_download.cpp) ---------------------------------
+  // The batch runs in the download queue; these start it, stop it and show what it reports.
   void btn_downClick();
   void btn_stopClick();
   void rb_128kClick();
   void rb_192kClick();
-  void http_downloadWorkBegin(net::NetComponent& sender, net::WorkMode mode,
-                              int32_t work_count_max);
-  void http_downloadWork(net::NetComponent& sender, net::WorkMode mode, int32_t work_count);
-  void http_downloadWorkEnd(net::NetComponent& sender, net::WorkMode mode);
-  void http_tempWorkBegin(net::NetComponent& sender, net::WorkMode mode, int32_t work_count_max);
-  void http_tempWork(net::NetComponent& sender, net::WorkMode mode, int32_t work_count);
-  void http_tempWorkEnd(net::NetComponent& sender, net::WorkMode mode);
+  // A song's transfer began, progressed (at most 20 times a second) and ended. With one song at
+  // a time they drive the status pane and the percent indicator; with more, the batch's whole.
+  void http_downloadWorkBegin(int key);
+  void http_downloadWork(int key, const download::TransferProgress& progress);
+  void http_downloadWorkEnd(int key);
+  // The same for the preview's transfer.
+  void http_tempWorkBegin();
+  void http_tempWork(const download::TransferProgress& progress);
+  void http_tempWorkEnd();
 
   // --- Preview (main_window_preview.cpp) --------------------------------------------------------
   void btn_listenClick();
@@ -145,19 +158,33 @@ class MainWindow : public QWidget {
   template <typename Handler>
   void Guarded(Handler&& handler);
   void SetStatusText(const QString& text);
-  // One ticked row of a batch: resolve, fetch, save, filter, and mark the row.
-  void DownloadRow(const QPersistentModelIndex& row);
-  // The marks the row keeps when it could not be saved; `reason` says why.
-  void FailRow(const QPersistentModelIndex& row, const QString& reason);
   QString SelectedRateText() const;
-  NamingScheme SelectedNamingScheme() const;
+  download::NamingScheme SelectedNamingScheme() const;
+  // The song of a batch row as the choices stand now; nullopt for a row that is gone or
+  // unticked.
+  std::optional<download::SongTask> BatchTask(int key) const;
+  // The song list's row of a batch key; -1 once the row is gone.
+  int BatchRow(int key) const;
+  void BatchSongStarted(int key);
+  void BatchSongFinished(int key, const download::JobResult& result);
+  void BatchEnded(int saved, int started, bool stopped);
+  // Shows a row's progress in its status cell, or plain text again with an empty `text`.
+  void SetRowProgress(int row, int percent, const QString& text);
+  // With several songs at once the pane and the indicator show the batch as a whole.
+  void ShowBatchProgress();
+  void PreviewFinished(const download::JobResult& result);
 
   MainWindowUi ui_;
 
   // --- Components ----------------------------------------------------------------------------
-  std::unique_ptr<http::HttpClient> http_download_;
-  std::unique_ptr<http::HttpClient> http_temp_;
+  // The update check has a client of its own, so it never shows in the batch's progress and the
+  // stop button never reaches it.
+  std::unique_ptr<http::HttpClient> http_update_;
   std::unique_ptr<AntiFreeze> antifreeze1_;
+  // Song links from the hidden browsers, for the batch and the preview alike.
+  std::unique_ptr<BrowserLinkSource> link_source_;
+  std::unique_ptr<download::DownloadQueue> download_queue_;
+  std::unique_ptr<download::SongDownloadJob> preview_job_;
   // The preview's player and its output take the place of the system's media device.
   QMediaPlayer* preview_player_ = nullptr;
   QAudioOutput* preview_audio_ = nullptr;
@@ -167,10 +194,8 @@ class MainWindow : public QWidget {
 
   // --- State ---------------------------------------------------------------------------------
   QString BuildStamp_;
-  // The user asked the running batch to stop. The preview has a flag of its own, so neither
-  // can swallow or raise the other's request when one runs nested inside the other.
+  // The user asked the running batch to stop; the preview is stopped through its own job.
   bool StopRequested_ = false;
-  bool preview_stop_requested_ = false;
   int32_t DownloadedCount_ = 0;
   QString CurrentSongTitle_;
   int32_t DownloadTotal_ = 0;
@@ -178,6 +203,14 @@ class MainWindow : public QWidget {
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
+  // Songs fetched at once: the "ParallelDownloads" key of config.ini.
+  int parallel_downloads_ = 1;
+  // The rows of the running batch, by key; a row that leaves the list leaves an invalid index.
+  std::vector<QPersistentModelIndex> batch_rows_;
+  int batch_ticked_ = 0;
+  int batch_finished_ = 0;
+  int64_t batch_bytes_done_ = 0;  // of the songs finished
+  std::map<int, int64_t> batch_bytes_running_;
   // The chart list's selection changed during the current mouse press and opened the chart, so
   // the click that ends the press has nothing left to open.
   bool chart_opened_by_selection_ = false;

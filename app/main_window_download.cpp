@@ -1,64 +1,61 @@
-// The batch download and the progress display of both transfer clients.
+// The batch download and the progress display of the batch and the preview. The songs are
+// fetched by the download queue; these handlers start it, stop it and show what it reports.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <QPersistentModelIndex>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QTableWidget>
-#include <stdexcept>
-#include <vector>
+#include <algorithm>
 
-#include "app/anti_freeze.h"
-#include "app/file_naming.h"
+#include "app/browser_link_source.h"
 #include "app/main_window.h"
-#include "app/song_link_resolver.h"
+#include "app/song_status_delegate.h"
 #include "app/transfer_text.h"
-#include "browser/browser_control.h"
-#include "http/http_client.h"
-#include "http/http_error.h"
-#include "net/stream.h"
+#include "download/download_queue.h"
+#include "download/file_naming.h"
+#include "download/job_result.h"
+#include "download/task_list.h"
+#include "download/transfer_progress.h"
 #include "widgets/progress_status.h"
 
 namespace mevra::app {
 
+using download::NamingScheme;
+using download::RowStatus;
+
 namespace {
 
-// A row that cannot be saved; the text says why and ends up in the row's status.
-class RowFailure : public std::runtime_error {
+// The ticked rows of the song list as the batch comes to them. Each song is read when its turn
+// nears, with the choices as they stand then, so rows ticked or unticked meanwhile count as the
+// user left them.
+class BatchTaskList : public download::TaskList {
  public:
-  explicit RowFailure(const QString& reason) : std::runtime_error(reason.toStdString()) {}
+  using TaskOf = std::function<std::optional<download::SongTask>(int key)>;
+  using RowOf = std::function<int(int key)>;
+
+  BatchTaskList(int count, TaskOf task_of, RowOf row_of)
+      : count_(count), task_of_(std::move(task_of)), row_of_(std::move(row_of)) {}
+
+  std::optional<download::SongTask> TakeNext() override {
+    while (next_ < count_) {
+      if (std::optional<download::SongTask> task = task_of_(next_++)) return task;
+    }
+    return std::nullopt;
+  }
+  // A song whose transfer is about to begin is still wanted while its row exists: a cleared
+  // list wants nothing more, but unticking a started row does not stop it.
+  bool StillWanted(const download::SongTask& task, bool started) override {
+    if (started) return row_of_(task.key) >= 0;
+    return task_of_(task.key).has_value();
+  }
+
+ private:
+  int count_;
+  int next_ = 0;
+  TaskOf task_of_;
+  RowOf row_of_;
 };
-
-// Why a row stopped when the user pressed the stop button.
-const QString kStopped = QStringLiteral("用户中止下载");
-
-// Status texts are one line; transport messages carry a line break between code and text.
-QString OneLine(const QString& text) {
-  QString line = text;
-  line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-  line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-  return line.trimmed();
-}
-
-// Writes the whole stream to `path`, replacing any file of that name. The bytes go to a temporary
-// file first, so a failed write (a full disk) leaves no half file behind.
-void WriteSongFile(const QString& path, const net::MemoryStream& stream) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    throw RowFailure(QStringLiteral("无法保存文件：") + file.errorString());
-  }
-  const std::string& bytes = stream.Data();
-  if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !file.commit()) {
-    throw RowFailure(QStringLiteral("无法保存文件：") + file.errorString());
-  }
-}
 
 }  // namespace
 
@@ -75,26 +72,147 @@ void MainWindow::btn_downClick() {
   DownloadedCount_ = 0;
 
   // The rows present now are the batch. Persistent indexes follow a row while the list changes
-  // under the batch and become invalid when the list is cleared, so a row that is gone is skipped
-  // instead of touched, and rows added later are not picked up.
-  std::vector<QPersistentModelIndex> rows;
+  // under the batch and become invalid when the list is cleared, so a row that is gone is
+  // skipped instead of touched, and rows added later are not picked up.
+  batch_rows_.clear();
+  batch_ticked_ = 0;
+  batch_finished_ = 0;
+  batch_bytes_done_ = 0;
+  batch_bytes_running_.clear();
   QAbstractItemModel* model = ui_.lv_songs->model();
-  for (int i = 0; i < SongCount(); ++i) rows.emplace_back(model->index(i, kColumnId));
-
-  for (const QPersistentModelIndex& row : rows) {
-    QCoreApplication::processEvents();
-    if (StopRequested_) {
-      SetStatusText(QStringLiteral("用户中止下载！"));
-      ui_.btn_down->setEnabled(true);
-      return;
-    }
-    if (!row.isValid() || !SongTicked(row.row())) continue;
-    QCoreApplication::processEvents();
-    if (!row.isValid()) continue;
-    DownloadRow(row);
+  for (int i = 0; i < SongCount(); ++i) {
+    batch_rows_.emplace_back(model->index(i, kColumnId));
+    if (SongTicked(i)) ++batch_ticked_;
   }
+  link_source_->SetPageCount(parallel_downloads_);
+  download_queue_->Start(
+      std::make_unique<BatchTaskList>(
+          static_cast<int>(batch_rows_.size()), [this](int key) { return BatchTask(key); },
+          [this](int key) { return BatchRow(key); }),
+      parallel_downloads_);
+}
 
-  if (DownloadedCount_ == 0) {
+int MainWindow::BatchRow(int key) const {
+  if (key < 0 || key >= static_cast<int>(batch_rows_.size())) return -1;
+  const QPersistentModelIndex& row = batch_rows_[static_cast<size_t>(key)];
+  return row.isValid() ? row.row() : -1;
+}
+
+std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
+  const int row = BatchRow(key);
+  if (row < 0 || !SongTicked(row)) return std::nullopt;
+  download::SongTask task;
+  task.key = key;
+  task.id = SongText(row, kColumnId).trimmed();
+  task.title = SongText(row, kColumnTitle).trimmed();
+  task.singer = SongText(row, kColumnSinger).trimmed();
+  task.rate = SelectedRateText();
+  task.naming = SelectedNamingScheme();
+  task.save_folder = ui_.edt_saveto->text().trimmed();
+  task.filter = {ui_.chk_isFileterSize->isChecked(), ui_.cbb_minsize->currentText()};
+  return task;
+}
+
+void MainWindow::BatchSongStarted(int key) {
+  const int row = BatchRow(key);
+  if (row < 0) return;
+  // The song whose turn has come is brought near the top of the list.
+  ui_.lv_songs->clearSelection();
+  ui_.lv_songs->selectRow(row);
+  ui_.lv_songs->setCurrentCell(row, kColumnId);
+  ui_.lv_songs->scrollTo(batch_rows_[static_cast<size_t>(key)], QAbstractItemView::PositionAtTop);
+  SetSongText(row, kColumnStatus, download::RowStatusText(RowStatus::kDownloading));
+}
+
+void MainWindow::http_downloadWorkBegin(int key) {
+  const int row = BatchRow(key);
+  const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
+  if (row >= 0) SetRowProgress(row, 0, download::RowStatusText(RowStatus::kDownloading));
+  if (download_queue_->Parallel() > 1) {
+    ShowBatchProgress();
+    return;
+  }
+  CurrentSongTitle_ = title;
+  SetStatusText(QStringLiteral("正在下载《") + title + QStringLiteral("》"));
+  ui_.prgrsts_downloadpg->SetPercent(0);
+  DownloadDone_ = 0;
+  DownloadTotal_ = 0;
+}
+
+void MainWindow::http_downloadWork(int key, const download::TransferProgress& progress) {
+  const int row = BatchRow(key);
+  if (row >= 0) {
+    const int percent = progress.bytes_total > 0
+                            ? static_cast<int>(progress.bytes_done * 100 / progress.bytes_total)
+                            : -1;
+    SetRowProgress(
+        row, percent,
+        RowProgressText(progress.bytes_done, progress.bytes_total, progress.bytes_per_second));
+  }
+  if (download_queue_->Parallel() > 1) {
+    batch_bytes_running_[key] = progress.bytes_done;
+    ShowBatchProgress();
+    return;
+  }
+  // One song at a time: the transport's own counts, as they always showed.
+  DownloadTotal_ = progress.work_count_max;
+  DownloadDone_ = progress.work_count;
+  SetStatusText(
+      DownloadProgressText(CurrentSongTitle_, DownloadDone_, DownloadTotal_, DownloadedCount_));
+  ui_.prgrsts_downloadpg->SetPercent(
+      IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
+}
+
+void MainWindow::http_downloadWorkEnd(int key) {
+  const int row = BatchRow(key);
+  if (row >= 0) SetRowProgress(row, 0, QString());
+  if (download_queue_->Parallel() > 1) return;
+  ui_.prgrsts_downloadpg->SetPercent(100);
+}
+
+void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
+  const int row = BatchRow(key);
+  ++batch_finished_;
+  batch_bytes_running_.erase(key);
+  if (result.status == RowStatus::kSucceeded) {
+    ++DownloadedCount_;
+    batch_bytes_done_ += FileSizeOf(result.saved_path);
+  }
+  const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
+  if (row >= 0) {
+    SetRowProgress(row, 0, QString());
+    SetSongText(row, kColumnStatus, result.RowText());
+    // A song that is done, saved or filtered, leaves the selection; a failed one stays ticked.
+    if (result.status == RowStatus::kSucceeded || result.status == RowStatus::kFiltered) {
+      SetSongTicked(row, false);
+      ui_.lv_songs->clearSelection();
+    }
+  }
+  if (download_queue_->Parallel() > 1) {
+    ShowBatchProgress();
+    return;
+  }
+  if (result.status == RowStatus::kSucceeded) {
+    SetStatusText(QStringLiteral("《") + title + QStringLiteral("》下载成功"));
+  } else if (result.status == RowStatus::kFailed || result.status == RowStatus::kStopped) {
+    const QString reason =
+        result.status == RowStatus::kStopped ? download::StoppedReason() : result.reason;
+    SetStatusText(reason + QStringLiteral(",自动跳过"));
+  }
+}
+
+void MainWindow::BatchEnded(int saved, int started, bool stopped) {
+  // The stop button belongs to the batch; with the batch over it has nothing left to stop.
+  ui_.btn_stop->setEnabled(false);
+  DownloadedCount_ = saved;
+  if (stopped) {
+    SetStatusText(QStringLiteral("用户中止下载！"));
+    ui_.btn_down->setEnabled(true);
+    return;
+  }
+  // The question is for a batch that had nothing to fetch; songs that failed or were filtered
+  // are reported like any others.
+  if (started == 0) {
     const MessageAnswer answer = message_boxes_.Show(
         QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"),
         QStringLiteral("提示"), MessageButtons::kYesNo, MessageIcon::kInformation);
@@ -109,83 +227,30 @@ void MainWindow::btn_downClick() {
   const QString text = QStringLiteral("所有任务已经完成！本次共下载了") +
                        QString::number(DownloadedCount_) + QStringLiteral("首歌曲");
   SetStatusText(text);
+  if (download_queue_->Parallel() > 1) ui_.prgrsts_downloadpg->SetPercent(100);
   ui_.btn_down->setEnabled(true);
   message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
 }
 
-void MainWindow::DownloadRow(const QPersistentModelIndex& row) {
-  ui_.lv_songs->clearSelection();
-  ui_.lv_songs->selectRow(row.row());
-  ui_.lv_songs->setCurrentCell(row.row(), kColumnId);
-  ui_.lv_songs->scrollTo(row, QAbstractItemView::PositionAtTop);
-
-  const QString id = SongText(row.row(), kColumnId).trimmed();
-  const QString title = SongText(row.row(), kColumnTitle).trimmed();
-  const QString singer = SongText(row.row(), kColumnSinger).trimmed();
-  SetSongText(row.row(), kColumnStatus, QStringLiteral("下载中"));
-
-  const QString rate = SelectedRateText();
-  const SongLink link =
-      ResolveSongLink(*ui_.web2, endpoints_.music_base_url, id, rate, tick_clock_);
-  // The list was cleared while the page loaded: the user no longer wants this song.
-  if (!row.isValid()) return;
-
-  CurrentSongTitle_ = title;
-  const QString name = SafeFileName(SongFileName(SelectedNamingScheme(), title, singer));
-  SetStatusText(QStringLiteral("正在下载《") + title + QStringLiteral("》"));
-  antifreeze1_->SetOnlyWhenIdle(false);
-  net::MemoryStream stream;
-
-  try {
-    if (StopRequested_) throw RowFailure(kStopped);
-    if (!link.found) {
-      throw RowFailure(QStringLiteral("下载页面中没有") + rate + QStringLiteral("K的下载链接"));
-    }
-    http_download_->Get(link.url.toStdString(), stream);
-    // A transfer that the stop button cut short ends without an error but is not the song.
-    if (StopRequested_) throw RowFailure(kStopped);
-
-    const QString path =
-        SongSavePath(ui_.edt_saveto->text().trimmed(), name, rate,
-                     [](const QString& candidate) { return QFileInfo::exists(candidate); });
-    WriteSongFile(path, stream);
-    stream.SetSize(0);
-
-    if (ui_.chk_isFileterSize->isChecked()) {
-      const std::optional<bool> removes =
-          SizeFilterRemoves(FileSizeOf(path), ui_.cbb_minsize->currentText());
-      if (!removes) throw RowFailure(QStringLiteral("过滤大小不是数字"));
-      if (*removes) {
-        QFile::remove(path);
-        if (row.isValid()) {
-          SetSongText(row.row(), kColumnStatus, QStringLiteral("文件太小，已过滤"));
-          SetSongTicked(row.row(), false);
-          ui_.lv_songs->clearSelection();
-        }
-        return;
-      }
-    }
-    ++DownloadedCount_;
-    SetStatusText(QStringLiteral("《") + title + QStringLiteral("》下载成功"));
-    if (row.isValid()) {
-      SetSongText(row.row(), kColumnStatus, QStringLiteral("下载成功"));
-      SetSongTicked(row.row(), false);
-      ui_.lv_songs->clearSelection();
-    }
-  } catch (const http::HttpProtocolError&) {
-    // An error status: the status line the server sent says it best.
-    FailRow(row, QString::fromStdString(http_download_->ResponseText()));
-  } catch (const std::exception& error) {
-    // Anything else failed before or outside a response; its own message says what, unless the user
-    // cut the transfer.
-    FailRow(row, StopRequested_ ? kStopped : QString::fromUtf8(error.what()));
-  }
+void MainWindow::ShowBatchProgress() {
+  int64_t bytes = batch_bytes_done_;
+  for (const auto& [key, done] : batch_bytes_running_) bytes += done;
+  const int ticked = std::max(batch_ticked_, batch_finished_);
+  SetStatusText(BatchProgressText(batch_finished_, ticked, bytes));
+  ui_.prgrsts_downloadpg->SetPercent(
+      static_cast<uint16_t>(ticked > 0 ? batch_finished_ * 100 / ticked : 0));
 }
 
-void MainWindow::FailRow(const QPersistentModelIndex& row, const QString& reason) {
-  const QString line = OneLine(reason);
-  SetStatusText(line + QStringLiteral(",自动跳过"));
-  if (row.isValid()) SetSongText(row.row(), kColumnStatus, QStringLiteral("下载失败") + line);
+void MainWindow::SetRowProgress(int row, int percent, const QString& text) {
+  QTableWidgetItem* item = ui_.lv_songs->item(row, kColumnStatus);
+  if (!item) return;
+  if (text.isEmpty()) {
+    item->setData(SongStatusDelegate::kPercentRole, QVariant());
+    item->setData(SongStatusDelegate::kProgressTextRole, QVariant());
+    return;
+  }
+  item->setData(SongStatusDelegate::kPercentRole, percent);
+  item->setData(SongStatusDelegate::kProgressTextRole, text);
 }
 
 QString MainWindow::SelectedRateText() const {
@@ -201,53 +266,27 @@ NamingScheme MainWindow::SelectedNamingScheme() const {
 }
 
 void MainWindow::btn_stopClick() {
-  QCoreApplication::processEvents();
   StopRequested_ = true;
   ui_.btn_stop->setEnabled(false);
-  // A transfer that is waiting for data would see the request only with its next block, which may
-  // never come from a stalled server; closing the connection ends that wait at once.
-  if (http_download_->InsideGet()) http_download_->CloseConnection();
+  // Every running transfer is cut at once, also one waiting for data that never comes.
+  download_queue_->StopAll();
 }
 
 void MainWindow::rb_128kClick() { ui_.chk_isFileterSize->setChecked(false); }
 
 void MainWindow::rb_192kClick() { ui_.chk_isFileterSize->setChecked(false); }
 
-void MainWindow::http_downloadWorkBegin(net::NetComponent&, net::WorkMode, int32_t work_count_max) {
-  ui_.prgrsts_downloadpg->SetPercent(0);
-  DownloadDone_ = 0;
-  DownloadTotal_ = work_count_max;
-}
-
-void MainWindow::http_downloadWork(net::NetComponent&, net::WorkMode, int32_t work_count) {
-  if (StopRequested_) http_download_->CloseConnection();
-  DownloadDone_ = work_count;
-  SetStatusText(
-      DownloadProgressText(CurrentSongTitle_, work_count, DownloadTotal_, DownloadedCount_));
-  ui_.prgrsts_downloadpg->SetPercent(
-      IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
-}
-
-void MainWindow::http_downloadWorkEnd(net::NetComponent&, net::WorkMode) {
-  ui_.prgrsts_downloadpg->SetPercent(100);
-}
-
-void MainWindow::http_tempWorkBegin(net::NetComponent&, net::WorkMode, int32_t work_count_max) {
-  PreviewTotal_ = work_count_max;
+void MainWindow::http_tempWorkBegin() {
+  PreviewTotal_ = 0;
   PreviewDone_ = 0;
 }
 
-void MainWindow::http_tempWork(net::NetComponent&, net::WorkMode, int32_t work_count) {
-  if (preview_stop_requested_) {
-    http_temp_->CloseConnection();
-    return;
-  }
-  PreviewDone_ = work_count;
-  SetStatusText(PreviewProgressText(PreviewTitle_, work_count, PreviewTotal_));
+void MainWindow::http_tempWork(const download::TransferProgress& progress) {
+  PreviewTotal_ = progress.work_count_max;
+  PreviewDone_ = progress.work_count;
+  SetStatusText(PreviewProgressText(PreviewTitle_, PreviewDone_, PreviewTotal_));
 }
 
-void MainWindow::http_tempWorkEnd(net::NetComponent&, net::WorkMode) {
-  SetStatusText(QStringLiteral("开始试听......"));
-}
+void MainWindow::http_tempWorkEnd() { SetStatusText(QStringLiteral("开始试听......")); }
 
 }  // namespace mevra::app

@@ -3,17 +3,16 @@
 #include <QMediaPlayer>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QUrl>
 
-#include "app/anti_freeze.h"
+#include "app/browser_link_source.h"
 #include "app/main_window.h"
-#include "app/song_link_resolver.h"
-#include "http/http_client.h"
-#include "net/stream.h"
+#include "download/song_download_job.h"
 
 namespace mevra::app {
+
+using download::SongDownloadJob;
 
 void MainWindow::btn_listenClick() {
   const QModelIndexList selected = ui_.lv_songs->selectionModel()->selectedRows(kColumnId);
@@ -24,9 +23,6 @@ void MainWindow::btn_listenClick() {
   QString id;
   if (row >= 0) {
     PreviewTitle_ = SongText(row, kColumnTitle).trimmed();
-    // The preview's own stop request is raised while it is prepared and cleared right before its
-    // transfer; the batch's request is left alone, whether a batch runs around this or not.
-    preview_stop_requested_ = true;
     id = SongText(row, kColumnId).trimmed();
   }
   if (id.isEmpty()) {
@@ -38,32 +34,40 @@ void MainWindow::btn_listenClick() {
   ui_.btn_listenstop->setEnabled(true);
   ui_.btn_listen->setEnabled(false);
 
-  // The preview always takes the standard rate, whatever the downloads use.
-  const SongLink link =
-      ResolveSongLink(*ui_.web2, endpoints_.music_base_url, id, QStringLiteral("128"), tick_clock_);
-  ui_.mmo_log->appendPlainText(link.url);
-  ui_.mmo_log->appendPlainText(temp_path_);
+  // The preview always takes the standard rate, whatever the downloads use, and asks the same
+  // link source as the batch: it waits for a free page instead of taking the batch's.
+  download::SongTask task;
+  task.id = id;
+  task.title = PreviewTitle_;
+  task.rate = QStringLiteral("128");
+  task.fixed_path = temp_path_;
+  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_);
+  SongDownloadJob* job = preview_job_.get();
+  connect(job, &SongDownloadJob::Resolved, this, [this, job] {
+    const download::LinkAnswer& link = job->Link();
+    ui_.mmo_log->appendPlainText(link.found ? link.url : endpoints_.music_base_url);
+    ui_.mmo_log->appendPlainText(temp_path_);
+  });
+  connect(job, &SongDownloadJob::TransferStarted, this, [this] { http_tempWorkBegin(); });
+  connect(job, &SongDownloadJob::Progress, this,
+          [this](const download::TransferProgress& progress) { http_tempWork(progress); });
+  connect(job, &SongDownloadJob::TransferEnded, this, [this] { http_tempWorkEnd(); });
+  connect(job, &SongDownloadJob::Finished, this,
+          [this](const download::JobResult& result) { PreviewFinished(result); });
+  job->Start();
+}
 
-  antifreeze1_->SetOnlyWhenIdle(false);
-  preview_stop_requested_ = false;
-  // Failures stay silent: the previous temporary file, if any, is what plays then. Neither a page
-  // without a link nor a transfer cut by a stop request replaces it.
-  try {
-    if (link.found) {
-      net::MemoryStream stream;
-      http_temp_->Get(link.url.toStdString(), stream);
-      if (!preview_stop_requested_) {
-        QSaveFile file(temp_path_);
-        const std::string& bytes = stream.Data();
-        if (file.open(QIODevice::WriteOnly)) {
-          file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-          file.commit();
-        }
-      }
-    }
-  } catch (const std::exception&) {
+void MainWindow::PreviewFinished(const download::JobResult& result) {
+  // A stopped preview has been dealt with by the stop button already.
+  if (result.status == download::RowStatus::kStopped) return;
+  if (result.status != download::RowStatus::kSucceeded) {
+    // Nothing plays then: not even the previous song's file, which is not the one asked for.
+    SetStatusText(QStringLiteral("无法试听《") + PreviewTitle_ + QStringLiteral("》：") +
+                  result.reason);
+    ui_.btn_listenstop->setEnabled(false);
+    ui_.btn_listen->setEnabled(true);
+    return;
   }
-
   // Opening a fresh source makes the player read the file anew even when the path is the same.
   preview_player_->setSource(QUrl());
   preview_player_->setSource(QUrl::fromLocalFile(temp_path_));
@@ -78,6 +82,12 @@ void MainWindow::MciNotify() {
 }
 
 void MainWindow::btn_listenstopClick() {
+  // A preview still being prepared ends here: its transfer is cut, nothing plays, and nothing
+  // it would still have reported reaches the display.
+  if (preview_job_) {
+    preview_job_->disconnect(this);
+    preview_job_->Stop();
+  }
   preview_player_->stop();
   preview_player_->setSource(QUrl());
   SetStatusText(QStringLiteral("停止试听"));

@@ -10,6 +10,7 @@
 #include "app/profile_file.h"
 #include "app/program_paths.h"
 #include "app/text_trim.h"
+#include "download/limits.h"
 #include "widgets/select_folder_dialog.h"
 
 namespace mevra::app {
@@ -60,6 +61,11 @@ void MainWindow::LoadSettings() {
                                            : rename_type == 2 ? ui_.rb2
                                            : rename_type == 3 ? ui_.rb3
                                                               : nullptr);
+    // Songs fetched at once; anything outside the range means the usual one at a time.
+    const int parallel = read_integer("ParallelDownloads", download::kDefaultParallelDownloads);
+    parallel_downloads_ = parallel >= 1 && parallel <= download::kMaxParallelDownloads
+                              ? parallel
+                              : download::kDefaultParallelDownloads;
   } catch (...) {
     // Settings that cannot be read leave the controls as they are.
   }
@@ -81,6 +87,7 @@ void MainWindow::SaveSettings() {
     write("RenameType", ui_.rb1->isChecked()   ? QStringLiteral("1")
                         : ui_.rb2->isChecked() ? QStringLiteral("2")
                                                : QStringLiteral("3"));
+    write("ParallelDownloads", QString::number(parallel_downloads_));
   } catch (...) {
     // A file that cannot be written keeps what it had; closing goes on.
   }

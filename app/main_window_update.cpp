@@ -21,11 +21,11 @@ void SetLinkColor(QLabel* label, const QColor& color) {
 }  // namespace
 
 void MainWindow::btn_CheckUpdateClick() {
-  // A click during a transfer of the batch client must not start a second exchange on it.
-  if (http_download_->InsideGet()) return;
+  // A click while the check's own exchange waits must not start a second one on its client.
+  if (http_update_->InsideGet()) return;
   try {
     const QString text = TrimText(
-        QString::fromStdString(http_download_->Get(endpoints_.update_stamp_url.toStdString())));
+        QString::fromStdString(http_update_->Get(endpoints_.update_stamp_url.toStdString())));
     if (text.size() != kStampLength) return;
     if (text == BuildStamp_) {
       message_boxes_.Show(QStringLiteral("已经是最新版本！谢谢您对本软件的支持！"),

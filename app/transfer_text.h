@@ -21,4 +21,15 @@ QString DownloadProgressText(const QString& title, int32_t done, int32_t total,
 // kilobytes when the server announced no length.
 QString PreviewProgressText(const QString& title, int32_t done, int32_t total);
 
+// A transfer's speed for a person: "1.2MB/s" from one megabyte a second on, "850KB/s" below.
+QString SpeedText(double bytes_per_second);
+
+// The status cell of a row whose file is coming in: "下载中 45%  1.2MB/s", or with the
+// kilobytes so far when the server announced no length: "下载中 1234K  1.2MB/s".
+QString RowProgressText(int64_t done, int64_t total, double bytes_per_second);
+
+// The status pane while several songs come at once: the songs finished of those ticked and the
+// kilobytes fetched so far, e.g. 已完成:3/10首  已下载:12345K.
+QString BatchProgressText(int finished, int ticked, int64_t bytes);
+
 }  // namespace mevra::app

@@ -2,6 +2,7 @@
 
 // Forward declarations of the transport's classes.
 namespace mevra::net {
+class AbortLatch;
 class AntiFreezeBase;
 class ConnectThread;
 class IoHandler;

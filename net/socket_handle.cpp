@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include "net/abort_latch.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
 
@@ -26,7 +27,12 @@ void SocketHandle::Reset() {
 
 void SocketHandle::AllocateSocket() {
   CloseSocket();
-  descriptor_ = Stack().NewSocket(SOCK_STREAM, 0);
+  const int descriptor = Stack().NewSocket(SOCK_STREAM, 0);
+  if (abort_latch_ && !abort_latch_->Attach(descriptor)) {
+    Stack().CloseSocket(descriptor);
+    throw ClosedSocketError();
+  }
+  descriptor_ = descriptor;
   has_descriptor_ = true;
 }
 
@@ -88,6 +94,7 @@ int32_t SocketHandle::Send(const void* buffer, int32_t length) {
 void SocketHandle::CloseSocket() {
   if (!has_descriptor_) return;
   has_descriptor_ = false;
+  if (abort_latch_) abort_latch_->Detach(descriptor_);
   NetStack& stack = Stack();
   stack.Shutdown(descriptor_, SHUT_WR);
   stack.CloseSocket(descriptor_);

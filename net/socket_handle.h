@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace mevra::net {
+
+class AbortLatch;
 
 // The socket record of an I/O handler: the descriptor and both ends' addresses. All calls go
 // through the socket stack.
@@ -22,6 +25,10 @@ class SocketHandle {
   int32_t RemotePort() const { return remote_port_; }
   int32_t ClientPortMin() const { return client_port_min_; }
   int32_t ClientPortMax() const { return client_port_max_; }
+
+  // Every socket allocated from now on is attached to `latch`, so another thread can shut it
+  // down; a tripped latch makes AllocateSocket fail with ClosedSocketError.
+  void SetAbortLatch(std::shared_ptr<AbortLatch> latch) { abort_latch_ = std::move(latch); }
 
   // Back to the state without a descriptor; addresses cleared. Does not close anything.
   void Reset();
@@ -54,6 +61,7 @@ class SocketHandle {
   int32_t remote_port_ = 0;
   int32_t client_port_min_ = 0;
   int32_t client_port_max_ = 0;
+  std::shared_ptr<AbortLatch> abort_latch_;
 };
 
 }  // namespace mevra::net

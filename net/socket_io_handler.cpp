@@ -42,9 +42,15 @@ void SocketIoHandler::CloseBinding() {
   if (handle_) handle_->CloseSocket();
 }
 
+void SocketIoHandler::SetAbortLatch(std::shared_ptr<AbortLatch> latch) {
+  abort_latch_ = std::move(latch);
+  if (handle_) handle_->SetAbortLatch(abort_latch_);
+}
+
 void SocketIoHandler::PrepareBinding() {
   if (!handle_) {
     handle_ = std::make_unique<SocketHandle>();
+    handle_->SetAbortLatch(abort_latch_);
   } else {
     handle_->CloseSocket();
     handle_->Reset();

@@ -10,6 +10,7 @@
 
 namespace mevra::net {
 
+class AbortLatch;
 class ConnectThread;
 
 // The I/O handler over one TCP socket. Connects on a second thread with a time limit while the
@@ -30,6 +31,9 @@ class SocketIoHandler : public IoHandler {
   int32_t ReceiveBytes(void* buffer, int32_t length) override;
   int32_t SendBytes(const void* buffer, int32_t length) override;
 
+  // Passed on to the socket record, so another thread can shut its socket down.
+  void SetAbortLatch(std::shared_ptr<AbortLatch> latch);
+
   // Null before the first PrepareBinding.
   SocketHandle* Handle() const { return handle_.get(); }
   bool UseNagle() const { return use_nagle_; }
@@ -49,6 +53,7 @@ class SocketIoHandler : public IoHandler {
   bool WaitSlice(int32_t ms, bool for_write);
 
   std::unique_ptr<SocketHandle> handle_;
+  std::shared_ptr<AbortLatch> abort_latch_;
   bool use_nagle_ = true;
   int32_t connect_time_limit_ = kDefaultConnectTimeLimit;
   // The connect thread while ThreadedConnect runs; CloseBinding stops it before closing.

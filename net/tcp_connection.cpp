@@ -36,9 +36,22 @@ std::shared_ptr<IoHandler> TcpConnection::NewIoHandler() {
   return std::make_shared<SocketIoHandler>();
 }
 
+void TcpConnection::SetAbortLatch(std::shared_ptr<AbortLatch> latch) {
+  abort_latch_ = std::move(latch);
+  if (owns_io_handler_) {
+    if (auto* handler = dynamic_cast<SocketIoHandler*>(io_handler_.get())) {
+      handler->SetAbortLatch(abort_latch_);
+    }
+  }
+}
+
 void TcpConnection::CreateOwnedIoHandler() {
   std::shared_ptr<IoHandler> handler = NewIoHandler();
   handler->OnStatus = OnStatus;
+  // Socket handlers of every kind (TLS ones too) take the latch.
+  if (auto* socket_handler = dynamic_cast<SocketIoHandler*>(handler.get())) {
+    socket_handler->SetAbortLatch(abort_latch_);
+  }
   io_handler_ = std::move(handler);
   owns_io_handler_ = true;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "net/abort_latch.h"
 #include "net/io_handler.h"
 #include "net/limits.h"
 #include "net/managed_buffer.h"
@@ -44,6 +45,11 @@ class TcpConnection : public NetComponent {
   ManagedBuffer& InputBuffer() { return input_buffer_; }
   const ManagedBuffer& InputBuffer() const { return input_buffer_; }
   bool WriteBuffering() const { return pending_writes_ != nullptr; }
+  // The latch through which another thread may end this connection's blocking calls (a wait for
+  // data, a receive, a send, a connect), now and for every socket it opens later. Only the
+  // connection's own handler honours it; set it before the transfer starts.
+  const std::shared_ptr<AbortLatch>& GetAbortLatch() const { return abort_latch_; }
+  void SetAbortLatch(std::shared_ptr<AbortLatch> latch);
 
   NotifyEvent OnDisconnected;
 
@@ -102,6 +108,7 @@ class TcpConnection : public NetComponent {
   int32_t send_buffer_size_ = kSendBufferSize;
   std::unique_ptr<SimpleBuffer> pending_writes_;
   int32_t flush_threshold_ = -1;
+  std::shared_ptr<AbortLatch> abort_latch_;
   std::shared_ptr<char> life_ = std::make_shared<char>();
 };
 

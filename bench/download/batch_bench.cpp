@@ -1,14 +1,18 @@
-// Times a batch download of the real main window against a local portal: the whole batch, and
-// for every song the link resolution in the hidden browser apart from the HTTP transfer.
+// Times a batch download of the real main window against a local portal: the whole batch from
+// the click to its end, for one song at a time and for several, beside a plain curl script that
+// signs in with a cookie jar and fetches the same download pages and files in sequence.
 //
-// The window is left as it is. The phases are read from what it does anyway: the row's status
-// turns "下载中" right before the song's download page is opened, the download client reports
-// its first status or work span when the request goes out (the link is resolved by then), its
-// read span ends when the body is in, and the row's status changes again once the file is saved.
+// The window is left as it is; the phases are read from the download queue's reports: a song's
+// turn comes (TaskStarted), its transfer starts once its link is in (TransferStarted), its body
+// is in (TransferEnded), and it is saved (TaskFinished).
 //
-//   mevra_batch_bench [--rate 128|320|both] [--songs N] [--data-dir DIR] [--per-song]
+//   mevra_batch_bench [--rate 128|320|both] [--songs N] [--parallel 1,3] [--data-dir DIR]
+//                     [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song]
 //
 // --data-dir keeps the portal's encoded files between runs; without it a fresh folder is used.
+// --rate-limit starts the portal with that limit per connection. --repeat runs every batch N
+// times and ends with the best and the median time of each, since a shared machine is noisy.
+
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +23,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -29,13 +35,16 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "app/main_window.h"
 #include "browser/browser_control.h"
-#include "http/http_client.h"
+#include "download/download_queue.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/main_window_probe.h"
@@ -52,6 +61,23 @@ using mevra::app::testing::PortalEndpoints;
 using mevra::app::testing::SubmitSignInForm;
 using mevra::app::testing::WaitForSignInForm;
 using mevra::app::testing::WaitUntil;
+
+// CPU seconds of this process's main thread, where the window and the browser engine's UI work
+// run, and of the whole process.
+double MainThreadCpuSeconds() {
+  QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(QCoreApplication::applicationPid()));
+  if (!stat.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray text = stat.readAll();
+  const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+  return fields.size() > 12 ? (fields[11].toDouble() + fields[12].toDouble()) / 100.0 : 0;
+}
+
+double ProcessCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 double Ms(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -98,110 +124,60 @@ void Prewarm(const std::vector<const mevra::portal::Song*>& songs, const std::ve
 
 struct SongTimes {
   QString id;
-  Clock::time_point resolve_begin;
-  Clock::time_point request_begin;  // the link is resolved by now
-  Clock::time_point body_end;
+  Clock::time_point turn;
+  Clock::time_point transfer_begin;  // the link is in by now
+  Clock::time_point transfer_end;
   Clock::time_point done;
-  bool requested = false;
-  bool body_ended = false;
-  bool finished = false;
+  bool transferred = false;
   QString status;
 
-  // A song whose page held no link ends without a request; its resolution ran until then.
-  double ResolveMs() const {
-    return requested ? Ms(resolve_begin, request_begin) : finished ? Ms(resolve_begin, done) : 0;
-  }
-  double TransferMs() const { return requested && finished ? Ms(request_begin, done) : 0; }
-  double SaveMs() const { return body_ended && finished ? Ms(body_end, done) : 0; }
+  double LinkWaitMs() const { return transferred ? Ms(turn, transfer_begin) : Ms(turn, done); }
+  double TransferMs() const { return transferred ? Ms(transfer_begin, transfer_end) : 0; }
 };
 
-// Records the phases of each song while a batch runs, and restores the window's handlers after.
+// Records the phases of each song while a batch runs.
 class BatchRecorder {
  public:
   explicit BatchRecorder(MainWindow& window) : window_(window) {
-    mevra::http::HttpClient& http = MainWindowProbe(window).DownloadClient();
-    saved_status_ = http.OnStatus;
-    saved_begin_ = http.OnWorkBegin;
-    saved_end_ = http.OnWorkEnd;
-    http.OnStatus = [this](mevra::net::NetComponent& sender, mevra::net::NetStatus status,
-                           const std::string& text) {
-      MarkRequest();
-      if (saved_status_) saved_status_(sender, status, text);
+    mevra::download::DownloadQueue& queue = MainWindowProbe(window).Queue();
+    using Queue = mevra::download::DownloadQueue;
+    connections_ = {
+        QObject::connect(&queue, &Queue::TaskStarted,
+                         [this](int key) {
+                           SongTimes& t = songs_[key];
+                           t.id = window_.SongText(key, MainWindow::kColumnId);
+                           t.turn = Clock::now();
+                         }),
+        QObject::connect(&queue, &Queue::TransferStarted,
+                         [this](int key) {
+                           songs_[key].transfer_begin = Clock::now();
+                           songs_[key].transferred = true;
+                         }),
+        QObject::connect(&queue, &Queue::TransferEnded,
+                         [this](int key) { songs_[key].transfer_end = Clock::now(); }),
+        QObject::connect(&queue, &Queue::TaskFinished,
+                         [this](int key, const mevra::download::JobResult& result) {
+                           songs_[key].done = Clock::now();
+                           songs_[key].status = result.RowText();
+                         }),
     };
-    http.OnWorkBegin = [this](mevra::net::NetComponent& sender, mevra::net::WorkMode mode,
-                              int32_t max) {
-      MarkRequest();
-      if (saved_begin_) saved_begin_(sender, mode, max);
-    };
-    http.OnWorkEnd = [this](mevra::net::NetComponent& sender, mevra::net::WorkMode mode) {
-      if (mode == mevra::net::WorkMode::wmRead && Current()) {
-        Current()->body_end = Clock::now();
-        Current()->body_ended = true;
-      }
-      if (saved_end_) saved_end_(sender, mode);
-    };
-    QAbstractItemModel* model = MainWindowProbe(window).Ui().lv_songs->model();
-    connection_ = QObject::connect(model, &QAbstractItemModel::dataChanged,
-                                   [this](const QModelIndex& top, const QModelIndex& bottom) {
-                                     if (top.column() > MainWindow::kColumnStatus ||
-                                         bottom.column() < MainWindow::kColumnStatus) {
-                                       return;
-                                     }
-                                     for (int row = top.row(); row <= bottom.row(); ++row) {
-                                       StatusChanged(row);
-                                     }
-                                   });
   }
-
   ~BatchRecorder() {
-    QObject::disconnect(connection_);
-    mevra::http::HttpClient& http = MainWindowProbe(window_).DownloadClient();
-    http.OnStatus = saved_status_;
-    http.OnWorkBegin = saved_begin_;
-    http.OnWorkEnd = saved_end_;
+    for (const QMetaObject::Connection& connection : connections_) QObject::disconnect(connection);
   }
-
   BatchRecorder(const BatchRecorder&) = delete;
   BatchRecorder& operator=(const BatchRecorder&) = delete;
 
-  const std::vector<SongTimes>& Songs() const { return songs_; }
+  std::vector<SongTimes> Songs() const {
+    std::vector<SongTimes> songs;
+    for (const auto& [key, times] : songs_) songs.push_back(times);
+    return songs;
+  }
 
  private:
-  SongTimes* Current() {
-    return songs_.empty() || songs_.back().finished ? nullptr : &songs_.back();
-  }
-
-  void MarkRequest() {
-    SongTimes* song = Current();
-    if (song && !song->requested) {
-      song->request_begin = Clock::now();
-      song->requested = true;
-    }
-  }
-
-  void StatusChanged(int row) {
-    const Clock::time_point now = Clock::now();
-    const QString status = window_.SongText(row, MainWindow::kColumnStatus);
-    if (status == QStringLiteral("下载中")) {
-      songs_.push_back({});
-      songs_.back().id = window_.SongText(row, MainWindow::kColumnId);
-      songs_.back().resolve_begin = now;
-      return;
-    }
-    SongTimes* song = Current();
-    if (!song || status == QStringLiteral("等待中")) return;
-    song->done = now;
-    song->finished = true;
-    song->status = status;
-  }
-
   MainWindow& window_;
-  std::vector<SongTimes> songs_;
-  QMetaObject::Connection connection_;
-  std::function<void(mevra::net::NetComponent&, mevra::net::NetStatus, const std::string&)>
-      saved_status_;
-  std::function<void(mevra::net::NetComponent&, mevra::net::WorkMode, int32_t)> saved_begin_;
-  std::function<void(mevra::net::NetComponent&, mevra::net::WorkMode)> saved_end_;
+  std::map<int, SongTimes> songs_;
+  std::vector<QMetaObject::Connection> connections_;
 };
 
 struct Stats {
@@ -225,8 +201,7 @@ Stats Summarise(std::vector<double> values) {
 }
 
 void PrintStats(const char* name, const Stats& s) {
-  std::printf("%-22s %9.3f s %9.1f %9.1f %9.1f %9.1f\n", name, s.total / 1000, s.mean, s.median,
-              s.p90, s.max);
+  std::printf("  %-24s %9.1f %9.1f %9.1f %9.1f\n", name, s.mean, s.median, s.p90, s.max);
 }
 
 // Checks the radio of `rate` and unchecks the other rates by hand. Checking one alone is not
@@ -244,10 +219,26 @@ void ChooseRate(MainWindow& window, int rate) {
   chosen->setChecked(true);
 }
 
-// Runs one batch of `songs` at `rate` into `save_dir` and prints its table. False when a song
-// was not saved.
-bool RunBatch(MainWindow& window, const std::vector<const mevra::portal::Song*>& songs, int rate,
-              const std::string& data_dir, const QString& save_dir, bool per_song) {
+qint64 SavedBytes(const QString& folder) {
+  qint64 bytes = 0;
+  for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files)) bytes += file.size();
+  return bytes;
+}
+
+// What the portal serves at this rate for these songs.
+qint64 PortalBytes(const std::vector<const mevra::portal::Song*>& songs, int rate,
+                   const std::string& data_dir) {
+  qint64 expected = 0;
+  for (const auto* song : songs) {
+    expected += static_cast<qint64>(mevra::portal::EncodedSongBytes(*song, rate, data_dir).size());
+  }
+  return expected;
+}
+
+// Runs one batch of `songs` at `rate` with `parallel` transfers into `save_dir` and prints its
+// lines; returns its time in ms, or a negative number when a song was not saved whole.
+double RunBatch(MainWindow& window, const std::vector<const mevra::portal::Song*>& songs, int rate,
+                int parallel, const std::string& data_dir, const QString& save_dir, bool per_song) {
   window.ClearSongs();
   for (const auto* song : songs) {
     window.AddSong(QString::fromStdString(song->id), QString::fromStdString(song->title),
@@ -256,99 +247,105 @@ bool RunBatch(MainWindow& window, const std::vector<const mevra::portal::Song*>&
   window.btn_selectAllClick();
   ChooseRate(window, rate);
   const MainWindowProbe probe(window);
+  probe.SetParallelDownloads(parallel);
   probe.Ui().chk_isFileterSize->setChecked(false);
+  QDir(save_dir).removeRecursively();
   QDir().mkpath(save_dir);
   probe.Ui().edt_saveto->setText(save_dir);
   probe.Boxes().ClearShown();
 
   std::vector<SongTimes> times;
-  Clock::time_point start;
-  Clock::time_point end;
+  double total_ms = 0;
+  const double main_cpu_before = MainThreadCpuSeconds();
+  const double process_cpu_before = ProcessCpuSeconds();
   {
     BatchRecorder recorder(window);
-    start = Clock::now();
+    const Clock::time_point start = Clock::now();
     window.btn_downClick();
-    end = Clock::now();
+    if (!WaitUntil([&] { return !probe.Queue().IsRunning() && probe.Ui().btn_down->isEnabled(); },
+                   3600 * 1000)) {
+      std::fprintf(stderr, "the batch did not end\n");
+      return -1;
+    }
+    total_ms = Ms(start, Clock::now());
     times = recorder.Songs();
   }
-  const double total_ms = Ms(start, end);
 
-  std::vector<double> resolve;
+  std::vector<double> link_wait;
   std::vector<double> transfer;
-  std::vector<double> save;
   int saved = 0;
   for (const SongTimes& t : times) {
     if (t.status == QStringLiteral("下载成功")) ++saved;
-    if (t.requested || t.finished) resolve.push_back(t.ResolveMs());
-    if (t.requested && t.finished) transfer.push_back(t.TransferMs());
-    if (t.body_ended && t.finished) save.push_back(t.SaveMs());
+    link_wait.push_back(t.LinkWaitMs());
+    if (t.transferred) transfer.push_back(t.TransferMs());
   }
-  qint64 bytes = 0;
-  for (const QFileInfo& file : QDir(save_dir).entryInfoList(QDir::Files)) bytes += file.size();
-  // What the portal serves at this rate; a different sum means the window fetched another rate.
-  qint64 expected = 0;
-  for (const auto* song : songs) {
-    expected += static_cast<qint64>(mevra::portal::EncodedSongBytes(*song, rate, data_dir).size());
-  }
-  const Stats r = Summarise(resolve);
-  const Stats x = Summarise(transfer);
-  const Stats w = Summarise(save);
-  const double between_ms = total_ms - r.total - x.total;
-
-  std::printf("\n== %zu songs at %d kbps (portal files encoded before the batch) ==\n",
-              songs.size(), rate);
-  std::printf("songs saved            %d of %zu\n", saved, songs.size());
-  std::printf("total batch            %9.3f s  (btn_downClick, final message box included)\n",
-              total_ms / 1000);
-  std::printf("%-22s %11s %9s %9s %9s %9s\n", "phase", "total", "mean ms", "median", "p90",
-              "max ms");
-  PrintStats("resolution", r);
-  PrintStats("transfer (+ save)", x);
-  PrintStats("  of which save", w);
-  std::printf("%-22s %9.3f s\n", "outside the two", between_ms / 1000);
-  std::printf("bytes                  %lld (%.1f MB, %.2f MB per song)%s\n",
-              static_cast<long long>(bytes), static_cast<double>(bytes) / 1e6,
-              static_cast<double>(bytes) / 1e6 / std::max<size_t>(1, songs.size()),
-              bytes == expected ? "" : "  NOT the portal's bytes at this rate");
-  std::printf("throughput             %.1f MB/s during transfers, %.1f MB/s over the batch\n",
-              x.total > 0 ? static_cast<double>(bytes) / 1e3 / x.total : 0.0,
+  const double main_cpu = MainThreadCpuSeconds() - main_cpu_before;
+  const double process_cpu = ProcessCpuSeconds() - process_cpu_before;
+  const qint64 bytes = SavedBytes(save_dir);
+  const qint64 expected = PortalBytes(songs, rate, data_dir);
+  std::printf("%3d at once   batch %8.3f s   saved %d of %zu   %.1f MB%s   %.1f MB/s\n", parallel,
+              total_ms / 1000, saved, songs.size(), static_cast<double>(bytes) / 1e6,
+              bytes == expected ? "" : " (NOT the portal's bytes)",
               static_cast<double>(bytes) / 1e3 / total_ms);
-  std::printf("resolution share       %.1f %% of the batch (transfer %.1f %%)\n",
-              100 * r.total / total_ms, 100 * x.total / total_ms);
-  if (!resolve.empty()) {
-    std::printf("first song resolution  %.1f ms (later songs: mean %.1f ms)\n", resolve.front(),
-                resolve.size() > 1
-                    ? (r.total - resolve.front()) / static_cast<double>(resolve.size() - 1)
-                    : 0.0);
-  }
   std::printf(
-      "target                 resolution well under 2000 ms per song: mean %.0f ms, "
-      "max %.0f ms\n",
-      r.mean, r.max);
+      "  CPU of this process %.2f s, of its main thread %.2f s (browser pages not counted)\n",
+      process_cpu, main_cpu);
+  std::printf("  %-24s %9s %9s %9s %9s   (ms per song)\n", "", "mean", "median", "p90", "max");
+  PrintStats("wait for the link at turn", Summarise(link_wait));
+  PrintStats("transfer", Summarise(transfer));
   if (per_song) {
-    std::printf("%-10s %10s %10s %10s  %s\n", "id", "resolve", "transfer", "save", "status");
+    std::printf("  %-10s %10s %10s  %s\n", "id", "link wait", "transfer", "status");
     for (const SongTimes& t : times) {
-      std::printf("%-10s %10.1f %10.1f %10.1f  %s\n", t.id.toUtf8().constData(), t.ResolveMs(),
-                  t.TransferMs(), t.SaveMs(), t.status.toUtf8().constData());
+      std::printf("  %-10s %10.1f %10.1f  %s\n", t.id.toUtf8().constData(), t.LinkWaitMs(),
+                  t.TransferMs(), t.status.toUtf8().constData());
     }
   }
   for (const SongTimes& t : times) {
     if (t.status != QStringLiteral("下载成功")) {
-      std::printf("song %s: %s\n", t.id.toUtf8().constData(), t.status.toUtf8().constData());
+      std::printf("  song %s: %s\n", t.id.toUtf8().constData(), t.status.toUtf8().constData());
     }
   }
-  for (const auto& shown : probe.Boxes().Shown()) {
-    std::printf("message box: %s\n", shown.text.simplified().toUtf8().constData());
-  }
   std::fflush(stdout);
-  return saved == static_cast<int>(songs.size()) && bytes == expected;
+  return saved == static_cast<int>(songs.size()) && bytes == expected ? total_ms : -1;
+}
+
+// The same songs with curl in sequence: sign in with a cookie jar, then each download page and
+// each file. Returns the time in ms, or a negative number when a file is not the portal's.
+double RunCurl(const mevra::portal::testing::PortalProcess& portal,
+               const std::vector<const mevra::portal::Song*>& songs, int rate,
+               const QString& save_dir) {
+  QDir(save_dir).removeRecursively();
+  QDir().mkpath(save_dir);
+  QStringList arguments = {
+      QStringLiteral(MEVRA_CURL_BATCH_SCRIPT), QString::fromStdString(portal.LoginBaseUrl()),
+      QString::fromStdString(portal.MusicBaseUrl()), QString::number(rate), save_dir};
+  for (const auto* song : songs) arguments << QString::fromStdString(song->id);
+  QProcess curl;
+  const Clock::time_point start = Clock::now();
+  curl.start(QStringLiteral("sh"), arguments);
+  if (!curl.waitForFinished(3600 * 1000) || curl.exitCode() != 0) {
+    std::fprintf(stderr, "the curl script failed: %s\n", curl.readAllStandardError().constData());
+    return -1;
+  }
+  const double total_ms = Ms(start, Clock::now());
+  const qint64 bytes = SavedBytes(save_dir);
+  std::printf(
+      "curl script   batch %8.3f s   %.1f MB%s\n", total_ms / 1000,
+      static_cast<double>(bytes) / 1e6,
+      bytes == PortalBytes(songs, rate, portal.data_dir()) ? "" : " (NOT the portal's bytes)");
+  std::fflush(stdout);
+  return total_ms;
 }
 
 int Run(const QStringList& args) {
   std::vector<int> rates = {128, 320};
+  std::vector<int> parallels = {1, 3};
   size_t song_count = 50;
   std::string data_dir;
+  std::string rate_limit;
   bool per_song = false;
+  bool with_curl = true;
+  int repeat = 1;
   for (int i = 1; i < args.size(); ++i) {
     const QString& arg = args[i];
     const bool has_value = i + 1 < args.size();
@@ -364,25 +361,39 @@ int Run(const QStringList& args) {
       }
     } else if (arg == QStringLiteral("--songs") && has_value) {
       song_count = static_cast<size_t>(std::max(1, args[++i].toInt()));
+    } else if (arg == QStringLiteral("--parallel") && has_value) {
+      parallels.clear();
+      for (const QString& n : args[++i].split(QLatin1Char(','))) {
+        parallels.push_back(std::clamp(n.toInt(), 1, 5));
+      }
     } else if (arg == QStringLiteral("--data-dir") && has_value) {
       data_dir = args[++i].toStdString();
+    } else if (arg == QStringLiteral("--rate-limit") && has_value) {
+      rate_limit = args[++i].toStdString();
+    } else if (arg == QStringLiteral("--repeat") && has_value) {
+      repeat = std::max(1, args[++i].toInt());
+    } else if (arg == QStringLiteral("--no-curl")) {
+      with_curl = false;
     } else if (arg == QStringLiteral("--per-song")) {
       per_song = true;
     } else {
       std::fprintf(stderr,
-                   "usage: mevra_batch_bench [--rate 128|320|both] [--songs N] [--data-dir DIR] "
-                   "[--per-song]\n");
+                   "usage: mevra_batch_bench [--rate 128|320|both] [--songs N] [--parallel 1,3] "
+                   "[--data-dir DIR] [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song]\n");
       return 2;
     }
   }
 
   const auto songs = PickSongs(song_count);
-  mevra::portal::testing::PortalProcess portal(
-      mevra::portal::testing::PortalProcess::Options{{}, data_dir, std::chrono::seconds(20)});
+  std::vector<std::string> portal_args;
+  if (!rate_limit.empty()) portal_args = {"--rate-limit", rate_limit};
+  mevra::portal::testing::PortalProcess portal(mevra::portal::testing::PortalProcess::Options{
+      portal_args, data_dir, std::chrono::seconds(20)});
   const Clock::time_point encode_start = Clock::now();
   Prewarm(songs, rates, portal.data_dir());
-  std::printf("portal files for %zu songs ready in %.1f s (%s)\n", songs.size(),
-              Ms(encode_start, Clock::now()) / 1000, portal.data_dir().c_str());
+  std::printf("portal files for %zu songs ready in %.1f s (%s)%s\n", songs.size(),
+              Ms(encode_start, Clock::now()) / 1000, portal.data_dir().c_str(),
+              rate_limit.empty() ? "" : (" rate limit " + rate_limit + " B/s").c_str());
 
   QTemporaryDir dir;
   QFile config(dir.filePath(QStringLiteral("config.ini")));
@@ -413,9 +424,32 @@ int Run(const QStringList& args) {
   }
 
   bool all_saved = true;
-  for (int rate : rates) {
-    const QString save_dir = dir.filePath(QStringLiteral("songs-") + QString::number(rate));
-    all_saved = RunBatch(window, songs, rate, portal.data_dir(), save_dir, per_song) && all_saved;
+  std::map<std::string, std::vector<double>> runs;  // "rate, what" -> ms of each run
+  for (int round = 0; round < repeat; ++round) {
+    for (int rate : rates) {
+      std::printf("\n== %zu songs at %d kbps ==\n", songs.size(), rate);
+      for (int parallel : parallels) {
+        const QString save_dir =
+            dir.filePath(QStringLiteral("songs-%1-%2").arg(rate).arg(parallel));
+        const double ms =
+            RunBatch(window, songs, rate, parallel, portal.data_dir(), save_dir, per_song);
+        all_saved = ms >= 0 && all_saved;
+        runs[std::to_string(rate) + " kbps, " + std::to_string(parallel) + " at once"].push_back(
+            ms);
+      }
+      if (with_curl) {
+        const double ms =
+            RunCurl(portal, songs, rate, dir.filePath(QStringLiteral("curl-%1").arg(rate)));
+        all_saved = ms >= 0 && all_saved;
+        runs[std::to_string(rate) + " kbps, curl script"].push_back(ms);
+      }
+    }
+  }
+  std::printf("\n== %d run(s) of each ==\n%-28s %9s %9s\n", repeat, "", "best s", "median s");
+  for (auto& [name, times] : runs) {
+    std::sort(times.begin(), times.end());
+    std::printf("%-28s %9.3f %9.3f\n", name.c_str(), times.front() / 1000,
+                times[times.size() / 2] / 1000);
   }
   return all_saved ? 0 : 1;
 }

@@ -1,16 +1,23 @@
 #!/bin/sh
-# Builds mevra_batch_bench in Release and runs it offscreen against a local portal.
-#   bench/download/run.sh [build dir] [-- arguments of mevra_batch_bench]
-# The portal's encoded files are kept in the build dir, so only the first run pays for encoding.
+# Builds the download benchmarks in Release and runs one of them offscreen.
+#   bench/download/run.sh [batch|rss] [build dir] [-- arguments of the benchmark]
+# batch (the default): mevra_batch_bench against a local portal, with the portal's encoded files
+# kept in the build dir so only the first run pays for encoding; rss: mevra_download_rss_bench.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+which=batch
+case "${1:-}" in batch|rss) which=$1; shift ;; esac
 build=${1:-/tmp/build-bench-download}
 [ $# -gt 0 ] && shift
 [ "${1:-}" = "--" ] && shift
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMEVRA_BUILD_BENCH=ON \
   -DMEVRA_BUILD_TESTS=OFF >/dev/null
+if [ "$which" = rss ]; then
+  cmake --build "$build" --target mevra_download_rss_bench -j2
+  exec "$build/bench/download/mevra_download_rss_bench" "$@"
+fi
 cmake --build "$build" --target mevra_batch_bench -j2
 
 mkdir -p "$build/portal-data"

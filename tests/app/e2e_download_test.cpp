@@ -11,11 +11,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTimer>
+#include <algorithm>
 #include <string_view>
 
-#include "http/http_client.h"
+#include "app/song_status_delegate.h"
+#include "download/download_queue.h"
+#include "download/song_download_job.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
@@ -75,6 +79,24 @@ class DownloadTest : public PortalWindowTest {
     return QDir(save_dir_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
   }
 
+  // Starts the batch and waits for its end (a batch that asks to fetch everything runs on).
+  void RunBatch(MainWindow& w) {
+    w.btn_downClick();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !Probe().Queue().IsRunning() && Ui().btn_down->isEnabled(); }, 120000));
+  }
+
+  // Starts the preview of the selected song and waits until it plays or says why not.
+  void RunPreview(MainWindow& w) {
+    w.btn_listenClick();
+    ASSERT_NE(Probe().PreviewJob(), nullptr);
+    QMediaPlayer& player = Probe().PreviewPlayer();
+    ASSERT_TRUE(WaitUntil([&] {
+      return Probe().PreviewJob()->Ended() &&
+             (!player.source().isEmpty() || Ui().btn_listen->isEnabled());
+    }));
+  }
+
   QString save_dir_;
 };
 
@@ -101,7 +123,7 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
     c.scheme->setChecked(true);
     TickOnly(w, {c.id});
     Boxes().ClearShown();
-    w.btn_downClick();
+    RunBatch(w);
     ++saved;
     EXPECT_EQ(Status(w, c.id), QStringLiteral("下载成功"));
     EXPECT_FALSE(w.SongTicked(RowOf(w, c.id)));
@@ -115,12 +137,14 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   }
   EXPECT_EQ(SavedFiles().size(), saved);
   EXPECT_TRUE(ui.btn_down->isEnabled());
+  // The stop button has nothing left to stop once a batch is over.
+  EXPECT_FALSE(ui.btn_stop->isEnabled());
 
   // The same song again gets "_new" and the rate; a third time replaces that file.
   ui.rb1->setChecked(true);
   for (int round = 0; round < 2; ++round) {
     TickOnly(w, {portal::kShortSongId});
-    w.btn_downClick();
+    RunBatch(w);
   }
   const QString renewed = save_dir_ + "/" + Q(a.title) + "_new320.mp3";
   EXPECT_EQ(FileBytes(renewed), PortalBytes(portal::kShortSongId, 320));
@@ -135,7 +159,7 @@ TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   ui.chk_isFileterSize->setChecked(true);
   ui.cbb_minsize->setCurrentText(QStringLiteral("2"));
   TickOnly(w, {portal::kShortSongId, portal::kLongSongId});
-  w.btn_downClick();
+  RunBatch(w);
   EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("文件太小，已过滤"));
   EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kShortSongId)));
   EXPECT_EQ(Status(w, portal::kLongSongId), QStringLiteral("下载成功"));
@@ -156,7 +180,7 @@ TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
   TickOnly(w, {portal::kMissingFileSongId, portal::kEarlyCloseSongId, portal::kOnly128SongId,
                portal::kSlashTitleSongId});
   answer_ = MessageAnswer::kNo;
-  w.btn_downClick();
+  RunBatch(w);
 
   EXPECT_EQ(Status(w, portal::kMissingFileSongId),
             QStringLiteral("下载失败HTTP/1.1 404 Not Found"));
@@ -177,6 +201,14 @@ TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
 
   // One song was saved, so the batch ends with its report, not the no-songs question.
   EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
+  // Songs that were ticked and all failed are reported too: the question is for a batch that
+  // had nothing ticked.
+  TickOnly(w, {portal::kMissingFileSongId});
+  Boxes().ClearShown();
+  RunBatch(w);
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了0首歌曲"));
+  EXPECT_EQ(Boxes().Shown()[0].buttons, MessageButtons::kOk);
 }
 
 TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
@@ -188,18 +220,30 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   const QString next_id = w.SongText(stall_row + 1, MainWindow::kColumnId);
   TickOnly(w, {portal::kStallingSongId});
   w.SetSongTicked(stall_row + 1, true);
+  QString cell_while_fetching;
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
+      cell_while_fetching = ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
+                                ->data(SongStatusDelegate::kProgressTextRole)
+                                .toString();
       ui.btn_stop->click();
     }
   });
   poll.start();
-  w.btn_downClick();
+  RunBatch(w);
   poll.stop();
 
   EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
+  // While it came in, its status cell showed its own progress; the final text replaced it.
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^下载中 \\d+%  \\d+(\\.\\d)?[KM]B/s$"))
+                  .match(cell_while_fetching)
+                  .hasMatch())
+      << cell_while_fetching.toStdString();
+  EXPECT_FALSE(ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
+                   ->data(SongStatusDelegate::kProgressTextRole)
+                   .isValid());
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
   // The batch ended before the next ticked row.
@@ -209,6 +253,42 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   EXPECT_TRUE(ui.btn_down->isEnabled());
   EXPECT_FALSE(ui.btn_stop->isEnabled());
   EXPECT_TRUE(Boxes().Shown().empty());
+}
+
+TEST_F(DownloadTest, SeveralAtOnceSaveEverySongAndShowTheBatchAsAWhole) {
+  MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
+  ui.rb_128k->setChecked(true);
+  ui.rb1->setChecked(true);
+  Probe().SetParallelDownloads(3);
+  const std::string_view ids[] = {portal::kShortSongId, portal::kRedirectSongId,
+                                  portal::kChunkedSongId, portal::kLongSongId};
+  TickOnly(w, {ids[0], ids[1], ids[2], ids[3]});
+  QStringList captions;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] { captions << ui.stspn_info->Caption(); });
+  poll.start();
+  RunBatch(w);
+  poll.stop();
+  // Every song came whole, its links read by three hidden pages at once.
+  EXPECT_EQ(Probe().LinkSource().PageCount(), 3);
+  for (std::string_view id : ids) {
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 128)) << path.toStdString();
+  }
+  // The pane told the batch as a whole, never one song's counts.
+  EXPECT_TRUE(std::any_of(captions.begin(), captions.end(), [](const QString& caption) {
+    return caption.startsWith(QStringLiteral("已完成:")) &&
+           caption.contains(QStringLiteral("/4首"));
+  }));
+  EXPECT_TRUE(std::none_of(captions.begin(), captions.end(), [](const QString& caption) {
+    return caption.contains(QStringLiteral("总大小:"));
+  }));
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了4首歌曲"));
+  EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
 }
 
 TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
@@ -225,7 +305,7 @@ TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
     if (request.buttons == MessageButtons::kYesNo) ++questions;
     return MessageAnswer::kYes;
   };
-  w.btn_downClick();
+  RunBatch(w);
   EXPECT_EQ(questions, 1);
   const auto& shown = Boxes().Shown();
   ASSERT_EQ(shown.size(), 2u);
@@ -254,81 +334,145 @@ TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
     }
   });
   poll.start();
-  w.btn_downClick();
+  RunBatch(w);
   poll.stop();
   EXPECT_TRUE(cleared);
   EXPECT_EQ(w.SongCount(), 0);
-  // Nothing of the cleared list was fetched, so the batch ends with the no-songs question.
+  // Nothing of the cleared list was fetched; a song had been ticked, so the batch reports.
   EXPECT_TRUE(SavedFiles().isEmpty());
   ASSERT_FALSE(Boxes().Shown().empty());
-  EXPECT_EQ(Boxes().Shown().back().buttons, MessageButtons::kYesNo);
+  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了0首歌曲"));
   EXPECT_TRUE(Ui().btn_down->isEnabled());
 }
 
-TEST_F(DownloadTest, APreviewNestedInABatchAndTheBatchKeepTheirOwnSongsAndStops) {
+TEST_F(DownloadTest, APreviewDuringABatchAndTheBatchKeepTheirOwnSongsAndStops) {
   MainWindow& w = OpenForDownloads();
   MainWindowUi& ui = Ui();
   ui.rb_320k->setChecked(true);
   ui.rb1->setChecked(true);
   struct Case {
     const char* name;
+    std::string_view batch_first;  // the batch's first song in list order
     std::string_view preview_id;
-    // The batch's stop button is pressed while the preview's file comes in.
-    bool stop_during_preview;
+    // The batch's stop button is pressed once the preview's file is in.
+    bool stop_after_preview;
   };
   const Case cases[] = {
-      {"a preview only", portal::kRedirectSongId, false},
-      {"the batch stopped during the preview", portal::kCommaTitleSongId, true},
+      {"a preview during a batch", portal::kShortSongId, portal::kRedirectSongId, false},
+      // The stalling song's file never ends: the preview outlasts the batch's whole page wait.
+      {"a preview that outlasts the batch", portal::kShortSongId, portal::kStallingSongId, false},
+      // The batch's song stalls, so the batch still runs when the preview is done.
+      {"the batch stopped after the preview", portal::kStallingSongId, portal::kCommaTitleSongId,
+       true},
   };
-  http::HttpClient& preview_client = Probe().PreviewClient();
-  const auto preview_work = preview_client.OnWork;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId});
+    QDir(save_dir_).removeRecursively();
+    QDir().mkpath(save_dir_);
+    QFile::remove(w.TempPath());
+    const int first = RowOf(w, c.batch_first);
+    // The batch's second song: the chunked one, or, when the batch is stopped, the row below
+    // the first, which the stop must leave untouched.
+    const std::string second = c.stop_after_preview
+                                   ? w.SongText(first + 1, MainWindow::kColumnId).toStdString()
+                                   : std::string(portal::kChunkedSongId);
+    TickOnly(w, {c.batch_first, second});
     Boxes().ClearShown();
-    preview_client.OnWork = [&](net::NetComponent& sender, net::WorkMode mode, int32_t count) {
-      if (c.stop_during_preview && ui.btn_stop->isEnabled()) ui.btn_stop->click();
-      preview_work(sender, mode, count);
-    };
-    const int first = RowOf(w, portal::kShortSongId);
     bool previewed = false;
     QTimer poll;
     poll.setInterval(5);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-      // While the batch waits for the first song's page, the user previews another song; the
-      // preview runs nested inside that wait and takes the hidden browser meanwhile.
+      // While the batch waits for its first song's page, the user previews another song.
       if (!previewed && w.SongText(first, MainWindow::kColumnStatus) == QStringLiteral("下载中")) {
         previewed = true;
-        poll.stop();
         ui.lv_songs->clearSelection();
         ui.lv_songs->selectRow(RowOf(w, c.preview_id));
         w.btn_listenClick();
       }
+      if (c.stop_after_preview && previewed && ui.btn_stop->isEnabled() &&
+          Probe().PreviewJob()->Ended()) {
+        ui.btn_stop->click();
+      }
     });
     poll.start();
-    w.btn_downClick();
+    RunBatch(w);
+    poll.stop();
     ASSERT_TRUE(previewed);
-    // The batch's stop is not the preview's: the preview fetches its whole song either way.
-    EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(c.preview_id, 128));
-    if (c.stop_during_preview) {
-      // The batch sees its stop once the preview is over: the song it was resolving is not
-      // fetched and the next one is not started.
-      EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("下载失败用户中止下载"));
-      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kShortSongId)));
-      EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
+    if (c.stop_after_preview) {
+      EXPECT_EQ(Status(w, c.batch_first), QStringLiteral("下载失败用户中止下载"));
+      EXPECT_TRUE(w.SongTicked(RowOf(w, c.batch_first)));
+      EXPECT_TRUE(w.SongTicked(first + 1));
+      EXPECT_EQ(w.SongText(first + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
       EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
-      EXPECT_EQ(SavedFiles().size(), 2);  // those of the first case
+      EXPECT_TRUE(SavedFiles().isEmpty());
       EXPECT_TRUE(Boxes().Shown().empty());
     } else {
-      for (std::string_view id : {portal::kShortSongId, portal::kChunkedSongId}) {
+      // The batch never waits for the preview: both songs are saved whole.
+      for (std::string_view id : {c.batch_first, std::string_view(second)}) {
         EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
         const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
         EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
       }
+      ASSERT_FALSE(Boxes().Shown().empty());
+      EXPECT_EQ(Boxes().Shown().back().text,
+                QStringLiteral("所有任务已经完成！本次共下载了2首歌曲"));
+    }
+    if (c.preview_id == portal::kStallingSongId) {
+      // The stalled preview is still coming in; stopping it ends it without a trace.
+      EXPECT_FALSE(Probe().PreviewJob()->Ended());
+    } else {
+      // The batch's stop is not the preview's: the preview has its whole song either way.
+      ASSERT_TRUE(WaitUntil([&] { return Probe().PreviewJob()->Ended(); }));
+      EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(c.preview_id, 128));
     }
     w.btn_listenstopClick();
+    ASSERT_TRUE(WaitUntil([&] { return Probe().PreviewJob()->Ended(); }));
+    EXPECT_FALSE(QFileInfo::exists(w.TempPath() + ".part"));
   }
-  preview_client.OnWork = preview_work;
+}
+
+TEST_F(DownloadTest, StoppingAPreviewBeingPreparedPlaysNothing) {
+  MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
+  QMediaPlayer& player = Probe().PreviewPlayer();
+  struct Case {
+    const char* name;
+    std::string_view id;
+    QString stop_when;  // the status text at which stop is pressed
+  };
+  const Case cases[] = {
+      {"while its page loads", portal::kShortSongId, QStringLiteral("正在准备音乐文件")},
+      {"while its file comes in", portal::kStallingSongId, QStringLiteral("正在缓冲")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(w.TempPath());
+    ui.lv_songs->clearSelection();
+    ui.lv_songs->selectRow(RowOf(w, c.id));
+    bool stopped = false;
+    QTimer poll;
+    poll.setInterval(2);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (!stopped && ui.stspn_info->Caption().contains(c.stop_when)) {
+        stopped = true;
+        ui.btn_listenstop->click();
+      }
+    });
+    poll.start();
+    w.btn_listenClick();
+    ASSERT_TRUE(WaitUntil([&] { return stopped; }));
+    poll.stop();
+    ASSERT_TRUE(WaitUntil([&] { return Probe().PreviewJob()->Ended(); }));
+    // Whatever would have come next has had its chance to show.
+    testing::Settle(300);
+    EXPECT_NE(player.playbackState(), QMediaPlayer::PlayingState);
+    EXPECT_TRUE(player.source().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(w.TempPath()));
+    EXPECT_FALSE(QFileInfo::exists(w.TempPath() + ".part"));
+    EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("停止试听"));
+    EXPECT_TRUE(ui.btn_listen->isEnabled());
+    EXPECT_FALSE(ui.btn_listenstop->isEnabled());
+  }
 }
 
 TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
@@ -344,7 +488,7 @@ TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
 
   ui.rb_320k->setChecked(true);  // the preview takes 128 whatever the downloads use
   ui.lv_songs->selectRow(RowOf(w, portal::kShortSongId));
-  w.btn_listenClick();
+  RunPreview(w);
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
   EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("开始试听......"));
   EXPECT_FALSE(ui.btn_listen->isEnabled());
@@ -377,15 +521,32 @@ TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
   EXPECT_FALSE(ui.btn_listenstop->isEnabled());
   EXPECT_NE(player.playbackState(), QMediaPlayer::PlayingState);
 
-  // A song whose file cannot be fetched keeps the previous file and the playing state.
+  // A song whose file cannot be fetched says so and plays nothing, not even the previous song's
+  // file, which stays as it was.
   ui.lv_songs->clearSelection();
   ui.lv_songs->selectRow(RowOf(w, portal::kMissingFileSongId));
-  w.btn_listenClick();
+  RunPreview(w);
   EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
-  EXPECT_FALSE(ui.btn_listen->isEnabled());
-  EXPECT_TRUE(ui.btn_listenstop->isEnabled());
-  w.btn_listenstopClick();
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("无法试听《") +
+                                          Q(portal::FindSong(portal::kMissingFileSongId)->title) +
+                                          QStringLiteral("》：HTTP/1.1 404 Not Found"));
+  EXPECT_TRUE(player.source().isEmpty());
   EXPECT_TRUE(ui.btn_listen->isEnabled());
+  EXPECT_FALSE(ui.btn_listenstop->isEnabled());
+}
+
+TEST_F(PortalWindowTest, APreviewWhosePageOffersNoLinkSaysWhy) {
+  // Signed out, the song's page offers no link at any rate.
+  MainWindow& w = Open();
+  w.AddSong(Q(portal::kShortSongId), QStringLiteral("歌"), QStringLiteral("S"));
+  Ui().lv_songs->selectRow(0);
+  w.btn_listenClick();
+  ASSERT_TRUE(WaitUntil([&] { return Ui().btn_listen->isEnabled(); }));
+  EXPECT_EQ(Ui().stspn_info->Caption(),
+            QStringLiteral("无法试听《歌》：下载页面中没有128K的下载链接"));
+  EXPECT_FALSE(Ui().btn_listenstop->isEnabled());
+  EXPECT_TRUE(Probe().PreviewPlayer().source().isEmpty());
+  EXPECT_FALSE(QFileInfo::exists(w.TempPath()));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "browser/browser_control.h"
 #include "http/http_client.h"
 #include "tests/app/e2e_support.h"
+#include "widgets/progress_status.h"
 #include "widgets/status_pane.h"
 
 namespace mevra::app {
@@ -178,19 +179,25 @@ TEST_F(UpdateCheckTest, AnythingButATwelveCharacterStampIsSilent) {
   }
 }
 
-TEST_F(UpdateCheckTest, AClickDuringATransferOfTheClientStartsNoSecondOne) {
+TEST_F(UpdateCheckTest, ClicksDuringTheCheckNeitherStartASecondOneNorStopIt) {
   MainWindow& w = Open(QStringLiteral("about:blank"));
   portal::testing::PortalProcess site({"--stamp", "201301011200"});
   w.SetEndpoints(PortalEndpoints(site));
+  // What the batch's display showed last stays as it was: the check is no batch transfer.
+  Ui().stspn_info->SetCaption(QStringLiteral("所有任务已经完成！本次共下载了2首歌曲"));
+  Ui().prgrsts_downloadpg->SetPercent(37);
   int nested_clicks = 0;
-  Probe().DownloadClient().OnWorkBegin = [&](net::NetComponent&, net::WorkMode, int32_t) {
+  Probe().UpdateClient().OnWorkBegin = [&](net::NetComponent&, net::WorkMode, int32_t) {
     ++nested_clicks;
     w.btn_CheckUpdateClick();  // as if the user clicked while the transfer waits
+    w.btn_stopClick();         // the stop button belongs to the batch alone
   };
   w.btn_CheckUpdateClick();
   EXPECT_GE(nested_clicks, 1);
   ASSERT_EQ(Boxes().Shown().size(), 1u);
   EXPECT_TRUE(Boxes().Shown()[0].text.startsWith(QStringLiteral("发现新版本201301011200")));
+  EXPECT_EQ(Ui().stspn_info->Caption(), QStringLiteral("所有任务已经完成！本次共下载了2首歌曲"));
+  EXPECT_EQ(Ui().prgrsts_downloadpg->Percent(), 37);
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 // The handlers and the song-list helpers are public and need no probe.
 #include <cstdint>
 
+#include "app/browser_link_source.h"
 #include "app/main_window.h"
+#include "download/download_queue.h"
+#include "download/song_download_job.h"
 
 namespace mevra::app::testing {
 
@@ -17,13 +20,18 @@ class MainWindowProbe {
   // shown; opened web pages are recorded instead of launched the same way.
   MessageBoxes& Boxes() const { return window_.message_boxes_; }
   UrlOpener& Opener() const { return window_.url_opener_; }
-  http::HttpClient& DownloadClient() const { return *window_.http_download_; }
-  http::HttpClient& PreviewClient() const { return *window_.http_temp_; }
+  http::HttpClient& UpdateClient() const { return *window_.http_update_; }
+  BrowserLinkSource& LinkSource() const { return *window_.link_source_; }
+  download::DownloadQueue& Queue() const { return *window_.download_queue_; }
+  // The preview's job; null before the first preview.
+  download::SongDownloadJob* PreviewJob() const { return window_.preview_job_.get(); }
   QMediaPlayer& PreviewPlayer() const { return *window_.preview_player_; }
 
   const QString& BuildStamp() const { return window_.BuildStamp_; }
   bool StopRequested() const { return window_.StopRequested_; }
   int32_t DownloadedCount() const { return window_.DownloadedCount_; }
+  int ParallelDownloads() const { return window_.parallel_downloads_; }
+  void SetParallelDownloads(int count) const { window_.parallel_downloads_ = count; }
 
  private:
   MainWindow& window_;

@@ -1,23 +1,20 @@
-// Link cutting and resolution, file naming, the size filter and the transfer texts of the batch and
-// preview.
+// Link cutting, links read from song pages in a browser, and the transfer texts of the batch and
+// the preview.
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
 #include <QString>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <QWebEnginePage>
+#include <utility>
 
-#include "app/file_naming.h"
-#include "app/limits.h"
+#include "app/browser_link_source.h"
 #include "app/song_link.h"
-#include "app/song_link_resolver.h"
 #include "app/transfer_text.h"
 #include "browser/browser_control.h"
+#include "download/link_source.h"
+#include "tests/browser/wait_until.h"
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -25,6 +22,8 @@ QT_END_NAMESPACE
 
 namespace mevra::app {
 namespace {
+
+using browser::test::WaitUntil;
 
 const QString kBase = QStringLiteral("http://127.0.0.1:18082");
 
@@ -65,124 +64,61 @@ TEST(SongLinkTest, SongPageUrlTrimsTheId) {
   EXPECT_EQ(RateMarker(QStringLiteral("192")), QStringLiteral("{\"rate\":192,\"link\":\""));
 }
 
-TEST(SongLinkResolverTest, APageThatKeepsLandingElsewhereIsLoadedAgainOnlyUpToTheLimit) {
-  // The song's page sends the browser on to another page as soon as it has loaded. It is a local
-  // file: the id's extension makes the engine take it for a web page, and the rest of the page's
-  // address becomes a query that the file ignores.
+TEST(BrowserLinkSourceTest, OnePageAnswersInTurnAndNeverCutsAPageOfAnotherAddress) {
+  // Song pages are local files: the id's extension makes the engine take them for web pages,
+  // and the rest of the page's address becomes a query that the file ignores.
   QTemporaryDir dir;
   ASSERT_TRUE(QDir(dir.path()).mkpath("music/song"));
   const QString base = QUrl::fromLocalFile(dir.filePath("music")).toString();
-  const QString id = QStringLiteral("7.html?");
-  const QString page_url = SongPageUrl(base, id);
   const QString away_url = QUrl::fromLocalFile(dir.filePath("away.html")).toString();
-  for (const auto& [path, text] :
-       {std::pair{QStringLiteral("music/song/7.html"),
-                  "<html><body><script>window.addEventListener('load', function () {"
-                  " setTimeout(function () { location.href = '" +
-                      away_url.toUtf8() + "'; }, 0); });</script></body></html>"},
-        std::pair{QStringLiteral("away.html"), QByteArray("<html><body>away</body></html>")}}) {
+  const QByteArray link_script =
+      "<script>var d=[{\"rate\":128,\"link\":\"\\/data\\/a.mp3\"}];</script>";
+  const std::pair<QString, QByteArray> files[] = {
+      {"music/song/1.html", "<html><body>" + link_script + "</body></html>"},
+      {"music/song/2.html", "<html><body><p>please sign in</p></body></html>"},
+      // Lands elsewhere at once; the other page holds a link that must not be taken.
+      {"music/song/3.html",
+       "<html><body><script>location.href = '" + away_url.toUtf8() + "';</script></body></html>"},
+      {"away.html", "<html><body>" + link_script + "</body></html>"},
+      // Gets its link from a script a little after loading.
+      {"music/song/4.html",
+       "<html><body><script>setTimeout(function () { document.body.innerHTML = '" +
+           QByteArray(link_script).replace("'", "\\'").replace("</script>", "<\\/script>") +
+           "'; }, 200);</script></body></html>"},
+  };
+  for (const auto& [path, text] : files) {
     QFile file(dir.filePath(path));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
   }
 
   browser::BrowserControl web(QStringLiteral("web2"));
-  int page_loads = 0;
-  int away_loads = 0;
-  QObject::connect(web.Page(), &QWebEnginePage::loadFinished, [&](bool) {
-    const QString location = web.LocationURL();
-    if (location == page_url) ++page_loads;
-    if (location == away_url) ++away_loads;
-  });
-  // Time stands still until the last allowed load has landed elsewhere; then the wait has one
-  // real second more, in which a load too many would show.
-  constexpr int kAllowedLoads = 1 + kMaxRenavigations;
-  const QDeadlineTimer give_up(60000);
-  QElapsedTimer since_last;
-  const TickClock clock = [&]() -> uint32_t {
-    if (give_up.hasExpired()) return 0xFFFFFFFFu;
-    if (away_loads < kAllowedLoads) return 0;
-    if (!since_last.isValid()) since_last.start();
-    return static_cast<uint32_t>(since_last.elapsed());
+  BrowserLinkSource source(web, nullptr, base, SystemTickCount);
+  // Long enough for a local page and its script on a busy machine; the pages without a link
+  // wait it out.
+  source.SetPageWait(2500);
+  QStringList answers;
+  auto record = [&](const QString& name) {
+    return [&answers, name](const download::LinkAnswer& answer) {
+      answers << name + ": " + (answer.found ? answer.url : answer.reason);
+    };
   };
-  const SongLink link = ResolveSongLink(web, base, id, QStringLiteral("128"), clock, 1000);
-  EXPECT_FALSE(give_up.hasExpired());
-  EXPECT_EQ(page_loads, kAllowedLoads);
-  EXPECT_EQ(away_loads, kAllowedLoads);
-  EXPECT_FALSE(link.found);
-  EXPECT_EQ(link.url, base);
-}
-
-TEST(FileNamingTest, SchemesTrimTitleAndSinger) {
-  const QString t = QStringLiteral(" 江南Style "), s = QStringLiteral("  Vuv");
-  EXPECT_EQ(SongFileName(NamingScheme::kTitle, t, s), QStringLiteral("江南Style"));
-  EXPECT_EQ(SongFileName(NamingScheme::kTitleSinger, t, s), QStringLiteral("江南Style - Vuv"));
-  EXPECT_EQ(SongFileName(NamingScheme::kSingerTitle, t, s), QStringLiteral("Vuv - 江南Style"));
-}
-
-TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {"AC/DC - Back", "AC_DC - Back"},
-      {"../../etc/passwd", ".._.._etc_passwd"},
-      {"a\\b", "a_b"},
-      {"tab\there", "tab_here"},
-      {"line\nbreak", "line_break"},
-      {".", "_"},
-      {"..", "_"},
-      {"...", "..."},
-      {"Don't stop? *yes*", "Don't stop? *yes*"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.in);
-    const QString safe = SafeFileName(QString::fromUtf8(c.in));
-    EXPECT_EQ(safe, QString::fromUtf8(c.out));
-    EXPECT_FALSE(safe.contains(QLatin1Char('/')));
-  }
-}
-
-TEST(FileNamingTest, SecondSaveGetsNewPlusRateAndThirdReplacesIt) {
-  QSet<QString> on_disk;
-  const auto exists = [&](const QString& p) { return on_disk.contains(p); };
-  const QString first = SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"),
-                                     QStringLiteral("320"), exists);
-  EXPECT_EQ(first, QStringLiteral("/music/A - B.mp3"));
-  on_disk.insert(first);
-  const QString second = SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"),
-                                      QStringLiteral("320"), exists);
-  EXPECT_EQ(second, QStringLiteral("/music/A - B_new320.mp3"));
-  on_disk.insert(second);
-  EXPECT_EQ(SongSavePath(QStringLiteral("/music"), QStringLiteral("A - B"), QStringLiteral("320"),
-                         exists),
-            second);
-  // The root folder keeps the separator that is always added.
-  EXPECT_EQ(SongSavePath(QStringLiteral("/"), QStringLiteral("x"), QStringLiteral("128"), exists),
-            QStringLiteral("//x.mp3"));
-}
-
-TEST(FileNamingTest, SizeFilterBoundaries) {
-  struct Case {
-    int64_t bytes;
-    const char* megabytes;
-    std::optional<bool> removes;
-  } cases[] = {
-      {2097152, "2", true},              // exactly 2048 KB is not above the limit
-      {2097151, "2", true},              // 2047 KB
-      {2048 * 1024 + 1024, "2", false},  // 2049 KB stays
-      {0, "2", true},
-      {10 * 1024 * 1024, "10", true},
-      {10 * 1024 * 1024 + 1024, "10", false},
-      {5000000, "", std::nullopt},  // an empty size box is not a number
-      {5000000, "4", false},
-      {5000000, "12", true},
-      {5000000, "abc", std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.bytes << " bytes, size box \"" << c.megabytes << '"');
-    EXPECT_EQ(SizeFilterRemoves(c.bytes, QString::fromUtf8(c.megabytes)), c.removes);
-  }
+  source.Request(QStringLiteral("1.html?"), QStringLiteral("128"), record("1"));
+  source.Request(QStringLiteral("2.html?"), QStringLiteral("128"), record("2"));
+  const download::LinkSource::Ticket cancelled =
+      source.Request(QStringLiteral("1.html?"), QStringLiteral("128"), record("cancelled"));
+  source.Request(QStringLiteral("3.html?"), QStringLiteral("128"), record("3"));
+  source.Request(QStringLiteral("4.html?"), QStringLiteral("128"), record("4"));
+  source.Cancel(cancelled);
+  // Answers come from the event loop, never inside a request.
+  EXPECT_TRUE(answers.isEmpty());
+  ASSERT_TRUE(WaitUntil([&] { return answers.size() == 4; }, 30000));
+  // Nothing more comes, not even for the cancelled request.
+  EXPECT_FALSE(WaitUntil([&] { return answers.size() > 4; }, 300));
+  EXPECT_EQ(answers, (QStringList{"1: " + base + "/data/a.mp3",
+                                  "2: " + QStringLiteral("下载页面中没有128K的下载链接"),
+                                  "3: " + QStringLiteral("下载页面中没有128K的下载链接"),
+                                  "4: " + base + "/data/a.mp3"}));
 }
 
 TEST(TransferTextTest, BatchProgressOfAFiveMillionByteSong) {
@@ -198,6 +134,29 @@ TEST(TransferTextTest, PercentNeverOverflowsOrDividesByZero) {
   EXPECT_EQ(IndicatorPercent(65536 + 7), 7);
   EXPECT_EQ(DownloadProgressText(QStringLiteral("t"), 4096, 0, 2),
             QStringLiteral("《t》已下载:4K  总大小:0K  已下载:2首"));
+}
+
+TEST(TransferTextTest, RowProgressAndTheBatchAsAWhole) {
+  struct Case {
+    int64_t done;
+    int64_t total;
+    double speed;
+    const char* text;
+  };
+  const Case cases[] = {
+      {450, 1000, 1.2 * 1024 * 1024, "下载中 45%  1.2MB/s"},
+      {1000, 1000, 1024 * 1024, "下载中 100%  1.0MB/s"},
+      {0, 5000000, 0, "下载中 0%  0KB/s"},
+      {3 * 1024 * 1024 + 5, 6LL * 1024 * 1024 * 1024, 1024 * 1023, "下载中 0%  1023KB/s"},
+      // No length announced: the kilobytes so far, never a division by zero.
+      {1263616, 0, 850 * 1024, "下载中 1234K  850KB/s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(RowProgressText(c.done, c.total, c.speed), QString::fromUtf8(c.text));
+  }
+  EXPECT_EQ(BatchProgressText(3, 10, 12345 * 1024 + 1000),
+            QStringLiteral("已完成:3/10首  已下载:12345K"));
 }
 
 TEST(TransferTextTest, PreviewShowsPercentOrKilobytesWithoutALength) {

@@ -212,11 +212,14 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
   };
   const std::vector<Case> cases = {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
-       "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"},
+       "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
+       "ParallelDownloads=1\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
-       "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"},
+       "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
+       "ParallelDownloads=1\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
-       "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"},
+       "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
+       "ParallelDownloads=1\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -339,7 +342,7 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
   const QByteArray expected = "; kept comment\r\n" + EndpointsSection().replace("\n", "\r\n") +
                               "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n"
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
-                              "RenameType=2\r\n\r\n"
+                              "RenameType=2\r\nParallelDownloads=1\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -485,33 +488,32 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
   EXPECT_FALSE(w.SongListed("1"));
 }
 
-// --- Preview and batch
-// ----------------------------------------------------------------------------
+// --- Parallel downloads ------------------------------------------------------------------------
 
-TEST_F(WindowTest, APreviewLeavesTheBatchsStopRequestAsItFoundIt) {
+TEST_F(WindowTest, ParallelDownloadsIsOneToFiveAndWrittenAfterTheFiveKeys) {
   struct Case {
     const char* name;
-    bool stop_requested;
-    const char* id;
+    const char* value;  // nullptr: no such key
+    int parallel;
   };
   const Case cases[] = {
-      {"no request, a row without an id", false, " "},
-      {"a request, a row without an id", true, " "},
-      {"no request, a song", false, "7"},
-      {"a request, a song", true, "7"},
+      {"missing", nullptr, 1},   {"lowest", "1", 1},    {"highest", "5", 5},
+      {"with blanks", " 3 ", 3}, {"zero", "0", 1},      {"above the range", "6", 1},
+      {"negative", "-2", 1},     {"no number", "x", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WriteFile("config.ini", EndpointsSection());
-    // Half a second passes at every look at the clock, so the song's page wait ends at once.
-    MainWindow& w = Open([tick = 0u]() mutable { return tick += 500; });
-    w.AddSong(c.id, "T", "S");
-    Ui().lv_songs->selectRow(0);
-    if (c.stop_requested) w.btn_stopClick();
-    w.btn_listenClick();
-    EXPECT_EQ(Probe().StopRequested(), c.stop_requested);
-    w.btn_listenstopClick();
+    QByteArray config = EndpointsSection() + "[Config]\n";
+    if (c.value) config += QByteArray("ParallelDownloads=") + c.value + "\n";
+    WriteFile("config.ini", config);
+    Open();
+    EXPECT_EQ(Probe().ParallelDownloads(), c.parallel);
     CloseWindow();
+    // A key new to the file comes after the other five; one already there keeps its place.
+    const QByteArray written = ReadFile("config.ini");
+    const QByteArray line = "ParallelDownloads=" + QByteArray::number(c.parallel) + "\n";
+    EXPECT_TRUE(c.value ? written.contains("\n" + line) : written.endsWith("RenameType=2\n" + line))
+        << written.toStdString();
   }
 }
 

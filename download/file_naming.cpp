@@ -1,6 +1,6 @@
-#include "app/file_naming.h"
+#include "download/file_naming.h"
 
-namespace mevra::app {
+namespace mevra::download {
 
 QString SongFileName(NamingScheme scheme, const QString& title, const QString& singer) {
   const QString t = title.trimmed();
@@ -35,6 +35,11 @@ QString SongSavePath(const QString& save_folder, const QString& name, const QStr
   return base + QStringLiteral(".mp3");
 }
 
+QString PartFilePath(const QString& target, int attempt) {
+  if (attempt <= 0) return target + QStringLiteral(".part");
+  return target + QLatin1Char('.') + QString::number(attempt) + QStringLiteral(".part");
+}
+
 std::optional<bool> SizeFilterRemoves(int64_t file_size, const QString& megabytes_text) {
   bool ok = false;
   const int megabytes = megabytes_text.toInt(&ok);
@@ -43,4 +48,4 @@ std::optional<bool> SizeFilterRemoves(int64_t file_size, const QString& megabyte
   return kilobytes <= static_cast<int64_t>(megabytes) * 1024;
 }
 
-}  // namespace mevra::app
+}  // namespace mevra::download

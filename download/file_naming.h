@@ -5,7 +5,7 @@
 #include <functional>
 #include <optional>
 
-namespace mevra::app {
+namespace mevra::download {
 
 // The file-name schemes of the naming radio buttons.
 enum class NamingScheme { kTitle, kTitleSinger, kSingerTitle };
@@ -24,9 +24,14 @@ QString SafeFileName(const QString& name);
 QString SongSavePath(const QString& save_folder, const QString& name, const QString& rate,
                      const std::function<bool(const QString&)>& file_exists);
 
+// Where the body of a file bound for `target` comes in until it is complete: `target` + ".part",
+// or, for the `attempt`-th transfer bound for the same target at once, `target` + "." + attempt
+// + ".part". Nothing named like a finished song ever holds a partial body.
+QString PartFilePath(const QString& target, int attempt = 0);
+
 // The small-file filter's decision: true when a saved file of `file_size` bytes is to be
 // deleted, that is when its size in whole kilobytes does not exceed the limit in megabytes
 // given by the size box. nullopt when the size box does not hold a number.
 std::optional<bool> SizeFilterRemoves(int64_t file_size, const QString& megabytes_text);
 
-}  // namespace mevra::app
+}  // namespace mevra::download

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <memory>
+
+#include "download/job_result.h"
+#include "download/link_source.h"
+#include "download/task_list.h"
+#include "download/transfer_progress.h"
+
+namespace mevra::download {
+
+class SongDownloadJob;
+
+// A batch of song downloads: the songs of a task list in its order, at most N transfers at once,
+// and the links of the next songs asked for while earlier files still come in.
+//
+// A song's turn comes when a transfer slot is free and every song before it has had its turn;
+// from then on it counts as started (TaskStarted) and ends with exactly one TaskFinished. With
+// one slot, songs therefore end in list order. Up to N further songs wait ahead of their turn
+// with their links being resolved; such a song touches nothing of the caller's until its turn,
+// and is dropped silently when the list no longer wants it or the batch stops.
+//
+// Every signal comes from the event loop, never from inside a call to the queue.
+class DownloadQueue : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit DownloadQueue(LinkSource& links, QObject* parent = nullptr);
+  ~DownloadQueue() override;
+
+  // Starts a batch over `tasks` with `parallel` transfers at once (taken into 1 to
+  // kMaxParallelDownloads). A batch still running is stopped and dropped first, without its
+  // BatchEnded.
+  void Start(std::unique_ptr<TaskList> tasks, int parallel);
+  // Stops every song of the batch: pending links are dropped, running transfers cut at once and
+  // their partial files removed; no further song starts. BatchEnded follows once all have ended.
+  void StopAll();
+  bool IsRunning() const { return running_; }
+  int Parallel() const { return parallel_; }
+
+ signals:
+  void TaskStarted(int key);
+  void TransferStarted(int key);
+  void TaskProgress(int key, const mevra::download::TransferProgress& progress);
+  void TransferEnded(int key);
+  void TaskFinished(int key, const mevra::download::JobResult& result);
+  // A started song that the list no longer wanted before its transfer began; it fetched nothing.
+  void TaskDropped(int key);
+  // `started` songs had their turn, `saved` of them were saved; `stopped` when StopAll ended it.
+  void BatchEnded(int saved, int started, bool stopped);
+
+ private:
+  struct Entry;
+
+  void SchedulePump();
+  // Takes songs ahead, gives turns and starts transfers as far as room allows; ends the batch
+  // when nothing is left.
+  void Pump();
+  void JobFinished(SongDownloadJob* job, const JobResult& result);
+  void Remove(SongDownloadJob* job);
+  void DropAll();
+
+  LinkSource& links_;
+  std::unique_ptr<TaskList> tasks_;
+  std::deque<std::unique_ptr<Entry>> entries_;  // in list order
+  int parallel_ = 1;
+  bool running_ = false;
+  bool stopping_ = false;
+  bool list_ended_ = false;
+  int started_ = 0;
+  int saved_ = 0;
+  // Pumps run from a timer, never inside the call or the signal that made room.
+  QTimer pump_timer_;
+};
+
+}  // namespace mevra::download

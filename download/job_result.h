@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include "download/row_status.h"
+
+namespace mevra::download {
+
+// How a song download ended: the row's final status and, for a failed row, why.
+struct JobResult {
+  RowStatus status = RowStatus::kFailed;
+  QString reason;
+  // Where the song was saved; empty unless it succeeded.
+  QString saved_path;
+
+  QString RowText() const { return RowStatusText(status, reason); }
+};
+
+}  // namespace mevra::download

@@ -1,0 +1,383 @@
+// The download queue and its jobs against a real loopback server, with links from a table
+// instead of a browser: final row states and their order, stops at every stage, a list that
+// changes under the batch, and no partial file left behind or reported saved.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "download/download_queue.h"
+#include "download/task_list.h"
+#include "tests/browser/wait_until.h"
+#include "tests/download/fake_link_source.h"
+#include "tests/download/file_server.h"
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace mevra::download::testing {
+namespace {
+
+using browser::test::WaitUntil;
+using Framing = ServedFile::Framing;
+
+// Bytes that differ from their neighbours, so a misplaced block shows.
+std::string Pattern(size_t size, char seed) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + (i * 7 + i / 251) % 26);
+  return bytes;
+}
+
+// A song list the test can change while the batch runs: rows may be unticked or the whole list
+// cleared, as the user can in the window.
+class TestTaskList : public TaskList {
+ public:
+  explicit TestTaskList(std::vector<SongTask> tasks) : tasks_(std::move(tasks)) {}
+  std::optional<SongTask> TakeNext() override {
+    while (next_ < tasks_.size()) {
+      const SongTask& task = tasks_[next_++];
+      if (!unticked_.contains(task.key)) return task;
+    }
+    return std::nullopt;
+  }
+  bool StillWanted(const SongTask& task, bool started) override {
+    if (cleared_) return false;
+    return started || !unticked_.contains(task.key);
+  }
+  void Clear() {
+    cleared_ = true;
+    next_ = tasks_.size();
+  }
+
+ private:
+  std::vector<SongTask> tasks_;
+  size_t next_ = 0;
+  std::set<int> unticked_;
+  bool cleared_ = false;
+};
+
+// Everything the queue reported, in order.
+struct Report {
+  std::vector<int> started;
+  std::vector<int> finished;
+  std::map<int, QString> row_text;
+  std::vector<int> dropped;
+  int transfers_running = 0;
+  int most_transfers_running = 0;
+  int progress_reports = 0;
+  bool ended = false;
+  int saved = -1;
+  int started_count = -1;
+  bool stopped = false;
+
+  explicit Report(DownloadQueue& queue) {
+    QObject::connect(&queue, &DownloadQueue::TaskStarted,
+                     [this](int key) { started.push_back(key); });
+    QObject::connect(&queue, &DownloadQueue::TransferStarted, [this](int) {
+      most_transfers_running = std::max(most_transfers_running, ++transfers_running);
+    });
+    QObject::connect(&queue, &DownloadQueue::TransferEnded, [this](int) { --transfers_running; });
+    QObject::connect(&queue, &DownloadQueue::TaskProgress,
+                     [this](int, const TransferProgress&) { ++progress_reports; });
+    QObject::connect(&queue, &DownloadQueue::TaskFinished, [this](int key, const JobResult& r) {
+      finished.push_back(key);
+      row_text[key] = r.RowText();
+    });
+    QObject::connect(&queue, &DownloadQueue::TaskDropped,
+                     [this](int key) { dropped.push_back(key); });
+    QObject::connect(&queue, &DownloadQueue::BatchEnded, [this](int s, int n, bool stop) {
+      ended = true;
+      saved = s;
+      started_count = n;
+      stopped = stop;
+    });
+  }
+};
+
+class DownloadQueueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    folder_ = dir_.filePath(QStringLiteral("songs"));
+    ASSERT_TRUE(QDir().mkpath(folder_));
+  }
+
+  // A task for song `id` served at `path` (no link when `path` is empty), saved as "<id> - S".
+  SongTask Task(int key, const QString& id, const std::string& path, const ServedFile& file) {
+    if (!path.empty()) {
+      server_.Serve(path, file);
+      links_.SetLink(id, QString::fromStdString(server_.Url(path)));
+    }
+    SongTask task;
+    task.key = key;
+    task.id = id;
+    task.title = id;
+    task.singer = QStringLiteral("S");
+    task.rate = QStringLiteral("320");
+    task.naming = NamingScheme::kTitleSinger;
+    task.save_folder = folder_;
+    return task;
+  }
+
+  // A save folder of the test's own, so no case sees another's files.
+  void UseNewFolder(const QString& name) {
+    folder_ = dir_.filePath(name);
+    ASSERT_TRUE(QDir().mkpath(folder_));
+  }
+
+  QStringList Files() const {
+    return QDir(folder_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  }
+  QByteArray Bytes(const QString& name) const {
+    QFile file(folder_ + QLatin1Char('/') + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  QTemporaryDir dir_;
+  QString folder_;
+  FileServer server_;
+  FakeLinkSource links_;
+};
+
+TEST_F(DownloadQueueTest, RowsEndWithTheirStatusesInListOrderWithOneSlotAndAnyOrderWithThree) {
+  for (const int parallel : {1, 3}) {
+    SCOPED_TRACE(::testing::Message() << parallel << " at once");
+    UseNewFolder(QStringLiteral("songs-%1").arg(parallel));
+    const std::string counted = Pattern(200000, 'a');
+    const std::string chunked = Pattern(150001, 'b');
+    const std::string until_close = Pattern(90000, 'c');
+    const std::string small = Pattern(5000, 'd');
+    QFile not_a_folder(dir_.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(not_a_folder.open(QIODevice::WriteOnly));
+
+    std::vector<SongTask> tasks;
+    tasks.push_back(Task(0, "A", "/a.mp3", {counted, Framing::kLength}));
+    tasks.push_back(Task(1, "B", "/b.mp3", {chunked, Framing::kChunked}));
+    tasks.push_back(Task(2, "C", "/c.mp3", {until_close, Framing::kUntilClose}));
+    tasks.push_back(Task(3, "D", "", {}));
+    tasks.push_back(Task(4, "E", "/missing.mp3", {"no such file", Framing::kLength, 404}));
+    ServedFile cut{counted, Framing::kLength};
+    cut.close_after = counted.size() / 2;
+    tasks.push_back(Task(5, "F", "/cut.mp3", cut));
+    // The same song again is saved beside the first under "_new" and the rate.
+    tasks.push_back(Task(6, "A", "/a.mp3", {counted, Framing::kLength}));
+    SongTask filtered = Task(7, "G", "/g.mp3", {small, Framing::kLength});
+    filtered.filter = {true, QStringLiteral("2")};
+    tasks.push_back(filtered);
+    SongTask unwritable = Task(8, "H", "/h.mp3", {small, Framing::kLength});
+    unwritable.save_folder = not_a_folder.fileName();
+    tasks.push_back(unwritable);
+    SongTask no_number = Task(9, "I", "/i.mp3", {small, Framing::kLength});
+    no_number.filter = {true, QString()};
+    tasks.push_back(no_number);
+    if (parallel == 3) {
+      // Several files at once only when each lasts a while.
+      for (const std::string path : {"/a.mp3", "/b.mp3", "/c.mp3"}) {
+        ServedFile slow{path == "/a.mp3"   ? counted
+                        : path == "/b.mp3" ? chunked
+                                           : until_close,
+                        path == "/a.mp3"   ? Framing::kLength
+                        : path == "/b.mp3" ? Framing::kChunked
+                                           : Framing::kUntilClose};
+        slow.piece_pause_ms = 20;
+        server_.Serve(path, slow);
+      }
+    }
+
+    DownloadQueue queue(links_);
+    Report report(queue);
+    queue.Start(std::make_unique<TestTaskList>(tasks), parallel);
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 60000));
+
+    const std::map<int, QString> expected = {
+        {0, QStringLiteral("下载成功")},
+        {1, QStringLiteral("下载成功")},
+        {2, QStringLiteral("下载成功")},
+        {3, QStringLiteral("下载失败下载页面中没有320K的下载链接")},
+        {4, QStringLiteral("下载失败HTTP/1.1 404 Not Found")},
+        {6, QStringLiteral("下载成功")},
+        {7, QStringLiteral("文件太小，已过滤")},
+        {9, QStringLiteral("下载失败过滤大小不是数字")},
+    };
+    for (const auto& [key, text] : expected) EXPECT_EQ(report.row_text[key], text) << key;
+    // The counted body ends short: what came is not the song.
+    EXPECT_TRUE(report.row_text[5].startsWith(QStringLiteral("下载失败Connection closed after ")))
+        << report.row_text[5].toStdString();
+    EXPECT_TRUE(report.row_text[8].startsWith(QStringLiteral("下载失败无法保存文件：")))
+        << report.row_text[8].toStdString();
+    const std::vector<int> in_order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(report.started, in_order);
+    if (parallel == 1) {
+      EXPECT_EQ(report.finished, in_order);
+    } else {
+      std::vector<int> finished = report.finished;
+      std::sort(finished.begin(), finished.end());
+      EXPECT_EQ(finished, in_order);
+    }
+    EXPECT_LE(report.most_transfers_running, parallel);
+    EXPECT_EQ(report.transfers_running, 0);
+    EXPECT_GT(report.progress_reports, 0);
+    EXPECT_EQ(report.saved, 4);
+    EXPECT_EQ(report.started_count, 10);
+    EXPECT_FALSE(report.stopped);
+
+    // Only whole files under their final names; the unreadable size leaves its file as before.
+    EXPECT_EQ(Files(), (QStringList{"A - S.mp3", "A - S_new320.mp3", "B - S.mp3", "C - S.mp3",
+                                    "I - S.mp3"}));
+    EXPECT_EQ(Bytes("A - S.mp3"), QByteArray::fromStdString(counted));
+    EXPECT_EQ(Bytes("A - S_new320.mp3"), QByteArray::fromStdString(counted));
+    EXPECT_EQ(Bytes("B - S.mp3"), QByteArray::fromStdString(chunked));
+    EXPECT_EQ(Bytes("C - S.mp3"), QByteArray::fromStdString(until_close));
+  }
+}
+
+TEST_F(DownloadQueueTest, StopEndsEverySongAtOnceAndLeavesNothingBehind) {
+  struct Case {
+    const char* name;
+    int parallel;
+    Framing framing;
+    bool hold_first_link;  // the stop comes while the first link is being resolved
+    int transfers_before_stop;
+  };
+  const Case cases[] = {
+      {"during a counted transfer", 1, Framing::kLength, false, 1},
+      {"during a transfer read until the peer closes", 1, Framing::kUntilClose, false, 1},
+      {"during a resolution", 1, Framing::kLength, true, 0},
+      {"with three transfers running", 3, Framing::kChunked, false, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromUtf8(c.name));
+    FileServer server;
+    FakeLinkSource links;
+    std::vector<SongTask> tasks;
+    const std::string body = Pattern(400000, 'e');
+    for (int key = 0; key < 6; ++key) {
+      const QString id = QString::number(key);
+      const std::string path = "/" + std::to_string(key) + ".mp3";
+      ServedFile stalling{body, c.framing};
+      stalling.stall_after = body.size() / 2;
+      server.Serve(path, stalling);
+      links.SetLink(id, QString::fromStdString(server.Url(path)));
+      SongTask task;
+      task.key = key;
+      task.id = id;
+      task.title = id;
+      task.rate = QStringLiteral("128");
+      task.naming = NamingScheme::kTitle;
+      task.save_folder = folder_;
+      tasks.push_back(task);
+    }
+    if (c.hold_first_link) links.Hold(QStringLiteral("0"));
+
+    DownloadQueue queue(links);
+    Report report(queue);
+    queue.Start(std::make_unique<TestTaskList>(tasks), c.parallel);
+    if (c.hold_first_link) {
+      ASSERT_TRUE(WaitUntil([&] { return links.Requested().contains(QStringLiteral("0")); }));
+    } else {
+      // Every transfer has bytes in and waits for the rest, which never comes.
+      ASSERT_TRUE(WaitUntil([&] {
+        return report.transfers_running == c.transfers_before_stop &&
+               server.OpenConnections() == c.transfers_before_stop &&
+               report.progress_reports >= c.transfers_before_stop;
+      }));
+    }
+    queue.StopAll();
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
+
+    EXPECT_TRUE(report.stopped);
+    EXPECT_EQ(report.saved, 0);
+    EXPECT_EQ(static_cast<int>(report.started.size()), c.parallel);
+    EXPECT_EQ(report.finished.size(), report.started.size());
+    for (int key : report.started) {
+      EXPECT_EQ(report.row_text[key], QStringLiteral("下载失败用户中止下载")) << key;
+    }
+    EXPECT_EQ(report.transfers_running, 0);
+    // No file, finished or partial, and no connection left open.
+    EXPECT_TRUE(Files().isEmpty()) << Files().join(' ').toStdString();
+    EXPECT_TRUE(WaitUntil([&] { return server.OpenConnections() == 0; }));
+    EXPECT_EQ(links.Pending(), 0);
+    if (c.hold_first_link) {
+      EXPECT_EQ(server.Requests("/0.mp3"), 0);
+    }
+  }
+}
+
+TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowOfThem) {
+  struct Case {
+    const char* name;
+    bool first_link_held;  // cleared while the first song's link is resolved
+  };
+  for (const Case c :
+       {Case{"during the first transfer", false}, Case{"during the first link", true}}) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromUtf8(c.name));
+    FileServer server;
+    FakeLinkSource links;
+    std::vector<SongTask> tasks;
+    const std::string body = Pattern(300000, 'f');
+    for (int key = 0; key < 4; ++key) {
+      const QString id = QString::number(key);
+      const std::string path = "/" + std::to_string(key) + ".mp3";
+      ServedFile slow{body, Framing::kLength};
+      slow.piece_pause_ms = 10;
+      server.Serve(path, slow);
+      links.SetLink(id, QString::fromStdString(server.Url(path)));
+      SongTask task;
+      task.key = key;
+      task.id = id;
+      task.title = id;
+      task.rate = QStringLiteral("128");
+      task.naming = NamingScheme::kTitle;
+      task.save_folder = folder_;
+      tasks.push_back(task);
+    }
+    if (c.first_link_held) links.Hold(QStringLiteral("0"));
+    auto list = std::make_unique<TestTaskList>(tasks);
+    TestTaskList& rows = *list;
+    DownloadQueue queue(links);
+    Report report(queue);
+    queue.Start(std::move(list), 1);
+    if (c.first_link_held) {
+      ASSERT_TRUE(WaitUntil([&] { return links.Requested().size() == 2; }));
+      rows.Clear();
+      links.Release(QStringLiteral("0"));
+    } else {
+      ASSERT_TRUE(WaitUntil([&] { return report.progress_reports > 0; }));
+      rows.Clear();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 60000));
+
+    // The song whose turn had come goes on to its end only once its transfer runs.
+    EXPECT_EQ(report.started, std::vector<int>{0});
+    EXPECT_FALSE(report.stopped);
+    EXPECT_EQ(report.started_count, 1);
+    if (c.first_link_held) {
+      EXPECT_EQ(report.dropped, std::vector<int>{0});
+      EXPECT_TRUE(report.finished.empty());
+      EXPECT_EQ(report.saved, 0);
+      EXPECT_TRUE(Files().isEmpty()) << Files().join(' ').toStdString();
+    } else {
+      EXPECT_EQ(report.finished, std::vector<int>{0});
+      EXPECT_EQ(report.saved, 1);
+      EXPECT_EQ(Files(), QStringList{"0.mp3"});
+    }
+    for (const std::string path : {"/1.mp3", "/2.mp3", "/3.mp3"}) {
+      EXPECT_EQ(server.Requests(path), 0) << path;
+    }
+    EXPECT_EQ(links.Pending(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace mevra::download::testing

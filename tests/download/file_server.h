@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mevra::download::testing {
+
+// What the file server answers for one path.
+struct ServedFile {
+  enum class Framing { kLength, kChunked, kUntilClose };
+  std::string body;
+  Framing framing = Framing::kLength;
+  int status = 200;  // anything else sends `body` as the error page
+  // The body stops after this many bytes: held open until the client goes or the server stops
+  // (a stalled server), or closed (a body cut by the peer).
+  size_t stall_after = std::string::npos;
+  size_t close_after = std::string::npos;
+  // Pause after every piece of 16 KB, so a transfer lasts a while.
+  int piece_pause_ms = 0;
+};
+
+// A loopback HTTP server for the download tests: one request per connection, each on a thread
+// of its own, answered from the files served by path (404 for anything else).
+class FileServer {
+ public:
+  FileServer();
+  ~FileServer();
+  FileServer(const FileServer&) = delete;
+  FileServer& operator=(const FileServer&) = delete;
+
+  void Serve(const std::string& path, ServedFile file);
+  std::string Url(const std::string& path) const;
+  // Requests for `path` so far.
+  int Requests(const std::string& path) const;
+  // Connections whose client has not gone yet.
+  int OpenConnections() const { return open_connections_; }
+
+ private:
+  void AcceptLoop();
+  void Answer(int descriptor);
+  // Sends until done; false once the client has gone or the server stops.
+  bool SendAll(int descriptor, const char* bytes, size_t size);
+  // Waits until the client goes or the server stops.
+  void HoldUntilClientGoes(int descriptor);
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> open_connections_{0};
+  mutable std::mutex mutex_;
+  std::map<std::string, ServedFile> files_;
+  std::map<std::string, int> requests_;
+  std::vector<int> descriptors_;  // open connections, to wake them when the server stops
+  std::vector<std::thread> threads_;
+  std::thread acceptor_;
+};
+
+}  // namespace mevra::download::testing

@@ -1,0 +1,10 @@
+// The download tests need an event loop for the jobs' signals, and nothing of the widgets.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  QCoreApplication application(argc, argv);
+  return RUN_ALL_TESTS();
+}
