@@ -8,6 +8,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -253,6 +255,12 @@ void ScriptedServer::ReapFinished() {
 }
 
 void ScriptedServer::Run(Connection& connection) {
+  // A client that hangs up while the TLS layer writes must not end the test process: the socket
+  // BIO of OpenSSL writes without MSG_NOSIGNAL, and SIGPIPE goes to the writing thread.
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
   const ConnectionScript* script = nullptr;
   ConnectionScript chosen;
   bool listed = false;
