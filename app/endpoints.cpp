@@ -1,5 +1,7 @@
 #include "app/endpoints.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "app/profile_file.h"
@@ -23,6 +25,10 @@ Endpoints Endpoints::Load(const QString& config_path) {
   read("ReleasePageUrl", endpoints.release_page_url);
   read("AuthorSiteUrl", endpoints.author_site_url);
   read("MicroblogUrl", endpoints.microblog_url);
+  read("CaFile", endpoints.ca_file);
+  if (!endpoints.ca_file.isEmpty() && QFileInfo(endpoints.ca_file).isRelative()) {
+    endpoints.ca_file = QFileInfo(config_path).dir().filePath(endpoints.ca_file);
+  }
   return endpoints;
 }
 

@@ -17,8 +17,14 @@ struct Endpoints {
   QString release_page_url = QStringLiteral("http://127.0.0.1:18083/archives/41672/");
   QString author_site_url = QStringLiteral("http://127.0.0.1:18083/");
   QString microblog_url = QStringLiteral("http://127.0.0.1:18083/weibo/pelko");
+  // An extra bundle of trusted certificates (PEM) for https endpoints whose server certificates
+  // no public authority issued, such as the demo portal's own CA; empty for none. A relative
+  // path is taken from config.ini's folder. The program's HTTP clients trust it besides the
+  // system's authorities, and the browsers accept a certificate it issued.
+  QString ca_file;
 
   // Each key that the file holds replaces its default, trimmed; a missing file changes nothing.
+  // The endpoints may be https URLs.
   static Endpoints Load(const QString& config_path);
 
   QString NewSongsChartUrl() const;

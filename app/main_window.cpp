@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include "app/song_status_delegate.h"
 #include "app/text_trim.h"
 #include "browser/browser_control.h"
+#include "browser/certificate_trust.h"
 #include "download/download_queue.h"
 #include "download/song_download_job.h"
 #include "http/http_client.h"
@@ -60,6 +62,7 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   // has to be in force before its transfer runs.
   http_update_ = std::make_unique<http::HttpClient>();
   http::ApplyProgramConfiguration(*http_update_);
+  ApplyCaFile();
   antifreeze1_ = std::make_unique<AntiFreeze>();
   ui_.SetupUi(this);
   // Further hidden pages for parallel downloads lie where web2 does, beneath web1.
@@ -108,8 +111,16 @@ void MainWindow::FillChartList() {
   }
 }
 
+void MainWindow::ApplyCaFile() {
+  http_update_->SetCaFile(QFile::encodeName(endpoints_.ca_file).toStdString());
+  // A file that cannot be read leaves the browsers with the engine's own authorities only; the
+  // transfers then say why they fail.
+  browser::CertificateTrust::SetCaFile(endpoints_.ca_file);
+}
+
 void MainWindow::SetEndpoints(const Endpoints& endpoints) {
   endpoints_ = endpoints;
+  ApplyCaFile();
   link_source_->SetMusicBaseUrl(endpoints_.music_base_url);
   FillChartList();
 }

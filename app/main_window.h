@@ -153,6 +153,9 @@ class MainWindow : public QWidget {
 
   void ConnectHandlers();
   void FillChartList();
+  // Hands the endpoints' extra CA file to the update client and the browsers; the download jobs
+  // take it with their tasks.
+  void ApplyCaFile();
   // Runs a handler; an exception that escapes it is shown in a message box, as the event loop
   // of the system would, and the program carries on.
   template <typename Handler>

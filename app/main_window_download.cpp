@@ -110,6 +110,7 @@ std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
   task.naming = SelectedNamingScheme();
   task.save_folder = ui_.edt_saveto->text().trimmed();
   task.filter = {ui_.chk_isFileterSize->isChecked(), ui_.cbb_minsize->currentText()};
+  task.ca_file = endpoints_.ca_file;
   return task;
 }
 

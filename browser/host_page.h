@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 #include <functional>
 
@@ -13,6 +14,9 @@ namespace mevra::browser {
 // Sub-frames report through the console: a script injected into every frame of every page logs
 // a marker and the frame's address when the frame's window has loaded. The marker is unique to
 // this process, so a page cannot fake the report by chance.
+//
+// A certificate the engine does not trust is let through only when the program's extra
+// authority (CertificateTrust) vouches for it.
 class HostPage : public QWebEnginePage {
   Q_OBJECT
 
@@ -28,6 +32,9 @@ class HostPage : public QWebEnginePage {
                                 int line_number, const QString& source_id) override;
 
  private:
+  // A certificate the engine does not trust is let through only when the program's extra
+  // authority vouches for it; otherwise the engine shows its own error page.
+  void CertificateError(const QWebEngineCertificateError& error);
   static const QString& FrameMarker();
 };
 

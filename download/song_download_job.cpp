@@ -122,6 +122,7 @@ void SongDownloadJob::BeginTransfer() {
   // with it.
   worker_ = std::make_unique<TransferWorker>(
       link_.url.toStdString(), QFile::encodeName(part_path_).toStdString(),
+      QFile::encodeName(task_.ca_file).toStdString(),
       [this](const TransferProgress& progress) {
         QMetaObject::invokeMethod(
             this, [this, progress] { WorkerProgress(progress); }, Qt::QueuedConnection);

@@ -28,6 +28,9 @@ struct SongTask {
   // When set, the file goes exactly here, replacing what is there, instead of under a name built
   // from the song in the save folder, and no filter applies: the preview's temporary file.
   QString fixed_path;
+  // An extra bundle of trusted certificates for an https link, besides the system's; empty for
+  // none. One that cannot be loaded fails the transfer with its reason.
+  QString ca_file;
 };
 
 }  // namespace mevra::download

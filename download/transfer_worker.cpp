@@ -27,10 +27,11 @@ bool IsChunked(const http::HttpClient& client) {
 
 }  // namespace
 
-TransferWorker::TransferWorker(std::string url, std::string file_path, ProgressHandler on_progress,
-                               FinishHandler on_finish)
+TransferWorker::TransferWorker(std::string url, std::string file_path, std::string ca_file,
+                               ProgressHandler on_progress, FinishHandler on_finish)
     : url_(std::move(url)),
       file_path_(std::move(file_path)),
+      ca_file_(std::move(ca_file)),
       on_progress_(std::move(on_progress)),
       on_finish_(std::move(on_finish)),
       latch_(std::make_shared<net::AbortLatch>()) {}
@@ -55,6 +56,7 @@ void TransferWorker::Run() {
     net::FileStream file(file_path_, net::FileStream::Mode::kCreate);
     http::HttpClient client;
     http::ApplyProgramConfiguration(client);
+    client.SetCaFile(ca_file_);
     client.SetAbortLatch(latch_);
 
     TransferProgress progress;

@@ -41,9 +41,10 @@ class TransferWorker {
   using FinishHandler = std::function<void(const Result& result)>;
 
   // The file at `file_path` is created (or truncated) and holds the body as it arrives; it is
-  // left as it is whatever the outcome, for the caller to keep, rename or remove.
-  TransferWorker(std::string url, std::string file_path, ProgressHandler on_progress,
-                 FinishHandler on_finish);
+  // left as it is whatever the outcome, for the caller to keep, rename or remove. An https URL
+  // is trusted by the system's authorities and those in `ca_file` (empty for none).
+  TransferWorker(std::string url, std::string file_path, std::string ca_file,
+                 ProgressHandler on_progress, FinishHandler on_finish);
   // Aborts a transfer still running and waits for its thread.
   ~TransferWorker();
   TransferWorker(const TransferWorker&) = delete;
@@ -58,6 +59,7 @@ class TransferWorker {
 
   std::string url_;
   std::string file_path_;
+  std::string ca_file_;
   ProgressHandler on_progress_;
   FinishHandler on_finish_;
   std::shared_ptr<net::AbortLatch> latch_;

@@ -17,17 +17,18 @@ CookieManager::~CookieManager() {
 }
 
 void CookieManager::AddCookie(const std::string& text, const std::string& host,
-                              const std::string& request_path) {
-  Store(std::make_unique<CookieRfc2109>(), text, host, request_path);
+                              const std::string& request_path, bool secure_connection) {
+  Store(std::make_unique<CookieRfc2109>(), text, host, request_path, secure_connection);
 }
 
 void CookieManager::AddCookie2(const std::string& text, const std::string& host,
-                               const std::string& request_path) {
-  Store(std::make_unique<CookieRfc2965>(), text, host, request_path);
+                               const std::string& request_path, bool secure_connection) {
+  Store(std::make_unique<CookieRfc2965>(), text, host, request_path, secure_connection);
 }
 
 void CookieManager::Store(std::unique_ptr<NetscapeCookie> cookie, const std::string& text,
-                          const std::string& host, const std::string& request_path) {
+                          const std::string& host, const std::string& request_path,
+                          bool secure_connection) {
   // A control byte would go back out inside our Cookie header, where a bare CR can end the line.
   if (text.size() > kMaxCookieBytes) return;
   for (const char c : text) {
@@ -35,6 +36,7 @@ void CookieManager::Store(std::unique_ptr<NetscapeCookie> cookie, const std::str
     if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return;
   }
   cookie->SetCookieText(text);
+  if (cookie->Secure() && !secure_connection) return;
   if (cookie->Domain().empty()) cookie->SetDomain(host);
   if (cookie->Path().empty() || cookie->Path()[0] != '/') {
     cookie->SetPath(DefaultPath(request_path));

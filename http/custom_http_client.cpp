@@ -4,6 +4,7 @@
 #include "http/http_error.h"
 #include "http/text_util.h"
 #include "net/net_error.h"
+#include "net/tls_io_handler.h"
 
 namespace mevra::http {
 
@@ -78,6 +79,24 @@ CustomHttpClient::~CustomHttpClient() = default;
 void CustomHttpClient::SetCookieStore(CookieManager* manager) {
   if (manager != own_cookie_manager_.get()) own_cookie_manager_.reset();
   cookie_manager_ = manager;
+}
+
+void CustomHttpClient::SetCaFile(const std::string& path) {
+  if (path != ca_file_) tls_context_.reset();
+  ca_file_ = path;
+}
+
+void CustomHttpClient::SetTlsContext(std::shared_ptr<net::TlsContext> context) {
+  ca_file_ = context ? context->CaFile() : std::string();
+  tls_context_ = std::move(context);
+}
+
+bool CustomHttpClient::SecureTarget() const { return EqualsNoCase(url_.Protocol(), "https"); }
+
+std::shared_ptr<net::IoHandler> CustomHttpClient::NewIoHandler() {
+  if (!SecureTarget()) return TcpClient::NewIoHandler();
+  if (!tls_context_) tls_context_ = std::make_shared<net::TlsContext>(ca_file_);
+  return std::make_shared<net::TlsIoHandler>(tls_context_);
 }
 
 void CustomHttpClient::SetHost(const std::string& host) {
@@ -182,23 +201,33 @@ std::string CustomHttpClient::PrepareRequest() {
 
 void CustomHttpClient::ConnectToHost() {
   const int32_t port = ParseInt32(url_.Port()).value_or(0);
-  if (!EqualsNoCase(url_.Host(), Host()) || port != Port()) {
+  const bool secure = SecureTarget();
+  // A handler given from outside carries every request as it is; https needs one that speaks
+  // TLS, and without it nothing is sent.
+  if (IOHandler() && !OwnsIOHandler() && secure && !IOHandler()->UsesTls()) {
+    throw IoHandlerPropInvalidError();
+  }
+  // A connection of the other kind is never reused, even to the same host and port: https must
+  // never go out in plain text.
+  const bool other_kind = OwnsIOHandler() && IOHandler()->UsesTls() != secure;
+  if (!EqualsNoCase(url_.Host(), Host()) || port != Port() || other_kind) {
     if (IsConnected()) Disconnect();
     TcpClient::SetHost(url_.Host());
     TcpClient::SetPort(port);
   }
-  // This client carries no TLS handler, so every https URL is refused before anything is sent.
-  if (EqualsNoCase(url_.Protocol(), "https")) throw IoHandlerPropInvalidError();
+  // An owned handler kept from a failed open may be of the other kind; OpenConnection makes the
+  // right one.
+  if (OwnsIOHandler() && IOHandler()->UsesTls() != secure) SetIOHandler(nullptr);
 
   if (!body_complete_ || !response_.KeepAlive()) Disconnect();
   if (IsConnected()) PollForClose(false);
-  if (!IsConnected()) OpenConnection(ReadTimeout());
+  if (!IsConnected()) OpenConnection(connect_timeout_ == -1 ? ReadTimeout() : connect_timeout_);
 }
 
 void CustomHttpClient::SendRequestHead(const std::string& target) {
   request_.SetHeaders();
   if (allow_cookies_ && cookie_manager_ != nullptr) {
-    const std::string cookies = cookie_manager_->GenerateCookieList(url_, false);
+    const std::string cookies = cookie_manager_->GenerateCookieList(url_, SecureTarget());
     if (!cookies.empty()) request_.RawHeaders().SetValue("Cookie", cookies);
   }
 
@@ -294,10 +323,15 @@ void CustomHttpClient::StoreCookies() {
   const std::string path = url_.Path() + url_.Document();
   std::vector<std::string> values;
   response_.RawHeaders().ExtractValues("Set-cookie", values);
-  for (const std::string& value : values) cookie_manager_->AddCookie(value, url_.Host(), path);
+  const bool secure = SecureTarget();
+  for (const std::string& value : values) {
+    cookie_manager_->AddCookie(value, url_.Host(), path, secure);
+  }
   values.clear();
   response_.RawHeaders().ExtractValues("Set-cookie2", values);
-  for (const std::string& value : values) cookie_manager_->AddCookie2(value, url_.Host(), path);
+  for (const std::string& value : values) {
+    cookie_manager_->AddCookie2(value, url_.Host(), path, secure);
+  }
 }
 
 CustomHttpClient::Outcome CustomHttpClient::ProcessResponse() {
@@ -441,6 +475,12 @@ void CustomHttpClient::ReadBody(net::Stream& stream) {
     }
     case Framing::Kind::kUntilClose:
       ReadToStream(stream, -1, true);
+      // Over TLS only the peer's close alert says the body is whole; a bare close may have been
+      // made by whoever sits between to cut it short. A stop asked for ends it anyway.
+      if (!close_requested_ && IOHandler() && IOHandler()->EndedWithoutCloseAlert()) {
+        throw IncompleteBodyError(
+            "The connection closed without the TLS close alert, so the body may be cut short.");
+      }
       break;
   }
   body_complete_ = true;

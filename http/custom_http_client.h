@@ -12,6 +12,7 @@
 #include "http/limits.h"
 #include "http/uri.h"
 #include "net/tcp_client.h"
+#include "net/tls_context.h"
 
 namespace mevra::http {
 
@@ -39,6 +40,17 @@ class CustomHttpClient : public net::TcpClient {
   void SetAllowCookies(bool value) { allow_cookies_ = value; }
   const std::set<HttpOption>& HTTPOptions() const { return http_options_; }
   void SetHTTPOptions(std::set<HttpOption> options) { http_options_ = std::move(options); }
+  // An extra bundle of trusted certificates (PEM) for https, besides the system's; empty for
+  // none. A file that cannot be loaded fails the next https request with TlsCaFileError.
+  const std::string& CaFile() const { return ca_file_; }
+  void SetCaFile(const std::string& path);
+  // The TLS settings of https connections, the CA file's among them. Clients may share one, so
+  // that the system's store (some milliseconds to load) is loaded once for all of them.
+  void SetTlsContext(std::shared_ptr<net::TlsContext> context);
+  // The time limit (ms) of opening a connection, the TLS handshake included; -2 = no limit,
+  // -1 (the default) = the read time-out, which also serves as the connect's.
+  int32_t ConnectTimeout() const { return connect_timeout_; }
+  void SetConnectTimeout(int32_t ms) { connect_timeout_ = ms; }
 
   // The cookie store in use: one assigned here (not owned), or the client's own, created with
   // the first response head when cookies are allowed. nullptr before that.
@@ -79,6 +91,8 @@ class CustomHttpClient : public net::TcpClient {
   // `content` from its current position. Throws GetInProgressError when a cycle already runs.
   void DoRequest(HttpMethod method, const std::string& url, net::Stream* source,
                  net::Stream* content);
+  // A TLS handler for an https target, a plain one otherwise.
+  std::shared_ptr<net::IoHandler> NewIoHandler() override;
 
  private:
   enum class Outcome { kUndefined, kFollow, kDone };
@@ -90,6 +104,8 @@ class CustomHttpClient : public net::TcpClient {
 
   // Closes the connection for the client's own reasons, which are no stop asked for.
   void Disconnect();
+  // Whether the target is https, which needs TLS and allows Secure cookies.
+  bool SecureTarget() const;
   // Keeps the connection for the next request only when the last response was read to the end
   // of its body and allows keep-alive.
   void FinishExchange();
@@ -120,6 +136,10 @@ class CustomHttpClient : public net::TcpClient {
   int32_t auth_retries_ = kAuthRetries;
   bool allow_cookies_ = true;
   std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
+  std::string ca_file_;
+  int32_t connect_timeout_ = -1;
+  // Made with the first https connection and shared by the later ones.
+  std::shared_ptr<net::TlsContext> tls_context_;
 
   std::unique_ptr<CookieManager> own_cookie_manager_;
   CookieManager* cookie_manager_ = nullptr;

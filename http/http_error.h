@@ -25,7 +25,7 @@ class UnknownProtocolError : public net::NetError {
   const char* ClassName() const override { return "UnknownProtocolError"; }
 };
 
-// An "https" URL on a client that has no TLS handler attached.
+// An "https" URL on a client whose I/O handler, given to it from outside, speaks no TLS.
 class IoHandlerPropInvalidError : public net::NetError {
  public:
   IoHandlerPropInvalidError() : NetError("IOHandler value is not valid") {}

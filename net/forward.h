@@ -18,6 +18,8 @@ class SocketIoHandler;
 class Stream;
 class TcpClient;
 class TcpConnection;
+class TlsContext;
+class TlsIoHandler;
 enum class MaxLineAction;
 enum class NetStatus;
 enum class WorkMode;

@@ -21,6 +21,11 @@ class IoHandler : public NetComponent {
   // One receive or send call; the result unchanged (0 = the peer closed, -1 = failure).
   virtual int32_t ReceiveBytes(void* buffer, int32_t length) = 0;
   virtual int32_t SendBytes(const void* buffer, int32_t length) = 0;
+  // Whether the bytes travel encrypted and the peer proved who it is (https needs it).
+  virtual bool UsesTls() const { return false; }
+  // Whether the peer's close came without the close alert TLS owes, so that whoever sits between
+  // may have cut the stream short. A plain socket cannot tell and says false.
+  virtual bool EndedWithoutCloseAlert() const { return false; }
 };
 
 }  // namespace mevra::net

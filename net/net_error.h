@@ -111,6 +111,10 @@ class ConnectTimeoutError : public NetError {
  public:
   ConnectTimeoutError() : NetError("Connect timed out.") {}
   const char* ClassName() const override { return "ConnectTimeoutError"; }
+
+ protected:
+  // For the kinds of connect time-out that say which part of the connect took too long.
+  explicit ConnectTimeoutError(const std::string& message) : NetError(message) {}
 };
 
 // A threaded connect that failed; the message is the connect thread's own error text.

@@ -315,6 +315,14 @@ int32_t NetStack::Shutdown(int descriptor, int how) {
   return ::shutdown(descriptor, how) == 0 ? 0 : Fail(errno);
 }
 
+int32_t NetStack::SetNonBlocking(int descriptor, bool on) {
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags < 0) return Fail(errno);
+  const int wanted = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
+  if (wanted != flags && ::fcntl(descriptor, F_SETFL, wanted) != 0) return Fail(errno);
+  return 0;
+}
+
 int32_t NetStack::CloseSocket(int descriptor) { return ::close(descriptor) == 0 ? 0 : Fail(errno); }
 
 void NetStack::SetSocketOption(int descriptor, int level, int name, int32_t value) {
@@ -378,6 +386,11 @@ int32_t NetStack::LastErrorCode() const { return t_last_error_code; }
 void NetStack::RaiseSocketFailure(int32_t code) {
   throw SocketError(code,
                     "Socket Error # " + std::to_string(code) + "\r\n" + SocketErrorText(code));
+}
+
+int32_t NetStack::ReportFailure(int32_t code) {
+  t_pending_error = code;
+  return kSocketError;
 }
 
 std::string NetStack::SocketErrorText(int32_t code) {

@@ -51,6 +51,8 @@ class NetStack {
   int32_t Select(SocketSet* read_set, SocketSet* write_set, SocketSet* error_set,
                  int32_t timeout_ms);
   int32_t Shutdown(int descriptor, int how);
+  // Switches a socket between blocking and non-blocking calls; result returned raw.
+  int32_t SetNonBlocking(int descriptor, bool on);
   int32_t CloseSocket(int descriptor);
   // These raise SocketError on failure.
   void SetSocketOption(int descriptor, int level, int name, int32_t value);
@@ -68,6 +70,9 @@ class NetStack {
   int32_t LastErrorCode() const;
 
   [[noreturn]] static void RaiseSocketFailure(int32_t code);
+  // Stores `code` as the calling thread's pending error and returns SOCKET_ERROR, so that a
+  // handler whose socket calls go through another layer (TLS) fails a call as a socket call does.
+  static int32_t ReportFailure(int32_t code);
   static std::string SocketErrorText(int32_t code);
   static bool IsDottedQuad(const std::string& text);
   static std::string AddressToText(const uint8_t (&bytes)[4]);

@@ -71,10 +71,16 @@ void SocketHandle::UpdateBindings() {
   remote_port_ = peer.port;
 }
 
-bool SocketHandle::Select(int32_t timeout_ms) {
-  SocketSet read_set{descriptor_};
+bool SocketHandle::Select(int32_t timeout_ms, bool for_write) {
+  SocketSet set{descriptor_};
   // An error of select counts as "not ready".
-  return Stack().Select(&read_set, nullptr, nullptr, timeout_ms) == 1;
+  return Stack().Select(for_write ? nullptr : &set, for_write ? &set : nullptr, nullptr,
+                        timeout_ms) == 1;
+}
+
+void SocketHandle::SetNonBlocking(bool on) {
+  NetStack& stack = Stack();
+  stack.CheckSocketResult(stack.SetNonBlocking(descriptor_, on));
 }
 
 int32_t SocketHandle::Receive(void* buffer, int32_t length) {

@@ -42,8 +42,11 @@ class SocketHandle {
   void Connect();
   // Reads both ends' addresses back from the connected socket.
   void UpdateBindings();
-  // One select on this socket alone; true when it can be read (data or the peer's close).
-  bool Select(int32_t timeout_ms);
+  // One select on this socket alone; true when it can be read (data or the peer's close), or
+  // with `for_write` when it can take more bytes.
+  bool Select(int32_t timeout_ms, bool for_write = false);
+  // Calls on the socket return at once instead of waiting (SocketError on failure).
+  void SetNonBlocking(bool on);
   int32_t Receive(void* buffer, int32_t length);
   int32_t Send(const void* buffer, int32_t length);
   // Shuts down sending and closes; results ignored. Nothing without a descriptor.

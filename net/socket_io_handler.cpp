@@ -122,12 +122,14 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
   throw ConnectTimeoutError();
 }
 
-bool SocketIoHandler::WaitReadable(int32_t ms) {
+bool SocketIoHandler::WaitReadable(int32_t ms) { return WaitFor(ms, false); }
+
+bool SocketIoHandler::WaitFor(int32_t ms, bool for_write) {
   if (!HasOpenSocket()) throw ConnClosedGracefullyError();
   if (ms == kNoLimit) {
     for (;;) {
       const int32_t idle = IdleSlice();
-      if (WaitSlice(idle > 0 ? idle : kNoLimit)) return true;
+      if (WaitSlice(idle > 0 ? idle : kNoLimit, for_write)) return true;
     }
   }
   // With an anti-freeze in force the wait is a series of slices, each followed by a pump: the
@@ -139,7 +141,7 @@ bool SocketIoHandler::WaitReadable(int32_t ms) {
     int64_t slice = remaining;
     if (idle > 0 && remaining > idle)
       slice = first && remaining % idle != 0 ? remaining % idle : idle;
-    if (WaitSlice(static_cast<int32_t>(slice))) return true;
+    if (WaitSlice(static_cast<int32_t>(slice), for_write)) return true;
     remaining -= slice;
     if (remaining <= 0) return false;
   }
@@ -147,9 +149,9 @@ bool SocketIoHandler::WaitReadable(int32_t ms) {
 
 // One select and the pump after it. The pump may run a handler that closes this socket; the
 // wait then ends here instead of selecting on a descriptor that may already belong to another.
-bool SocketIoHandler::WaitSlice(int32_t ms) {
+bool SocketIoHandler::WaitSlice(int32_t ms, bool for_write) {
   if (!HasOpenSocket()) throw ConnClosedGracefullyError();
-  const bool ready = handle_->Select(ms);
+  const bool ready = handle_->Select(ms, for_write);
   AntiFreezeBase::Pump(!ready, false);
   if (!HasOpenSocket()) throw ConnClosedGracefullyError();
   return ready;

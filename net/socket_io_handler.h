@@ -42,9 +42,15 @@ class SocketIoHandler : public IoHandler {
   int32_t ConnectTimeLimit() const { return connect_time_limit_; }
   void SetConnectTimeLimit(int32_t ms) { connect_time_limit_ = ms; }
 
+ protected:
+  // The wait of WaitReadable, also for the socket taking more bytes (`for_write`): slices with
+  // a pump after each while an anti-freeze is in force. Raises ConnClosedGracefullyError when a
+  // pumped handler closed the socket.
+  bool WaitFor(int32_t ms, bool for_write);
+
  private:
   void ThreadedConnect(int32_t timeout);
-  bool WaitSlice(int32_t ms);
+  bool WaitSlice(int32_t ms, bool for_write);
 
   std::unique_ptr<SocketHandle> handle_;
   std::shared_ptr<AbortLatch> abort_latch_;

@@ -32,6 +32,10 @@ void TcpConnection::SetIOHandler(std::shared_ptr<IoHandler> handler) {
   io_handler_ = std::move(handler);
 }
 
+std::shared_ptr<IoHandler> TcpConnection::NewIoHandler() {
+  return std::make_shared<SocketIoHandler>();
+}
+
 void TcpConnection::SetAbortLatch(std::shared_ptr<AbortLatch> latch) {
   abort_latch_ = std::move(latch);
   if (owns_io_handler_) {
@@ -42,9 +46,12 @@ void TcpConnection::SetAbortLatch(std::shared_ptr<AbortLatch> latch) {
 }
 
 void TcpConnection::CreateOwnedIoHandler() {
-  auto handler = std::make_shared<SocketIoHandler>();
+  std::shared_ptr<IoHandler> handler = NewIoHandler();
   handler->OnStatus = OnStatus;
-  handler->SetAbortLatch(abort_latch_);
+  // Socket handlers of every kind (TLS ones too) take the latch.
+  if (auto* socket_handler = dynamic_cast<SocketIoHandler*>(handler.get())) {
+    socket_handler->SetAbortLatch(abort_latch_);
+  }
   io_handler_ = std::move(handler);
   owns_io_handler_ = true;
 }

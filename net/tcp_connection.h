@@ -87,8 +87,10 @@ class TcpConnection : public NetComponent {
   void FlushWrites(int32_t count = -1);
 
  protected:
-  // Makes sure the handler exists, owned by this connection, and copies OnStatus to it.
+  // Makes the handler owned by this connection (NewIoHandler) and copies OnStatus to it.
   void CreateOwnedIoHandler();
+  // The handler OpenConnection creates when none is set: one over a plain socket.
+  virtual std::shared_ptr<IoHandler> NewIoHandler();
   // A token that dies with this connection, so a wait can tell it was destroyed under it.
   std::weak_ptr<void> LifeToken() const { return life_; }
 

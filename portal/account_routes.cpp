@@ -12,7 +12,7 @@ constexpr std::string_view kWrongPassword = "用户名或密码错误，请重�
 
 std::string ReturnTarget(const httplib::Request& req, const PortalState& state) {
   const std::string url = req.get_param_value("u");
-  return IsSafeReturnUrl(url) ? url : state.urls.HomePage();
+  return IsSafeReturnUrl(url, state.options.tls) ? url : state.urls.HomePage();
 }
 
 void SignOut(const httplib::Request& req, httplib::Response& res, PortalState& state) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace mevra::portal {
 
@@ -13,5 +14,12 @@ constexpr int kMaxStallSeconds = 24 * 60 * 60;
 // A loopback portal serves a few browsers and test runs; past this many sign-ins the oldest
 // sessions are forgotten, which keeps memory and the session file small.
 constexpr size_t kMaxSessions = 1024;
+
+// The portal's own CA lives long, so a browser or client told to trust it rarely has to be told
+// again; the server certificate it issues stays within the 398 days browsers accept.
+constexpr int64_t kTlsCaValidDays = 10 * 365;
+constexpr int64_t kTlsServerValidDays = 397;
+// Certificates this close to their end are made anew at start, so none expires while it runs.
+constexpr int64_t kTlsRenewBeforeDays = 2;
 
 }  // namespace mevra::portal

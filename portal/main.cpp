@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     PortalServer server(std::move(options));
     server.Bind();
     server.Start();
+    if (!server.CaFile().empty()) std::cout << "ca-file " << server.CaFile().string() << "\n";
     std::cout << server.PortsLine() << std::endl;
     int signal_number = 0;
     sigwait(&stop_signals, &signal_number);

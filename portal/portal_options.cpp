@@ -41,6 +41,10 @@ PortalOptions ParsePortalOptions(const std::vector<std::string>& args) {
       options.version = true;
       continue;
     }
+    if (name == "--tls") {
+      options.tls = true;
+      continue;
+    }
     auto next = [&]() -> const std::string& {
       if (!has_value) {
         if (i + 1 >= args.size()) throw std::invalid_argument("missing value for " + name);
@@ -91,10 +95,14 @@ std::string PortalUsage() {
          "  --account USER:PW   one more account besides demo:demo (repeatable)\n"
          "  --rate-limit BYTES  throttle file bodies to BYTES per second\n"
          "  --stall-seconds N   how long the stalling song keeps silent (default 300)\n"
+         "  --tls               serve HTTPS; the portal's own CA and a certificate for\n"
+         "                      127.0.0.1 and localhost are kept in DIR/tls\n"
          "  --version           print the version and exit\n"
          "All hosts listen on 127.0.0.1. Once they do, one line\n"
          "  ports home=N login=N music=N site=N\n"
-         "is printed on standard output.\n";
+         "is printed on standard output; with --tls a line\n"
+         "  ca-file PATH\n"
+         "naming the CA certificate for clients to trust comes before it.\n";
 }
 
 }  // namespace mevra::portal

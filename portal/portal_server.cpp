@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <functional>
 #include <iostream>
 #include <mutex>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 #include "portal/open_connections.h"
 #include "portal/site_routes.h"
 #include "portal/song_file_cache.h"
+#include "portal/tls_files.h"
 
 namespace mevra::portal {
 namespace {
@@ -63,10 +65,23 @@ PortalServer::PortalServer(PortalOptions options) : state_(std::make_unique<Port
   state_->sessions.KeepIn(state_->data_dir / "sessions");
   state_->sessions.AddAccount("demo", "demo");
   for (const auto& [user, password] : o.accounts) state_->sessions.AddAccount(user, password);
-  hosts_ = {Host{"home", o.home_port, std::make_unique<httplib::Server>()},
-            Host{"login", o.login_port, std::make_unique<httplib::Server>()},
-            Host{"music", o.music_port, std::make_unique<httplib::Server>()},
-            Host{"site", o.site_port, std::make_unique<httplib::Server>()}};
+  std::function<std::unique_ptr<httplib::Server>()> make_server = [] {
+    return std::make_unique<httplib::Server>();
+  };
+  if (o.tls) {
+    const TlsFiles files = EnsureTlsFiles(state_->data_dir / "tls");
+    ca_file_ = files.ca_certificate;
+    make_server = [files]() -> std::unique_ptr<httplib::Server> {
+      auto server =
+          std::make_unique<httplib::SSLServer>(files.certificate.c_str(), files.key.c_str());
+      if (!server->is_valid()) {
+        throw std::runtime_error("cannot serve TLS with " + files.certificate.string());
+      }
+      return server;
+    };
+  }
+  hosts_ = {Host{"home", o.home_port, make_server()}, Host{"login", o.login_port, make_server()},
+            Host{"music", o.music_port, make_server()}, Host{"site", o.site_port, make_server()}};
   for (Host& host : hosts_) SetUpHost(host);
   InstallHomeRoutes(*hosts_[0].server, *state_);
   InstallLoginRoutes(*hosts_[1].server, *state_);
@@ -132,8 +147,8 @@ void PortalServer::Bind() {
                                std::to_string(host.port) + " for the " + host.name + " host");
     }
   }
-  state_->urls =
-      PortalUrls::ForPorts(hosts_[0].port, hosts_[1].port, hosts_[2].port, hosts_[3].port);
+  state_->urls = PortalUrls::ForPorts(hosts_[0].port, hosts_[1].port, hosts_[2].port,
+                                      hosts_[3].port, state_->options.tls);
 }
 
 void PortalServer::Start() {

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,6 +34,8 @@ class PortalServer {
   const PortalState& state() const { return *state_; }
   // "ports home=N login=N music=N site=N"
   std::string PortsLine() const;
+  // The CA certificate clients are to trust; empty without TLS.
+  const std::filesystem::path& CaFile() const { return ca_file_; }
 
  private:
   struct Host {
@@ -46,6 +49,7 @@ class PortalServer {
   std::unique_ptr<PortalState> state_;
   std::array<Host, 4> hosts_;
   std::vector<std::thread> threads_;
+  std::filesystem::path ca_file_;
   bool stopped_ = false;
 };
 

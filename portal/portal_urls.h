@@ -5,15 +5,17 @@
 
 namespace mevra::portal {
 
-// The four hosts' base addresses ("http://127.0.0.1:18080", no trailing slash), known once the
-// ports are bound, and the addresses built from them that pages link to.
+// The four hosts' base addresses ("http://127.0.0.1:18080", or https for a portal that serves
+// TLS; no trailing slash), known once the ports are bound, and the addresses built from them
+// that pages link to.
 struct PortalUrls {
   std::string home;
   std::string login;
   std::string music;
   std::string site;
 
-  static PortalUrls ForPorts(int home_port, int login_port, int music_port, int site_port);
+  static PortalUrls ForPorts(int home_port, int login_port, int music_port, int site_port,
+                             bool tls = false);
 
   std::string HomePage() const { return home + "/"; }
   std::string Chart(std::string_view key) const { return music + "/top/" + std::string(key); }

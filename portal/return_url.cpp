@@ -18,8 +18,8 @@ bool IsLoopbackName(std::string_view host) {
 
 }  // namespace
 
-bool IsSafeReturnUrl(std::string_view url) {
-  constexpr std::string_view kScheme = "http://";
+bool IsSafeReturnUrl(std::string_view url, bool tls) {
+  const std::string_view kScheme = tls ? "https://" : "http://";
   if (url.size() > kMaxReturnUrlLength || !url.starts_with(kScheme)) return false;
   // Control characters could split the response head; blanks and backslashes are read
   // differently by different browsers.

@@ -1,4 +1,5 @@
-// mevra-fetch [--events] [--stop-at BYTES] [-o FILE] URL [URL ...]
+// mevra-fetch [--events] [--stop-at BYTES] [--cacert FILE] [--connect-timeout MS]
+//             [--read-timeout MS] [-o FILE] URL [URL ...]
 //
 // Fetches each URL in order with one HTTP client set up as the program sets up its own, so
 // keep-alive, cookies and relative URLs carry over from one URL to the next. Bodies are appended
@@ -7,8 +8,13 @@
 // "error <Class>: <message>" when a fetch fails, which ends the run with status 1.
 // --stop-at N closes the connection from the work handler the first time a fetch reports N
 // bytes or more, as the program's stop button does.
+// https URLs are verified against the system's trusted certificates and those of --cacert FILE.
+// --connect-timeout MS limits the connect and the TLS handshake together (default the
+// program's connect limit); --read-timeout MS limits each wait for data (default: none).
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -17,6 +23,7 @@
 
 #include "http/http_client.h"
 #include "http/program_configuration.h"
+#include "net/limits.h"
 #include "net/net_error.h"
 #include "net/stream.h"
 
@@ -80,12 +87,23 @@ std::string OneLine(const std::string& text) {
 void Event(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 constexpr char kUsage[] =
-    "usage: mevra-fetch [--events] [--stop-at BYTES] [-o FILE] URL [URL ...]\n"
+    "usage: mevra-fetch [--events] [--stop-at BYTES] [--cacert FILE] [--connect-timeout MS]\n"
+    "                   [--read-timeout MS] [-o FILE] URL [URL ...]\n"
     "       mevra-fetch --help | --version\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
+}
+
+// A time-out in milliseconds: 1 up to the largest 32-bit count.
+bool ParseMilliseconds(const char* text, int32_t& ms) {
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value < 1 || value > INT32_MAX) return false;
+  ms = static_cast<int32_t>(value);
+  return true;
 }
 
 }  // namespace
@@ -94,6 +112,9 @@ int main(int argc, char** argv) {
   bool events = false;
   long long stop_at = -1;
   std::string output;
+  std::string ca_file;
+  int32_t connect_timeout = mevra::net::kDefaultConnectTimeLimit;
+  int32_t read_timeout = 0;
   std::vector<std::string> urls;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -109,6 +130,12 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       stop_at = std::strtoll(argv[++i], &end, 10);
       if (*end != '\0' || stop_at < 0) return Usage();
+    } else if (arg == "--cacert" && i + 1 < argc) {
+      ca_file = argv[++i];
+    } else if (arg == "--connect-timeout" && i + 1 < argc) {
+      if (!ParseMilliseconds(argv[++i], connect_timeout)) return Usage();
+    } else if (arg == "--read-timeout" && i + 1 < argc) {
+      if (!ParseMilliseconds(argv[++i], read_timeout)) return Usage();
     } else if (arg == "-o" && i + 1 < argc) {
       output = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -121,6 +148,9 @@ int main(int argc, char** argv) {
 
   HttpClient client;
   mevra::http::ApplyProgramConfiguration(client);
+  client.SetCaFile(ca_file);
+  client.SetConnectTimeout(connect_timeout);
+  client.SetReadTimeout(read_timeout);
   bool stopped = false;
   if (events) {
     client.OnWorkBegin = [](net::NetComponent&, net::WorkMode, int32_t max) {

@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
 # Downloads the same generated file from the same local server with mevra-fetch and with curl,
-# both writing to /dev/null, and reports the times, their ratio and the peak memory of each.
-#   bench/http/fetch_vs_curl.sh [BUILD_DIR] [SIZE_MIB] [RUNS]   (defaults: build 256 3)
+# both writing to /dev/null, and reports the times, their ratio, the CPU time each client spent
+# (which tells the clients apart when the server sets the pace) and the peak memory of each.
+#   bench/http/fetch_vs_curl.sh [--tls] [BUILD_DIR] [SIZE_MIB] [RUNS]   (defaults: build 256 3)
+# --tls serves the file over HTTPS (TLS 1.3) with a certificate made for the run; both clients
+# verify it against that run's CA file.
 set -euo pipefail
+tls=0
+if [ "${1:-}" = "--tls" ]; then
+  tls=1
+  shift
+fi
 build="${1:-build}"
 size_mib="${2:-256}"
 runs="${3:-3}"
@@ -17,36 +25,67 @@ cleanup() {
 }
 trap cleanup EXIT
 
-head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$dir/file.bin"
+mkdir "$dir/www"
+head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$dir/www/file.bin"
 port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-python3 -m http.server "$port" --bind 127.0.0.1 --directory "$dir" >/dev/null 2>&1 &
+scheme=http
+tls_options=()
+if [ "$tls" = 1 ]; then
+  scheme=https
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 1 \
+    -keyout "$dir/key.pem" -out "$dir/cert.pem" -subj /CN=127.0.0.1 \
+    -addext subjectAltName=IP:127.0.0.1 2>/dev/null
+  tls_options=(--cacert "$dir/cert.pem")
+fi
+# A threading server from Python's standard library; with --tls its socket is wrapped in TLS.
+python3 - "$port" "$dir/www" "$tls" "$dir/cert.pem" "$dir/key.pem" >/dev/null 2>&1 <<'PY' &
+import functools, http.server, ssl, sys
+port, root, tls, cert, key = int(sys.argv[1]), sys.argv[2], sys.argv[3] == "1", sys.argv[4], sys.argv[5]
+handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=root)
+httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
+if tls:
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    httpd.socket = context.wrap_socket(httpd.socket, server_side=True)
+httpd.serve_forever()
+PY
 server=$!
-url="http://127.0.0.1:$port/file.bin"
+url="$scheme://127.0.0.1:$port/file.bin"
 for _ in $(seq 50); do
-  curl -s -o /dev/null -r 0-0 "$url" && break
+  curl -s "${tls_options[@]}" -o /dev/null -r 0-0 "$url" && break
   sleep 0.1
 done
 
-# One line per run: elapsed seconds and peak resident set size in KiB.
-measure() { /usr/bin/time -f "%e %M" "$@" 2>&1 >/dev/null | tail -1; }
+# One line per run: elapsed seconds, CPU seconds (user + system) and peak resident set size in
+# KiB.
+measure() {
+  /usr/bin/time -f "%e %U %S %M" "$@" 2>&1 >/dev/null | tail -1 |
+    awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }'
+}
 
 fetch_times=()
 curl_times=()
+fetch_cpu=()
+curl_cpu=()
 fetch_rss=0
 curl_rss=0
 for _ in $(seq "$runs"); do
-  read -r t m < <(measure "$fetch" -o /dev/null "$url")
+  read -r t c m < <(measure "$fetch" "${tls_options[@]}" -o /dev/null "$url")
   fetch_times+=("$t")
+  fetch_cpu+=("$c")
   [ "$m" -gt "$fetch_rss" ] && fetch_rss=$m
-  read -r t m < <(measure curl -s -o /dev/null "$url")
+  read -r t c m < <(measure curl -s "${tls_options[@]}" -o /dev/null "$url")
   curl_times+=("$t")
+  curl_cpu+=("$c")
   [ "$m" -gt "$curl_rss" ] && curl_rss=$m
 done
 
 median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 fm="$(median "${fetch_times[@]}")"
 cm="$(median "${curl_times[@]}")"
-echo "file: $size_mib MiB, $runs runs each, median wall time"
-echo "mevra-fetch: ${fm} s (runs: ${fetch_times[*]}), peak RSS ${fetch_rss} KiB"
-echo "curl:        ${cm} s (runs: ${curl_times[*]}), peak RSS ${curl_rss} KiB"
+echo "file: $size_mib MiB over $scheme, $runs runs each, medians"
+echo "mevra-fetch: ${fm} s (runs: ${fetch_times[*]}), CPU $(median "${fetch_cpu[@]}") s," \
+  "peak RSS ${fetch_rss} KiB"
+echo "curl:        ${cm} s (runs: ${curl_times[*]}), CPU $(median "${curl_cpu[@]}") s," \
+  "peak RSS ${curl_rss} KiB"
 awk -v f="$fm" -v c="$cm" 'BEGIN { if (c > 0) printf "ratio mevra-fetch / curl: %.2f\n", f / c }'

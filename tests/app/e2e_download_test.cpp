@@ -535,6 +535,52 @@ TEST_F(DownloadTest, PreviewPlaysTheSelectedSongInALoopUntilStopped) {
   EXPECT_FALSE(ui.btn_listenstop->isEnabled());
 }
 
+// The same over HTTPS: the portal serves its own CA's certificates, and config.ini names that CA
+// in CaFile, which both browsers and every transfer trust.
+class TlsDownloadTest : public DownloadTest {
+ protected:
+  static void SetUpTestSuite() { StartPortal({"--tls"}); }
+};
+
+TEST_F(TlsDownloadTest, ABatchOfThreeSongsAndAPreviewComeOverHttps) {
+  ASSERT_TRUE(endpoints_.music_base_url.startsWith(QStringLiteral("https://")));
+  ASSERT_FALSE(endpoints_.ca_file.isEmpty());
+  // The sign-in form and the charts come over https in the browser.
+  MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
+  ui.rb_320k->setChecked(true);
+  ui.rb1->setChecked(true);
+  // Through a redirect, chunked and counted.
+  const std::string_view ids[] = {portal::kRedirectSongId, portal::kChunkedSongId,
+                                  portal::kShortSongId};
+  TickOnly(w, {ids[0], ids[1], ids[2]});
+  RunBatch(w);
+  for (std::string_view id : ids) {
+    SCOPED_TRACE(std::string(id));
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    const QString path = save_dir_ + "/" + Q(portal::FindSong(id)->title) + ".mp3";
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 320)) << path.toStdString();
+  }
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了3首歌曲"));
+
+  ui.lv_songs->clearSelection();
+  ui.lv_songs->selectRow(RowOf(w, portal::kShortSongId));
+  RunPreview(w);
+  EXPECT_EQ(FileBytes(w.TempPath()), PortalBytes(portal::kShortSongId, 128));
+  EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("开始试听......"));
+  const QStringList log = ui.mmo_log->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_GE(log.size(), 2);
+  EXPECT_TRUE(log[log.size() - 2].startsWith(endpoints_.music_base_url + "/"));
+  w.btn_listenstopClick();
+
+  // The update check's client trusts the same CA: the maker's site answers with the same stamp.
+  Boxes().ClearShown();
+  w.btn_CheckUpdateClick();
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("已经是最新版本！谢谢您对本软件的支持！"));
+}
+
 TEST_F(PortalWindowTest, APreviewWhosePageOffersNoLinkSaysWhy) {
   // Signed out, the song's page offers no link at any rate.
   MainWindow& w = Open();

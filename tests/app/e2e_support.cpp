@@ -19,6 +19,10 @@ void PortalWindowTest::SetUpTestSuite() {
   if (!portal_) portal_ = std::make_unique<portal::testing::PortalProcess>();
 }
 
+void PortalWindowTest::StartPortal(std::vector<std::string> arguments) {
+  portal_ = std::make_unique<portal::testing::PortalProcess>(std::move(arguments));
+}
+
 void PortalWindowTest::TearDownTestSuite() { portal_.reset(); }
 
 void PortalWindowTest::SetUp() {

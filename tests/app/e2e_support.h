@@ -25,6 +25,8 @@ class PortalWindowTest : public ::testing::Test {
   // every test starts without cookies, so tests do not see each other's sign-in.
   static void SetUpTestSuite();
   static void TearDownTestSuite();
+  // Starts the suite's portal with `arguments` (for example --tls) instead of the plain one.
+  static void StartPortal(std::vector<std::string> arguments);
   void SetUp() override;
   void TearDown() override;
 

@@ -37,6 +37,7 @@ Endpoints PortalEndpoints(const portal::testing::PortalProcess& portal) {
   e.release_page_url = q(portal.SiteBaseUrl()) + QStringLiteral("/archives/41672/");
   e.author_site_url = q(portal.SiteBaseUrl()) + QStringLiteral("/");
   e.microblog_url = q(portal.SiteBaseUrl()) + QStringLiteral("/weibo/pelko");
+  e.ca_file = q(portal.ca_file());
   return e;
 }
 
@@ -48,7 +49,7 @@ QByteArray EndpointsSection(const Endpoints& e) {
       QStringLiteral("\nMusicBaseUrl=") + e.music_base_url + QStringLiteral("\nUpdateStampUrl=") +
       e.update_stamp_url + QStringLiteral("\nReleasePageUrl=") + e.release_page_url +
       QStringLiteral("\nAuthorSiteUrl=") + e.author_site_url + QStringLiteral("\nMicroblogUrl=") +
-      e.microblog_url + QStringLiteral("\n");
+      e.microblog_url + QStringLiteral("\nCaFile=") + e.ca_file + QStringLiteral("\n");
   return text.toUtf8();
 }
 

@@ -21,10 +21,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "browser/certificate_trust.h"
 #include "browser/shared_profile.h"
 #include "browser/user_agent.h"
 #include "browser_test_main.h"
 #include "test_http_server.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/test_pki.h"
 #include "user_click.h"
 #include "wait_until.h"
 
@@ -558,6 +561,41 @@ TEST_F(BrowserControlTest, CookiesOutliveTheProgram) {
   // The session cookie as well: sign-ins of the portal are session cookies.
   EXPECT_TRUE(kept.contains("session=s1")) << kept.toStdString();
   EXPECT_TRUE(kept.contains("token=t1")) << kept.toStdString();
+}
+
+// The engine lets a certificate through only when the program's extra authority vouches for it;
+// anything else shows the engine's own error page and the request never reaches the server.
+TEST_F(BrowserControlTest, HttpsPagesLoadOnlyWithACertificateTheExtraAuthorityVouchesFor) {
+  const mevra::test::TestPki& pki = mevra::test::TestPki::Shared();
+  const QString ca_file = QString::fromStdString(pki.CaFile());
+  struct Case {
+    const char* name;
+    const portal::PemCertificate& certificate;
+    QString ca_file;
+    bool loads;
+  };
+  // The engine remembers a certificate it was let to accept for the rest of the run, so the
+  // refusals come first.
+  const std::vector<Case> cases = {
+      {"no extra authority", pki.Server(), "", false},
+      {"issued for another host", pki.OtherHost(), ca_file, false},
+      {"expired", pki.Expired(), ca_file, false},
+      {"signed by itself", pki.SelfSigned(), ca_file, false},
+      {"issued by the authority", pki.Server(), ca_file, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(CertificateTrust::SetCaFile(c.ca_file));
+    mevra::test::ScriptedServer server(
+        mevra::test::ServerTls{c.certificate.certificate, c.certificate.key}, {});
+    server.Serve("/secure.html", "text/html", "<html><body>secure content</body></html>");
+    const quint64 before = web_->LoadsFinished();
+    web_->Navigate(QString::fromStdString(server.Url("/secure.html")));
+    ASSERT_TRUE(WaitUntil([&] { return web_->LoadsFinished() > before; }, kLoadTimeoutMs));
+    EXPECT_EQ(web_->PageText().contains("secure content"), c.loads);
+    EXPECT_EQ(server.WasRequested("/secure.html"), c.loads);
+  }
+  CertificateTrust::SetCaFile("");
 }
 
 }  // namespace

@@ -29,9 +29,14 @@ TEST(CookieTest, AcceptsOnlyCookiesTheHostMaySet) {
     std::string text;
     std::string host;
     bool stored;
+    bool secure_connection = false;
   };
   const std::vector<Case> cases = {
       {"a=1; path=/", "s.a.test", true},
+      // A plain-text peer may not plant a cookie meant for https only.
+      {"a=1; path=/; Secure", "s.a.test", false},
+      {"a=1; path=/; Secure", "s.a.test", true, true},
+      {"a=1; path=/", "s.a.test", true, true},
       {"a=1; path=/; DOMAIN=.a.test", "s.a.test", true},
       {"a=1; path=/; domain=b.test", "s.a.test", false},
       {"a=1; path=/; domain=.test", "s.a.test", false},
@@ -50,9 +55,9 @@ TEST(CookieTest, AcceptsOnlyCookiesTheHostMaySet) {
       {"a=" + std::string(kMaxCookieBytes - 1, 'v'), "h.test", false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.text + " from " + c.host);
+    SCOPED_TRACE(c.text + " from " + c.host + (c.secure_connection ? " over TLS" : ""));
     CookieManager manager;
-    manager.AddCookie(c.text, c.host);
+    manager.AddCookie(c.text, c.host, "/", c.secure_connection);
     EXPECT_EQ(manager.Cookies().Count(), c.stored ? 1u : 0u);
   }
 }
@@ -64,7 +69,7 @@ TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
   manager.AddCookie("nopath=3", "s.a.test", "/music/list.html");
   manager.AddCookie("empty=; path=/", "s.a.test");
   manager.AddCookie("deep=4; path=\"/music/\"", "s.a.test");
-  manager.AddCookie("safe=5; path=/; secure", "s.a.test");
+  manager.AddCookie("safe=5; path=/; secure", "s.a.test", "/", true);
   manager.AddCookie("exact=6; path=/x/y", "s.a.test");
 
   struct Case {

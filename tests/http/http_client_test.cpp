@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,14 @@ TEST(HttpClientTest, FramesBodiesWhicheverWayTheBytesArrive) {
       if (!c.body.empty() && !fetch.events.empty() &&
           c.response.find("chunked") == std::string::npos && !c.close_after) {
         EXPECT_EQ(fetch.events[fetch.events.size() - 2], "work " + std::to_string(c.body.size()));
+      }
+      if (c.close_after) {
+        // The server's close is on its way; the next Get must find it noticed, not race it (on a
+        // loaded machine the close can come later than the client's look for it).
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (fetch.client.IsConnected() && std::chrono::steady_clock::now() < limit) {
+          fetch.client.PollForClose(false);
+        }
       }
       EXPECT_EQ(fetch.client.Get(server.Url("/next")), "next");
       EXPECT_EQ(server.ConnectionsAccepted(), c.close_after ? 2 : 1);
@@ -534,8 +543,6 @@ TEST(HttpClientTest, RefusesWhatItCannotDo) {
     const char* message;
   };
   const std::vector<Case> cases = {
-      {"https without TLS", "https://127.0.0.1:1/a", "IoHandlerPropInvalidError",
-       "IOHandler value is not valid"},
       {"unknown scheme", "ftp://127.0.0.1/a", "UnknownProtocolError", "Unknown Protocol"},
       {"unknown scheme with a port", "ftp://127.0.0.1:{A}/a", "UnknownProtocolError",
        "Unknown Protocol"},

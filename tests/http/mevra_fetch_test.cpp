@@ -8,11 +8,14 @@
 #include <string>
 
 #include "tests/support/scripted_server.h"
+#include "tests/support/test_pki.h"
+#include "tests/support/unanswered_listener.h"
 
 namespace mevra::http {
 namespace {
 
 using mevra::test::ScriptedServer;
+using mevra::test::TestPki;
 using Script = mevra::test::ConnectionScript;
 
 struct ToolRun {
@@ -88,6 +91,62 @@ TEST(MevraFetchTest, StopsAtTheGivenCountAndWritesTheFile) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err.rfind("error ", 0), 0u);
   EXPECT_NE(refused.err.find("\\r\\n"), std::string::npos);
+}
+
+TEST(MevraFetchTest, FetchesOverHttpsAndSaysWhyItRefuses) {
+  const TestPki& pki = TestPki::Shared();
+  const mevra::test::ServerTls good{pki.Server().certificate, pki.Server().key};
+  {
+    ScriptedServer server(good,
+                          {Script().Respond("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecret")});
+    const ToolRun run = Fetch("--cacert " + pki.CaFile() + " " + server.Url("/a.mp3"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "secret");
+    EXPECT_EQ(run.err, "status HTTP/1.1 200 OK\n");
+  }
+  {
+    ScriptedServer server(good, {Script().Hold()});
+    const ToolRun run = Fetch(server.Url("/a.mp3"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(
+        run.err,
+        "error TlsCertificateUntrustedError: TLS certificate not trusted: unable to get local "
+        "issuer certificate\n");
+  }
+}
+
+TEST(MevraFetchTest, NeverWaitsLongerThanItsTimeOuts) {
+  struct Case {
+    const char* name;
+    std::string arguments;
+    std::string error;
+  };
+  // A server that accepts the connection and never answers the handshake; one whose body stalls.
+  ScriptedServer silent({Script().Hold()});
+  ScriptedServer stalling(
+      {Script().Respond("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\npart").Hold()});
+  mevra::test::UnansweredListener unanswered;
+  const std::string port = std::to_string(silent.Port());
+  const std::vector<Case> cases = {
+      {"handshake", "--connect-timeout 300 https://127.0.0.1:" + port + "/",
+       "error TlsHandshakeTimeoutError: TLS handshake timed out.\n"},
+      {"connect",
+       "--connect-timeout 300 http://127.0.0.1:" + std::to_string(unanswered.Port()) + "/",
+       "error ConnectTimeoutError: Connect timed out.\n"},
+      {"read", "--read-timeout 300 " + stalling.Url("/"), "error ReadTimeoutError: Read Timeout\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun run = Fetch(c.arguments);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, c.error);
+  }
+  for (const char* bad : {"--connect-timeout 0 http://h/", "--read-timeout -5 http://h/",
+                          "--connect-timeout x http://h/", "--cacert"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(Fetch(bad).status, 2);
+  }
 }
 
 }  // namespace

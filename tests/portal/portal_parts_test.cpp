@@ -57,7 +57,7 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
   const PortalOptions o = ParsePortalOptions(
       {"--home-port", "0", "--login-port=1", "--music-port", "65535", "--site-port=18083",
        "--data-dir", "/tmp/x", "--stamp", " 201301010000\n", "--account", "alice:se:cret",
-       "--account=bob:pw", "--rate-limit", "50000", "--stall-seconds=7"});
+       "--account=bob:pw", "--rate-limit", "50000", "--stall-seconds=7", "--tls"});
   EXPECT_EQ(o.home_port, 0);
   EXPECT_EQ(o.login_port, 1);
   EXPECT_EQ(o.music_port, 65535);
@@ -69,12 +69,14 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.accounts[1].first, "bob");
   EXPECT_EQ(o.rate_limit, 50000u);
   EXPECT_EQ(o.stall_seconds, 7);
+  EXPECT_TRUE(o.tls);
 
   const PortalOptions defaults = ParsePortalOptions({});
   EXPECT_EQ(defaults.home_port, 18080);
   EXPECT_EQ(defaults.site_port, 18083);
   EXPECT_EQ(defaults.stamp, "201212251550");
   EXPECT_EQ(defaults.rate_limit, 0u);
+  EXPECT_FALSE(defaults.tls);
 }
 
 TEST(PortalOptionsTest, RejectsMalformedArguments) {

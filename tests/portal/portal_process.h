@@ -54,6 +54,7 @@ class PortalProcess {
         MEVRA_PORTAL_BINARY, "--home-port", "0",          "--login-port", "0", "--music-port", "0",
         "--site-port",       "0",           "--data-dir", data_dir_};
     args.insert(args.end(), options.arguments.begin(), options.arguments.end());
+    for (const std::string& argument : options.arguments) tls_ = tls_ || argument == "--tls";
     Spawn(args);
     try {
       ReadPortsLine(options.start_timeout);
@@ -77,7 +78,7 @@ class PortalProcess {
   int music_port() const { return music_port_; }
   int site_port() const { return site_port_; }
 
-  // Base addresses without a trailing slash, e.g. "http://127.0.0.1:40123".
+  // Base addresses without a trailing slash, e.g. "http://127.0.0.1:40123" (https with --tls).
   std::string HomeBaseUrl() const { return Base(home_port_); }
   std::string LoginBaseUrl() const { return Base(login_port_); }
   std::string MusicBaseUrl() const { return Base(music_port_); }
@@ -85,6 +86,8 @@ class PortalProcess {
   std::string HomeUrl() const { return HomeBaseUrl() + "/"; }
 
   const std::string& data_dir() const { return data_dir_; }
+  // The CA certificate a portal started with --tls named on its "ca-file" line; else empty.
+  const std::string& ca_file() const { return ca_file_; }
   const std::string& log_path() const { return log_path_; }
   pid_t pid() const { return pid_; }
 
@@ -118,7 +121,9 @@ class PortalProcess {
   }
 
  private:
-  static std::string Base(int port) { return "http://127.0.0.1:" + std::to_string(port); }
+  std::string Base(int port) const {
+    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port);
+  }
 
   void Spawn(const std::vector<std::string>& args) {
     int out[2];
@@ -156,10 +161,13 @@ class PortalProcess {
     }
   }
 
+  // Reads the lines the portal prints at start up to its ports line: a "ca-file" line before it
+  // names the CA of a TLS portal.
   void ReadPortsLine(std::chrono::milliseconds timeout) {
     std::string line;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (line.find('\n') == std::string::npos) {
+    while (line.find("ports ") == std::string::npos ||
+           line.find('\n', line.find("ports ")) == std::string::npos) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       pollfd p{stdout_fd_, POLLIN, 0};
@@ -170,6 +178,12 @@ class PortalProcess {
       const ssize_t n = read(stdout_fd_, buffer, sizeof buffer);
       if (n <= 0) throw std::runtime_error("the portal ended before listening; its log:\n" + Log());
       line.append(buffer, static_cast<size_t>(n));
+    }
+    const std::string ca_mark = "ca-file ";
+    if (line.starts_with(ca_mark)) {
+      const size_t end = line.find('\n');
+      ca_file_ = line.substr(ca_mark.size(), end - ca_mark.size());
+      line.erase(0, end + 1);
     }
     if (std::sscanf(line.c_str(), "ports home=%d login=%d music=%d site=%d", &home_port_,
                     &login_port_, &music_port_, &site_port_) != 4) {
@@ -189,6 +203,8 @@ class PortalProcess {
   std::string work_dir_;
   std::string data_dir_;
   std::string log_path_;
+  std::string ca_file_;
+  bool tls_ = false;
   int home_port_ = 0;
   int login_port_ = 0;
   int music_port_ = 0;

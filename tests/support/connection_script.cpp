@@ -33,6 +33,8 @@ ConnectionScript& ConnectionScript::Close() { return Add({Kind::kClose, {}, 0, 0
 
 ConnectionScript& ConnectionScript::Reset() { return Add({Kind::kReset, {}, 0, 0}); }
 
+ConnectionScript& ConnectionScript::Cut() { return Add({Kind::kCut, {}, 0, 0}); }
+
 ConnectionScript& ConnectionScript::Hold() { return Add({Kind::kHold, {}, 0, 0}); }
 
 }  // namespace mevra::test

@@ -10,7 +10,17 @@ namespace mevra::test {
 // alive does.
 class ConnectionScript {
  public:
-  enum class Kind { kSend, kSendPieces, kAwaitText, kAwaitRequest, kPause, kClose, kReset, kHold };
+  enum class Kind {
+    kSend,
+    kSendPieces,
+    kAwaitText,
+    kAwaitRequest,
+    kPause,
+    kClose,
+    kReset,
+    kCut,
+    kHold
+  };
   struct Step {
     Kind kind;
     std::string bytes;
@@ -35,6 +45,8 @@ class ConnectionScript {
   ConnectionScript& Close();
   // A reset (RST) instead of a FIN.
   ConnectionScript& Reset();
+  // A FIN without the TLS close alert, as a peer that breaks off, or one in between, sends it.
+  ConnectionScript& Cut();
   // Keeps the connection open until the client closes it.
   ConnectionScript& Hold();
 

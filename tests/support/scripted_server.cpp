@@ -2,13 +2,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <utility>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 
 #include "tests/support/loopback.h"
 
@@ -56,24 +63,64 @@ ScriptedServer::Request ParseHead(int connection, std::string head) {
   return request;
 }
 
+ssl_ctx_st* MakeServerContext(const ServerTls& tls) {
+  SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+  BIO* certificate_bio =
+      BIO_new_mem_buf(tls.certificate.data(), static_cast<int>(tls.certificate.size()));
+  BIO* key_bio = BIO_new_mem_buf(tls.key.data(), static_cast<int>(tls.key.size()));
+  X509* certificate = PEM_read_bio_X509(certificate_bio, nullptr, nullptr, nullptr);
+  EVP_PKEY* key = PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr);
+  const bool loaded = context != nullptr && certificate != nullptr && key != nullptr &&
+                      SSL_CTX_use_certificate(context, certificate) == 1 &&
+                      SSL_CTX_use_PrivateKey(context, key) == 1;
+  X509_free(certificate);
+  EVP_PKEY_free(key);
+  BIO_free(certificate_bio);
+  BIO_free(key_bio);
+  if (!loaded) {
+    SSL_CTX_free(context);
+    ERR_clear_error();
+    throw std::runtime_error("the test server cannot load its certificate");
+  }
+  // The old versions exist only at the lowest security level of OpenSSL 3.
+  if (tls.max_version != 0 && tls.max_version < TLS1_2_VERSION) {
+    SSL_CTX_set_security_level(context, 0);
+    SSL_CTX_set_cipher_list(context, "DEFAULT:@SECLEVEL=0");
+  }
+  if (tls.min_version != 0) SSL_CTX_set_min_proto_version(context, tls.min_version);
+  if (tls.max_version != 0) SSL_CTX_set_max_proto_version(context, tls.max_version);
+  return context;
+}
+
 }  // namespace
 
 struct ScriptedServer::Connection {
   int index = 0;
-  int descriptor = -1;  // -1 once closed; guarded by the server's mutex
-  std::string pending;  // received and not yet consumed by a step
+  int descriptor = -1;    // -1 once closed; guarded by the server's mutex
+  ssl_st* ssl = nullptr;  // the TLS session; used by the connection's thread alone
+  std::string pending;    // received and not yet consumed by a step
   std::atomic<bool> finished{false};
   std::thread thread;
 };
 
-ScriptedServer::ScriptedServer() {
-  listener_ = ListenOnLoopback(64, port_);
-  acceptor_ = std::thread([this] { AcceptLoop(); });
-}
+ScriptedServer::ScriptedServer() { Start(); }
 
 ScriptedServer::ScriptedServer(std::vector<ConnectionScript> connections, unsigned split_seed,
                                int max_piece)
     : listed_(std::move(connections)), split_seed_(split_seed), max_piece_(max_piece) {
+  Start();
+}
+
+ScriptedServer::ScriptedServer(ServerTls tls, std::vector<ConnectionScript> connections,
+                               unsigned split_seed, int max_piece)
+    : tls_context_(MakeServerContext(tls)),
+      listed_(std::move(connections)),
+      split_seed_(split_seed),
+      max_piece_(max_piece) {
+  Start();
+}
+
+void ScriptedServer::Start() {
   listener_ = ListenOnLoopback(64, port_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
@@ -93,6 +140,7 @@ ScriptedServer::~ScriptedServer() {
     if (connection->thread.joinable()) connection->thread.join();
   }
   ::close(listener_);
+  SSL_CTX_free(tls_context_);
 }
 
 void ScriptedServer::Add(ConnectionScript script) {
@@ -137,7 +185,8 @@ void ScriptedServer::Release(const std::string& path) {
 }
 
 std::string ScriptedServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return std::string(tls_context_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+         path;
 }
 
 std::string ScriptedServer::Received() const {
@@ -206,6 +255,12 @@ void ScriptedServer::ReapFinished() {
 }
 
 void ScriptedServer::Run(Connection& connection) {
+  // A client that hangs up while the TLS layer writes must not end the test process: the socket
+  // BIO of OpenSSL writes without MSG_NOSIGNAL, and SIGPIPE goes to the writing thread.
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
   const ConnectionScript* script = nullptr;
   ConnectionScript chosen;
   bool listed = false;
@@ -220,7 +275,9 @@ void ScriptedServer::Run(Connection& connection) {
       script = &chosen;
     }
   }
-  if (script != nullptr) {
+  if (tls_context_ != nullptr && !AcceptTls(connection)) {
+    // The client refused the handshake or broke it off: nothing is played.
+  } else if (script != nullptr) {
     Play(connection, *script);
   } else {
     ServeResources(connection);
@@ -282,7 +339,10 @@ void ScriptedServer::Play(Connection& connection, const ConnectionScript& script
         }
         break;
       }
-      case Kind::kClose: {
+      case Kind::kClose:
+        HalfClose(connection);
+        return;
+      case Kind::kCut: {
         std::lock_guard lock(mutex_);
         if (connection.descriptor >= 0) ::shutdown(connection.descriptor, SHUT_WR);
         return;
@@ -326,8 +386,28 @@ void ScriptedServer::ServeResources(Connection& connection) {
   answer += "\r\n";
   SendAll(connection, answer.data(), answer.size());
   SendAll(connection, resource->body.data(), resource->body.size());
+  HalfClose(connection);
+}
+
+bool ScriptedServer::AcceptTls(Connection& connection) {
+  connection.ssl = SSL_new(tls_context_);
+  if (connection.ssl == nullptr || SSL_set_fd(connection.ssl, connection.descriptor) != 1 ||
+      SSL_accept(connection.ssl) != 1) {
+    ERR_clear_error();
+    return false;
+  }
+  ++tls_handshakes_;
+  return true;
+}
+
+void ScriptedServer::HalfClose(Connection& connection) {
   std::lock_guard lock(mutex_);
-  if (connection.descriptor >= 0) ::shutdown(connection.descriptor, SHUT_WR);
+  if (connection.descriptor < 0) return;
+  if (connection.ssl != nullptr) {
+    SSL_shutdown(connection.ssl);
+    ERR_clear_error();
+  }
+  ::shutdown(connection.descriptor, SHUT_WR);
 }
 
 bool ScriptedServer::AwaitRequest(Connection& connection, std::string* path) {
@@ -352,11 +432,26 @@ bool ScriptedServer::ReceiveSome(Connection& connection) {
   if (descriptor < 0) return false;
   pollfd entry{descriptor, POLLIN, 0};
   while (!stopping_) {
-    const int ready = ::poll(&entry, 1, kPollSliceMs);
-    if (ready == 0) continue;
-    if (ready < 0) return false;
+    // Bytes the TLS layer holds already are there without the socket being readable.
+    if (connection.ssl == nullptr || SSL_pending(connection.ssl) == 0) {
+      const int ready = ::poll(&entry, 1, kPollSliceMs);
+      if (ready == 0) continue;
+      if (ready < 0) return false;
+    }
     char buffer[65536];
-    const ssize_t n = ::recv(descriptor, buffer, sizeof buffer, 0);
+    ssize_t n;
+    if (connection.ssl != nullptr) {
+      n = SSL_read(connection.ssl, buffer, sizeof buffer);
+      if (n <= 0) {
+        const int error = SSL_get_error(connection.ssl, static_cast<int>(n));
+        ERR_clear_error();
+        // A record that carried no data, such as a session ticket's answer.
+        if (error == SSL_ERROR_WANT_READ) continue;
+        return false;
+      }
+    } else {
+      n = ::recv(descriptor, buffer, sizeof buffer, 0);
+    }
     if (n <= 0) return false;
     connection.pending.append(buffer, static_cast<size_t>(n));
     std::lock_guard lock(mutex_);
@@ -376,7 +471,13 @@ void ScriptedServer::SendAll(Connection& connection, const char* bytes, size_t s
     descriptor = connection.descriptor;
   }
   while (descriptor >= 0 && size > 0 && !stopping_) {
-    const ssize_t n = ::send(descriptor, bytes, size, MSG_NOSIGNAL);
+    ssize_t n;
+    if (connection.ssl != nullptr) {
+      n = SSL_write(connection.ssl, bytes, static_cast<int>(std::min<size_t>(size, 1 << 20)));
+      if (n <= 0) ERR_clear_error();
+    } else {
+      n = ::send(descriptor, bytes, size, MSG_NOSIGNAL);
+    }
     if (n <= 0) return;
     bytes += n;
     size -= static_cast<size_t>(n);
@@ -400,6 +501,8 @@ void ScriptedServer::CloseSocket(Connection& connection, bool reset) {
     const linger option{1, 0};
     ::setsockopt(connection.descriptor, SOL_SOCKET, SO_LINGER, &option, sizeof option);
   }
+  SSL_free(connection.ssl);
+  connection.ssl = nullptr;
   ::close(connection.descriptor);
   connection.descriptor = -1;
 }

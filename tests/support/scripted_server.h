@@ -14,13 +14,28 @@
 
 #include "tests/support/connection_script.h"
 
+struct ssl_ctx_st;
+struct ssl_st;
+
 namespace mevra::test {
+
+// How a scripted server speaks TLS: its certificate and key as PEM text, and the protocol
+// versions it accepts (OpenSSL's version numbers, 0 for its defaults).
+struct ServerTls {
+  std::string certificate;
+  std::string key;
+  int min_version = 0;
+  int max_version = 0;
+};
 
 // A loopback server for tests, played from scripts. Connections are accepted on 127.0.0.1 at an
 // ephemeral port, each one on a thread of its own. The listed scripts go to the connections in
 // the order they are accepted; any further connection plays the default script, or, without
 // one, is served resources by path: 200 with the resource, 404 for anything else, one request
-// per connection. Everything received and every request head is recorded.
+// per connection. Everything received and every request head is recorded. A server made with
+// ServerTls does the TLS handshake first on each connection; scripts and resources then go
+// through TLS (each send or piece one record), and a connection whose handshake fails plays
+// nothing.
 class ScriptedServer {
  public:
   struct Request {
@@ -41,6 +56,8 @@ class ScriptedServer {
   // The listed scripts; sends split into random pieces of 1..max_piece bytes unless the seed is 0.
   explicit ScriptedServer(std::vector<ConnectionScript> connections, unsigned split_seed = 0,
                           int max_piece = 40);
+  ScriptedServer(ServerTls tls, std::vector<ConnectionScript> connections, unsigned split_seed = 0,
+                 int max_piece = 40);
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -61,8 +78,11 @@ class ScriptedServer {
   void Release(const std::string& path);
 
   int Port() const { return port_; }
+  // "https://127.0.0.1:<port><path>" for a TLS server, else "http://...".
   std::string Url(const std::string& path) const;
   int ConnectionsAccepted() const { return accepted_; }
+  // Connections whose TLS handshake succeeded.
+  int TlsHandshakes() const { return tls_handshakes_; }
   // Everything received, the connections' bytes one after the other in accept order.
   std::string Received() const;
   std::vector<Request> Requests() const;
@@ -75,8 +95,12 @@ class ScriptedServer {
  private:
   struct Connection;
 
+  void Start();
   void AcceptLoop();
   void Run(Connection& connection);
+  bool AcceptTls(Connection& connection);
+  // Ends sending: the TLS close alert first when there is a session, then the FIN.
+  void HalfClose(Connection& connection);
   void Play(Connection& connection, const ConnectionScript& script);
   void ServeResources(Connection& connection);
   // False once the client has closed or the server stops.
@@ -93,6 +117,8 @@ class ScriptedServer {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<int> accepted_{0};
+  std::atomic<int> tls_handshakes_{0};
+  ssl_ctx_st* tls_context_ = nullptr;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

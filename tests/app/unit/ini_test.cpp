@@ -91,6 +91,13 @@ TEST(EndpointsTest, DefaultsOverridesAndTheLoginAddress) {
   EXPECT_EQ(read.LoginUrl(),
             "http://127.0.0.3:1/v2/?login&tpl=mn&u=http%3A%2F%2F127.0.0.2%3A9000%2Ftop%2Fnew%2F");
   EXPECT_EQ(read.portal_host, defaults.portal_host);
+  EXPECT_TRUE(read.ca_file.isEmpty());
+
+  // The CA file: an absolute path stands, a relative one is taken from config.ini's folder.
+  ASSERT_TRUE(ProfileFile::WriteString(path.toStdString(), "Endpoints", "CaFile", " tls/ca.pem "));
+  EXPECT_EQ(Endpoints::Load(path).ca_file, dir.filePath("tls/ca.pem"));
+  ASSERT_TRUE(ProfileFile::WriteString(path.toStdString(), "Endpoints", "CaFile", "/etc/ca.pem"));
+  EXPECT_EQ(Endpoints::Load(path).ca_file, "/etc/ca.pem");
 }
 
 }  // namespace

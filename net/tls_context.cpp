@@ -1,0 +1,58 @@
+#include "net/tls_context.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
+#include "net/tls_error.h"
+
+namespace mevra::net {
+
+namespace {
+// The one application protocol we speak, offered so servers that look at it pick HTTP/1.1.
+constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
+}  // namespace
+
+TlsContext::TlsContext(const std::string& ca_file) : ca_file_(ca_file) {
+  context_ = SSL_CTX_new(TLS_client_method());
+  if (context_ == nullptr) throw TlsError("Cannot set up TLS: " + LastErrorText());
+  SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+  SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
+  // Renegotiation is refused, so a read never has to write.
+  SSL_CTX_set_options(context_, SSL_OP_NO_RENEGOTIATION);
+  // Sends behave like socket sends: part of the bytes may go, and the rest is sent again.
+  SSL_CTX_set_mode(context_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  // Whole received blocks are taken at once instead of a record header and body apart.
+  SSL_CTX_set_read_ahead(context_, 1);
+  SSL_CTX_set_alpn_protos(context_, kAlpnHttp11, sizeof kAlpnHttp11);
+  if (SSL_CTX_set_default_verify_paths(context_) != 1) ERR_clear_error();
+  if (!ca_file.empty()) {
+    // OpenSSL's own text for a file it cannot open says only "system lib".
+    std::FILE* file = std::fopen(ca_file.c_str(), "rb");
+    if (file == nullptr) {
+      const std::string reason = std::strerror(errno);
+      SSL_CTX_free(context_);
+      throw TlsCaFileError(ca_file, reason);
+    }
+    std::fclose(file);
+    if (SSL_CTX_load_verify_locations(context_, ca_file.c_str(), nullptr) != 1) {
+      const std::string reason = LastErrorText();
+      SSL_CTX_free(context_);
+      throw TlsCaFileError(ca_file, reason);
+    }
+  }
+}
+
+TlsContext::~TlsContext() { SSL_CTX_free(context_); }
+
+std::string TlsContext::LastErrorText() {
+  const unsigned long error = ERR_peek_last_error();
+  ERR_clear_error();
+  const char* reason = error != 0 ? ERR_reason_error_string(error) : nullptr;
+  return reason != nullptr ? reason : "unknown error";
+}
+
+}  // namespace mevra::net

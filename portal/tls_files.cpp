@@ -1,0 +1,86 @@
+#include "portal/tls_files.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "portal/certificate_maker.h"
+#include "portal/limits.h"
+
+namespace mevra::portal {
+namespace {
+
+constexpr int64_t kDay = 24 * 3600;
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Written beside its place and renamed over it, so a reader never sees half a file; `secret`
+// files are the owner's alone from the start.
+void WriteFile(const std::filesystem::path& path, const std::string& text, bool secret) {
+  const std::filesystem::path temporary = path.string() + ".new";
+  std::filesystem::remove(temporary);
+  const mode_t previous = ::umask(secret ? 077 : 022);
+  bool written;
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file << text;
+    file.close();
+    written = static_cast<bool>(file);
+  }
+  ::umask(previous);
+  std::error_code error;
+  if (written) std::filesystem::rename(temporary, path, error);
+  if (!written || error) {
+    std::filesystem::remove(temporary, error);
+    throw std::runtime_error("cannot write " + path.string());
+  }
+}
+
+}  // namespace
+
+TlsFiles EnsureTlsFiles(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) throw std::runtime_error("cannot create " + folder.string() + ": " + error.message());
+  const TlsFiles files{folder / "ca.pem", folder / "server.pem", folder / "server-key.pem"};
+  const std::filesystem::path ca_key = folder / "ca-key.pem";
+
+  PemCertificate ca{ReadFile(files.ca_certificate), ReadFile(ca_key)};
+  const bool ca_kept = CertificateValidFor(ca.certificate, kTlsRenewBeforeDays * kDay) &&
+                       KeyFitsCertificate(ca.key, ca.certificate);
+  if (!ca_kept) {
+    CertificateRequest request;
+    request.common_name = "Mevra demo portal CA";
+    request.certificate_authority = true;
+    request.valid_to = kTlsCaValidDays * kDay;
+    ca = MakeCertificate(request);
+    WriteFile(ca_key, ca.key, true);
+    WriteFile(files.ca_certificate, ca.certificate, false);
+  }
+
+  const std::string certificate = ReadFile(files.certificate);
+  const std::string key = ReadFile(files.key);
+  if (ca_kept && CertificateValidFor(certificate, kTlsRenewBeforeDays * kDay, &ca.certificate) &&
+      KeyFitsCertificate(key, certificate)) {
+    return files;
+  }
+  CertificateRequest request;
+  request.common_name = "127.0.0.1";
+  request.dns_names = {"localhost"};
+  request.ip_addresses = {"127.0.0.1"};
+  request.valid_to = kTlsServerValidDays * kDay;
+  const PemCertificate server = MakeCertificate(request, &ca);
+  WriteFile(files.key, server.key, true);
+  WriteFile(files.certificate, server.certificate, false);
+  return files;
+}
+
+}  // namespace mevra::portal

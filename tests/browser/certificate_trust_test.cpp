@@ -1,0 +1,51 @@
+#include "browser/certificate_trust.h"
+
+#include <gtest/gtest.h>
+
+#include <QSslCertificate>
+
+#include "tests/support/test_pki.h"
+
+namespace mevra::browser {
+namespace {
+
+using test::TestPki;
+
+QList<QSslCertificate> Chain(const portal::PemCertificate& certificate) {
+  return QSslCertificate::fromData(QByteArray::fromStdString(certificate.certificate), QSsl::Pem);
+}
+
+TEST(CertificateTrustTest, VouchesOnlyForItsOwnCertificatesOfTheRightHost) {
+  const TestPki& pki = TestPki::Shared();
+  struct Case {
+    const char* name;
+    const portal::PemCertificate& certificate;
+    QString host;
+    bool vouched;
+  };
+  const std::vector<Case> cases = {
+      {"issued for the address", pki.Server(), "127.0.0.1", true},
+      {"issued for the name", pki.Server(), "localhost", true},
+      {"another host", pki.Server(), "127.0.0.2", false},
+      {"issued for another host", pki.OtherHost(), "127.0.0.1", false},
+      {"expired", pki.Expired(), "127.0.0.1", false},
+      {"not yet valid", pki.NotYetValid(), "127.0.0.1", false},
+      {"signed by itself", pki.SelfSigned(), "127.0.0.1", false},
+      // A CA certificate is no server's.
+      {"the authority itself", pki.Ca(), "127.0.0.1", false},
+  };
+  ASSERT_TRUE(CertificateTrust::SetCaFile(QString::fromStdString(pki.CaFile())));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CertificateTrust::Vouches(Chain(c.certificate), c.host), c.vouched);
+  }
+  // Without a file nothing extra is trusted; a file without certificates trusts nothing.
+  ASSERT_TRUE(CertificateTrust::SetCaFile(""));
+  EXPECT_FALSE(CertificateTrust::Vouches(Chain(pki.Server()), "127.0.0.1"));
+  EXPECT_FALSE(CertificateTrust::SetCaFile("/nonexistent/ca.pem"));
+  EXPECT_FALSE(CertificateTrust::Vouches(Chain(pki.Server()), "127.0.0.1"));
+  EXPECT_TRUE(CertificateTrust::CaFile().isEmpty());
+}
+
+}  // namespace
+}  // namespace mevra::browser
