@@ -27,7 +27,7 @@ QString OneLine(const QString& text) {
   return line.trimmed();
 }
 
-// The speed is looked at this often while no bytes arrive.
+// The speed is looked at this often while no bytes of a begun body arrive.
 constexpr int kSpeedRefreshMs = 500;
 
 }  // namespace
@@ -134,7 +134,6 @@ void SongDownloadJob::BeginTransfer() {
   emit TransferStarted();
   if (state_ != State::kTransferring) return;
   worker_->Start();
-  speed_timer_.start();
 }
 
 void SongDownloadJob::WorkerProgress(const TransferProgress& progress) {
@@ -142,6 +141,9 @@ void SongDownloadJob::WorkerProgress(const TransferProgress& progress) {
   progress_ = progress;
   speed_.Add(clock_.elapsed(), progress_.bytes_done);
   EmitProgress();
+  // The speed is refreshed only once the body has begun: before that there is no total yet, and
+  // a refresh would show the row as a transfer of unknown length.
+  if (!speed_timer_.isActive()) speed_timer_.start();
 }
 
 void SongDownloadJob::EmitProgress() {
