@@ -177,9 +177,10 @@ void MainWindow::ConnectHandlers() {
           [this](int key) { http_downloadWorkEnd(key); });
   connect(queue, &DownloadQueue::TaskFinished, this,
           [this](int key, const download::JobResult& result) { BatchSongFinished(key, result); });
-  connect(queue, &DownloadQueue::BatchEnded, this, [this](int saved, int started, bool stopped) {
-    Guarded([&] { BatchEnded(saved, started, stopped); });
-  });
+  connect(queue, &DownloadQueue::BatchEnded, this,
+          [this](int saved, int started, download::BatchEnd end) {
+            Guarded([&] { BatchEnded(saved, started, end != download::BatchEnd::kFinished); });
+          });
 
   connect(preview_player_, &QMediaPlayer::mediaStatusChanged, this,
           [this](QMediaPlayer::MediaStatus status) {
