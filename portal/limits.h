@@ -14,4 +14,12 @@ constexpr int kMaxStallSeconds = 24 * 60 * 60;
 // sessions are forgotten, which keeps memory and the session file small.
 constexpr size_t kMaxSessions = 1024;
 
+// The song that resets its first two requests does so after this many bytes of each answer:
+// enough for a client to have something to continue, far less than the song.
+constexpr size_t kFlakyResetBytes = 64 * 1024;
+
+// A reset waits at most this long for the bytes sent before it to reach the client, so the
+// client can keep them.
+constexpr int kResetDeliveryWaitMs = 2000;
+
 }  // namespace mevra::portal
