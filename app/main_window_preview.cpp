@@ -41,7 +41,7 @@ void MainWindow::btn_listenClick() {
   task.title = PreviewTitle_;
   task.rate = QStringLiteral("128");
   task.fixed_path = temp_path_;
-  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_);
+  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_, Policies());
   SongDownloadJob* job = preview_job_.get();
   connect(job, &SongDownloadJob::Resolved, this, [this, job] {
     const download::LinkAnswer& link = job->Link();
