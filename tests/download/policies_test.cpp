@@ -479,6 +479,7 @@ TEST_F(PoliciesTest, AFullDiskFailsItsSongKeepsEarlierFilesAndStopsTheBatch) {
     UseNewFolder(QString::fromLatin1(c.name));
     bool mounted = false;
     rlimit saved_limit{};
+    void (*saved_handler)(int) = SIG_DFL;
     if (c.limit == Case::Limit::kTmpfs) {
       mounted =
           ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", 0, "size=2m") == 0;
@@ -500,13 +501,16 @@ TEST_F(PoliciesTest, AFullDiskFailsItsSongKeepsEarlierFilesAndStopsTheBatch) {
     for (SongTask& task : tasks) task.naming = NamingScheme::kTitle;
     if (c.limit == Case::Limit::kFileSize) {
       ::getrlimit(RLIMIT_FSIZE, &saved_limit);
-      std::signal(SIGXFSZ, SIG_IGN);
+      saved_handler = std::signal(SIGXFSZ, SIG_IGN);
       rlimit limit = saved_limit;
       limit.rlim_cur = 1024 * 1024;
       ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
     auto batch = Run(tasks, FastRetries());
-    if (c.limit == Case::Limit::kFileSize) ::setrlimit(RLIMIT_FSIZE, &saved_limit);
+    if (c.limit == Case::Limit::kFileSize) {
+      ::setrlimit(RLIMIT_FSIZE, &saved_limit);
+      std::signal(SIGXFSZ, saved_handler);
+    }
 
     EXPECT_EQ(batch->report.row_text[0], QStringLiteral("下载成功"));
     EXPECT_EQ(batch->report.row_text[1], QStringLiteral("下载失败保存位置的磁盘空间不足"));
