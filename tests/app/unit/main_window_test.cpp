@@ -522,8 +522,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKey
          d.existing_file = ExistingFilePolicy::kSkip;
          d.retries = 0;
        })},
-      {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=-5\n", defaults},
-      {"below the range", "ParallelDownloads=0\nRetries=-1\n", defaults},
+      {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\n", defaults},
+      {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\n", defaults},
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
        "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\n",
