@@ -30,15 +30,15 @@ struct ByteRange {
 std::optional<ByteRange> RequestedRange(const httplib::Request& req) {
   const std::string value = req.get_header_value("Range");
   if (value.rfind("bytes=", 0) != 0 || value.find(',') != std::string::npos) return std::nullopt;
-  const std::string spec = value.substr(6);
-  const size_t dash = spec.find('-');
+  const std::string span = value.substr(6);
+  const size_t dash = span.find('-');
   if (dash == 0 || dash == std::string::npos) return std::nullopt;
   const auto digits = [](const std::string& text) {
     return !text.empty() && text.size() <= 18 &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   };
-  const std::string first = spec.substr(0, dash);
-  const std::string last = spec.substr(dash + 1);
+  const std::string first = span.substr(0, dash);
+  const std::string last = span.substr(dash + 1);
   if (!digits(first) || (!last.empty() && !digits(last))) return std::nullopt;
   ByteRange range{std::stoull(first), last.empty() ? std::string::npos : std::stoull(last)};
   if (range.end < range.start) return std::nullopt;
