@@ -30,7 +30,10 @@
 #include "app/text_trim.h"
 #include "browser/browser_control.h"
 #include "browser/certificate_trust.h"
+#include "download/download_archive.h"
 #include "download/download_queue.h"
+#include "download/limits.h"
+#include "download/rate_limiter.h"
 #include "download/song_download_job.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
@@ -57,6 +60,7 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
                                                : files.config_path),
       temp_path_(files.temp_path.isEmpty() ? ProgramPaths::TempFilePath() : files.temp_path),
       tick_clock_(std::move(tick_clock)) {
+  rate_limiter_ = std::make_shared<download::RateLimiter>();
   endpoints_ = Endpoints::Load(config_path_);
   // The components come first: the update client starts the socket stack, and the anti-freeze
   // has to be in force before its transfer runs.
@@ -140,6 +144,7 @@ void MainWindow::ConnectHandlers() {
   on_click(ui_.btn_search, &MainWindow::btn_searchClick);
   on_click(ui_.btn_listen, &MainWindow::btn_listenClick);
   on_click(ui_.btn_listenstop, &MainWindow::btn_listenstopClick);
+  on_click(ui_.btn_settings, &MainWindow::btn_settingsClick);
   on_click(ui_.btn_CheckUpdate, &MainWindow::btn_CheckUpdateClick);
   on_click(ui_.btn_processSong, &MainWindow::btn_processSongClick);
   connect(ui_.rb_128k, &QRadioButton::clicked, this,
@@ -188,9 +193,13 @@ void MainWindow::ConnectHandlers() {
           [this](int key) { http_downloadWorkEnd(key); });
   connect(queue, &DownloadQueue::TaskFinished, this,
           [this](int key, const download::JobResult& result) { BatchSongFinished(key, result); });
-  connect(queue, &DownloadQueue::BatchEnded, this, [this](int saved, int started, bool stopped) {
-    Guarded([&] { BatchEnded(saved, started, stopped); });
-  });
+  connect(
+      queue, &DownloadQueue::TaskRetrying, this,
+      [this](int key, int retry, int retries, qint64) { BatchSongRetrying(key, retry, retries); });
+  connect(queue, &DownloadQueue::BatchEnded, this,
+          [this](int saved, int started, download::BatchEnd end) {
+            Guarded([&] { BatchEnded(saved, started, end); });
+          });
 
   connect(preview_player_, &QMediaPlayer::mediaStatusChanged, this,
           [this](QMediaPlayer::MediaStatus status) {

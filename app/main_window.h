@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/download_settings.h"
 #include "app/endpoints.h"
 #include "app/main_window_ui.h"
 #include "app/message_boxes.h"
@@ -24,8 +25,11 @@ class BrowserControl;
 }
 namespace mevra::download {
 class DownloadQueue;
+class RateLimiter;
 class SongDownloadJob;
+enum class BatchEnd;
 enum class NamingScheme;
+struct DownloadPolicies;
 struct JobResult;
 struct SongTask;
 struct TransferProgress;
@@ -73,6 +77,9 @@ class MainWindow : public QWidget {
   void LoadSettings();
   void SaveSettings();
   void btn_openpathClick();
+  // "设置…": the download preferences, in a modal dialog. OK applies them (the speed limit at
+  // once, the rest from the next batch on) and the window writes them at close.
+  void btn_settingsClick();
   // Waits while dispatching window messages; messages are dispatched at least once. Ends when
   // `milliseconds` have passed on the tick clock or the clock wrapped.
   void PumpDelay(double milliseconds);
@@ -141,6 +148,8 @@ class MainWindow : public QWidget {
   // config.ini, this is for tests that move a server while a window stays open.
   void SetEndpoints(const Endpoints& endpoints);
   const QString& ConfigPath() const { return config_path_; }
+  // downloaded.txt, the archive of saved songs, beside config.ini.
+  QString ArchivePath() const;
   const QString& TempPath() const { return temp_path_; }
 
  protected:
@@ -170,7 +179,10 @@ class MainWindow : public QWidget {
   int BatchRow(int key) const;
   void BatchSongStarted(int key);
   void BatchSongFinished(int key, const download::JobResult& result);
-  void BatchEnded(int saved, int started, bool stopped);
+  void BatchSongRetrying(int key, int retry, int retries);
+  void BatchEnded(int saved, int started, download::BatchEnd end);
+  // The policies of a batch or a preview started now, from the preferences.
+  download::DownloadPolicies Policies() const;
   // Shows a row's progress in its status cell, or plain text again with an empty `text`.
   void SetRowProgress(int row, int percent, const QString& text);
   // With several songs at once the pane and the indicator show the batch as a whole.
@@ -206,8 +218,12 @@ class MainWindow : public QWidget {
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
-  // Songs fetched at once: the "ParallelDownloads" key of config.ini.
-  int parallel_downloads_ = 1;
+  // The preferences of the settings dialog, as config.ini keeps them.
+  DownloadSettings download_settings_;
+  // One speed limit for the batch's transfers and the preview's.
+  std::shared_ptr<download::RateLimiter> rate_limiter_;
+  // The first pause before a retry; tests shorten it.
+  int64_t retry_backoff_base_ms_ = download::kRetryBackoffBaseMs;
   // The rows of the running batch, by key; a row that leaves the list leaves an invalid index.
   std::vector<QPersistentModelIndex> batch_rows_;
   int batch_ticked_ = 0;

@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/song_status_delegate.h"
 #include "app/transfer_text.h"
+#include "download/download_archive.h"
 #include "download/download_queue.h"
 #include "download/file_naming.h"
 #include "download/job_result.h"
@@ -84,12 +85,30 @@ void MainWindow::btn_downClick() {
     batch_rows_.emplace_back(model->index(i, kColumnId));
     if (SongTicked(i)) ++batch_ticked_;
   }
-  link_source_->SetPageCount(parallel_downloads_);
+  const int parallel = download_settings_.parallel_downloads;
+  link_source_->SetPageCount(parallel);
+  download::DownloadPolicies policies = Policies();
+  // The archive is read anew for each batch, so a file emptied or edited meanwhile counts.
+  if (download_settings_.use_archive) {
+    policies.archive = std::make_shared<download::DownloadArchive>(ArchivePath());
+    policies.archive->Load();
+  }
+  download_queue_->SetPolicies(std::move(policies));
   download_queue_->Start(
       std::make_unique<BatchTaskList>(
           static_cast<int>(batch_rows_.size()), [this](int key) { return BatchTask(key); },
           [this](int key) { return BatchRow(key); }),
-      parallel_downloads_);
+      parallel);
+}
+
+download::DownloadPolicies MainWindow::Policies() const {
+  download::DownloadPolicies policies;
+  policies.existing_file = download_settings_.existing_file;
+  policies.retries = download_settings_.retries;
+  policies.retry_backoff_base_ms = retry_backoff_base_ms_;
+  policies.write_tags = download_settings_.write_tags;
+  policies.rate_limiter = rate_limiter_;
+  return policies;
 }
 
 int MainWindow::BatchRow(int key) const {
@@ -171,6 +190,16 @@ void MainWindow::http_downloadWorkEnd(int key) {
   ui_.prgrsts_downloadpg->SetPercent(100);
 }
 
+void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
+  const int row = BatchRow(key);
+  if (row < 0) return;
+  SetRowProgress(row, 0, QString());
+  SetSongText(row, kColumnStatus, download::RetryWaitText(retry, retries));
+  if (download_queue_->Parallel() > 1) return;
+  SetStatusText(QStringLiteral("《") + SongText(row, kColumnTitle).trimmed() +
+                QStringLiteral("》") + download::RetryWaitText(retry, retries));
+}
+
 void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   const int row = BatchRow(key);
   ++batch_finished_;
@@ -183,8 +212,10 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   if (row >= 0) {
     SetRowProgress(row, 0, QString());
     SetSongText(row, kColumnStatus, result.RowText());
-    // A song that is done, saved or filtered, leaves the selection; a failed one stays ticked.
-    if (result.status == RowStatus::kSucceeded || result.status == RowStatus::kFiltered) {
+    // A song that is done, saved, filtered or there already, leaves the selection; a failed one
+    // stays ticked.
+    if (result.status == RowStatus::kSucceeded || result.status == RowStatus::kFiltered ||
+        result.status == RowStatus::kSkipped) {
       SetSongTicked(row, false);
       ui_.lv_songs->clearSelection();
     }
@@ -195,20 +226,32 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   }
   if (result.status == RowStatus::kSucceeded) {
     SetStatusText(QStringLiteral("《") + title + QStringLiteral("》下载成功"));
+  } else if (result.status == RowStatus::kSkipped) {
+    SetStatusText(QStringLiteral("《") + title + QStringLiteral("》") + result.RowText());
   } else if (result.status == RowStatus::kFailed || result.status == RowStatus::kStopped) {
-    const QString reason =
-        result.status == RowStatus::kStopped ? download::StoppedReason() : result.reason;
+    const QString reason = result.status == RowStatus::kStopped && result.reason.isEmpty()
+                               ? download::StoppedReason()
+                               : result.reason;
     SetStatusText(reason + QStringLiteral(",自动跳过"));
   }
 }
 
-void MainWindow::BatchEnded(int saved, int started, bool stopped) {
+void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
   DownloadedCount_ = saved;
-  if (stopped) {
+  if (end == download::BatchEnd::kStopped) {
     SetStatusText(QStringLiteral("用户中止下载！"));
     ui_.btn_down->setEnabled(true);
+    return;
+  }
+  if (end == download::BatchEnd::kOutOfSpace) {
+    // Every song after this one would fail the same way; the user has to make room first.
+    const QString text = download::DiskFullStopReason() + QStringLiteral("！本次共下载了") +
+                         QString::number(DownloadedCount_) + QStringLiteral("首歌曲");
+    SetStatusText(text);
+    ui_.btn_down->setEnabled(true);
+    message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
     return;
   }
   // The question is for a batch that had nothing to fetch; songs that failed or were filtered

@@ -42,7 +42,7 @@ void MainWindow::btn_listenClick() {
   task.rate = QStringLiteral("128");
   task.fixed_path = temp_path_;
   task.ca_file = endpoints_.ca_file;
-  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_);
+  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_, Policies());
   SongDownloadJob* job = preview_job_.get();
   connect(job, &SongDownloadJob::Resolved, this, [this, job] {
     const download::LinkAnswer& link = job->Link();

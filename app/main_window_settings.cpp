@@ -2,15 +2,20 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <initializer_list>
 
 #include "app/main_window.h"
+#include "app/preferences_dialog.h"
 #include "app/profile_file.h"
 #include "app/program_paths.h"
 #include "app/text_trim.h"
+#include "download/download_archive.h"
 #include "download/limits.h"
+#include "download/rate_limiter.h"
 #include "widgets/select_folder_dialog.h"
 
 namespace mevra::app {
@@ -61,11 +66,10 @@ void MainWindow::LoadSettings() {
                                            : rename_type == 2 ? ui_.rb2
                                            : rename_type == 3 ? ui_.rb3
                                                               : nullptr);
-    // Songs fetched at once; anything outside the range means the usual one at a time.
-    const int parallel = read_integer("ParallelDownloads", download::kDefaultParallelDownloads);
-    parallel_downloads_ = parallel >= 1 && parallel <= download::kMaxParallelDownloads
-                              ? parallel
-                              : download::kDefaultParallelDownloads;
+    // The download preferences; a value that is no valid choice reads as its default.
+    download_settings_ =
+        DownloadSettings::Read([&read](const char* key) { return read(key, QString()); });
+    rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
   } catch (...) {
     // Settings that cannot be read leave the controls as they are.
   }
@@ -87,9 +91,30 @@ void MainWindow::SaveSettings() {
     write("RenameType", ui_.rb1->isChecked()   ? QStringLiteral("1")
                         : ui_.rb2->isChecked() ? QStringLiteral("2")
                                                : QStringLiteral("3"));
-    write("ParallelDownloads", QString::number(parallel_downloads_));
+    download_settings_.Write(write);
   } catch (...) {
     // A file that cannot be written keeps what it had; closing goes on.
+  }
+}
+
+QString MainWindow::ArchivePath() const {
+  return QFileInfo(config_path_).dir().filePath(QStringLiteral("downloaded.txt"));
+}
+
+void MainWindow::btn_settingsClick() {
+  download::DownloadArchive archive(ArchivePath());
+  archive.Load();
+  PreferencesDialog dialog(download_settings_, archive.Count(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  download_settings_ = dialog.Settings();
+  // The speed limit holds for the transfers running now too.
+  rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
+  if (dialog.ArchiveClearRequested()) {
+    QString error;
+    if (!archive.Clear(&error)) {
+      message_boxes_.Show(QStringLiteral("无法清空下载记录：") + error, kApplicationTitle,
+                          MessageButtons::kOk, MessageIcon::kError);
+    }
   }
 }
 

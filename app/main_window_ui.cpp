@@ -224,6 +224,8 @@ void MainWindowUi::BuildRightPanel() {
   btn_listen = MakeButton(p, {8, 648, 75, 25}, QStringLiteral("试听"));
   btn_listenstop = MakeButton(p, {88, 648, 75, 25}, QStringLiteral("停止试听"));
   btn_listenstop->setEnabled(false);
+  // Beside the preview's buttons, where it moves none of the others.
+  btn_settings = MakeButton(p, {168, 648, 75, 25}, QStringLiteral("设置…"));
   lbl_web = MakeLabel(p, 8, 681, QStringLiteral("作者：Pelko(pelko)"));
   lbl_weibo = MakeLabel(p, 184, 681, QStringLiteral("新浪微博： pelko"));
   for (QLabel* link : {lbl_web, lbl_weibo}) {
@@ -288,6 +290,7 @@ void MainWindowUi::LayOutBottomControls() {
   lv_songs->setGeometry(8, kSongListTop, 545, kSongListHeight + extra);
   btn_listen->move(8, 648 + extra);
   btn_listenstop->move(88, 648 + extra);
+  btn_settings->move(168, 648 + extra);
   lbl_web->move(8, 681 + extra);
   lbl_weibo->move(184, 681 + extra);
   btn_CheckUpdate->move(448, 676 + extra);

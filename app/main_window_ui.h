@@ -67,6 +67,7 @@ struct MainWindowUi {
   QTableWidget* lv_songs = nullptr;
   QPushButton* btn_listen = nullptr;
   QPushButton* btn_listenstop = nullptr;
+  QPushButton* btn_settings = nullptr;
   QLabel* lbl_web = nullptr;
   QLabel* lbl_weibo = nullptr;
   QPushButton* btn_CheckUpdate = nullptr;

@@ -35,17 +35,21 @@ void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel) {
   parallel_ = std::clamp(parallel, 1, kMaxParallelDownloads);
   running_ = true;
   stopping_ = false;
+  end_ = BatchEnd::kFinished;
   list_ended_ = false;
   started_ = 0;
   saved_ = 0;
   SchedulePump();
 }
 
-void DownloadQueue::StopAll() {
+void DownloadQueue::StopAll() { Halt(BatchEnd::kStopped, StoppedReason()); }
+
+void DownloadQueue::Halt(BatchEnd end, const QString& reason) {
   if (!running_ || stopping_) return;
   stopping_ = true;
+  end_ = end;
   // Each job reports its end later, from the event loop; the batch ends with the last of them.
-  for (const std::unique_ptr<Entry>& entry : entries_) entry->job->Stop();
+  for (const std::unique_ptr<Entry>& entry : entries_) entry->job->Stop(reason);
   SchedulePump();
 }
 
@@ -65,7 +69,7 @@ void DownloadQueue::Pump() {
         break;
       }
       auto entry = std::make_unique<Entry>();
-      SongDownloadJob* job = new SongDownloadJob(std::move(*task), links_, this);
+      SongDownloadJob* job = new SongDownloadJob(std::move(*task), links_, policies_, this);
       entry->job = job;
       const int key = job->Task().key;
       connect(job, &SongDownloadJob::Resolved, this, &DownloadQueue::SchedulePump);
@@ -74,6 +78,10 @@ void DownloadQueue::Pump() {
       connect(job, &SongDownloadJob::Progress, this,
               [this, key](const TransferProgress& progress) { emit TaskProgress(key, progress); });
       connect(job, &SongDownloadJob::TransferEnded, this, [this, key] { emit TransferEnded(key); });
+      connect(job, &SongDownloadJob::RetryWaiting, this,
+              [this, key](int retry, int retries, qint64 wait_ms) {
+                emit TaskRetrying(key, retry, retries, wait_ms);
+              });
       connect(job, &SongDownloadJob::Finished, this,
               [this, job](const JobResult& result) { JobFinished(job, result); });
       entries_.push_back(std::move(entry));
@@ -125,7 +133,7 @@ void DownloadQueue::Pump() {
   if (entries_.empty() && (list_ended_ || stopping_)) {
     running_ = false;
     tasks_.reset();
-    emit BatchEnded(saved_, started_, stopping_);
+    emit BatchEnded(saved_, started_, end_);
   }
 }
 
@@ -140,6 +148,8 @@ void DownloadQueue::JobFinished(SongDownloadJob* job, const JobResult& result) {
     if (result.status == RowStatus::kSucceeded) ++saved_;
     emit TaskFinished(key, result);
   }
+  // A full disk fails every song after this one too; the batch stops with it.
+  if (result.out_of_space) Halt(BatchEnd::kOutOfSpace, DiskFullStopReason());
   SchedulePump();
 }
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 
+#include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/link_source.h"
 #include "download/task_list.h"
@@ -13,6 +14,13 @@
 namespace mevra::download {
 
 class SongDownloadJob;
+
+// How a batch ended.
+enum class BatchEnd {
+  kFinished,    // every song had its turn
+  kStopped,     // StopAll ended it
+  kOutOfSpace,  // the save folder's disk was full; the songs still running were stopped
+};
 
 // A batch of song downloads: the songs of a task list in its order, at most N transfers at once,
 // and the links of the next songs asked for while earlier files still come in.
@@ -31,12 +39,17 @@ class DownloadQueue : public QObject {
   explicit DownloadQueue(LinkSource& links, QObject* parent = nullptr);
   ~DownloadQueue() override;
 
+  // The policies the songs of the next batch are fetched and saved with.
+  void SetPolicies(DownloadPolicies policies) { policies_ = std::move(policies); }
+  const DownloadPolicies& Policies() const { return policies_; }
+
   // Starts a batch over `tasks` with `parallel` transfers at once (taken into 1 to
   // kMaxParallelDownloads). A batch still running is stopped and dropped first, without its
   // BatchEnded.
   void Start(std::unique_ptr<TaskList> tasks, int parallel);
-  // Stops every song of the batch: pending links are dropped, running transfers cut at once and
-  // their partial files removed; no further song starts. BatchEnded follows once all have ended.
+  // Stops every song of the batch: pending links are dropped, running transfers cut at once
+  // (their partial files kept for a later batch), waits for a retry ended; no further song
+  // starts. BatchEnded follows once all have ended.
   void StopAll();
   bool IsRunning() const { return running_; }
   int Parallel() const { return parallel_; }
@@ -46,11 +59,13 @@ class DownloadQueue : public QObject {
   void TransferStarted(int key);
   void TaskProgress(int key, const mevra::download::TransferProgress& progress);
   void TransferEnded(int key);
+  // A song's try failed; retry `retry` of `retries` follows after `wait_ms`.
+  void TaskRetrying(int key, int retry, int retries, qint64 wait_ms);
   void TaskFinished(int key, const mevra::download::JobResult& result);
   // A started song that the list no longer wanted before its transfer began; it fetched nothing.
   void TaskDropped(int key);
-  // `started` songs had their turn, `saved` of them were saved; `stopped` when StopAll ended it.
-  void BatchEnded(int saved, int started, bool stopped);
+  // `started` songs had their turn, `saved` of them were saved.
+  void BatchEnded(int saved, int started, mevra::download::BatchEnd end);
 
  private:
   struct Entry;
@@ -62,13 +77,17 @@ class DownloadQueue : public QObject {
   void JobFinished(SongDownloadJob* job, const JobResult& result);
   void Remove(SongDownloadJob* job);
   void DropAll();
+  // Stops every song with `reason` and ends the batch as `end` once they have ended.
+  void Halt(BatchEnd end, const QString& reason);
 
   LinkSource& links_;
+  DownloadPolicies policies_;
   std::unique_ptr<TaskList> tasks_;
   std::deque<std::unique_ptr<Entry>> entries_;  // in list order
   int parallel_ = 1;
   bool running_ = false;
   bool stopping_ = false;
+  BatchEnd end_ = BatchEnd::kFinished;
   bool list_ended_ = false;
   int started_ = 0;
   int saved_ = 0;

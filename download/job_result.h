@@ -12,6 +12,8 @@ struct JobResult {
   QString reason;
   // Where the song was saved; empty unless it succeeded.
   QString saved_path;
+  // The save folder's disk is full: the batch cannot go on.
+  bool out_of_space = false;
 
   QString RowText() const { return RowStatusText(status, reason); }
 };

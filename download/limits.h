@@ -17,4 +17,23 @@ constexpr int64_t kProgressIntervalMs = 50;
 // transport's blocks, short enough to follow a change within a second.
 constexpr int64_t kSpeedWindowMs = 1000;
 
+// A failed transfer is tried again this many times unless the user says otherwise; a connection
+// that drops now and then costs the song nothing, a server that is down costs a few seconds.
+constexpr int kDefaultRetries = 3;
+// More tries than this only hold up the batch behind a song that is not coming.
+constexpr int kMaxRetries = 10;
+// The first retry waits this long, each further one twice as long as the one before.
+constexpr int64_t kRetryBackoffBaseMs = 1000;
+// No wait between tries is longer, whatever the server's Retry-After or the doubling says: a
+// longer pause looks like a hang to the user.
+constexpr int64_t kMaxRetryWaitMs = 60 * 1000;
+// Room kept free beyond a file's announced size, for the file system's own bookkeeping and the
+// tags written afterwards; a disk filled to the last byte fails every program on it.
+constexpr int64_t kFreeSpaceMarginBytes = 1024 * 1024;
+// The highest speed limit that can be set, in KB/s (1 GB/s): beyond it a limit means nothing.
+constexpr int kMaxSpeedLimitKB = 1024 * 1024;
+// Partial files of different songs that would end under one name lie beside each other as
+// "name.mp3.part", "name.mp3.1.part" ...; more than this many of one name are not kept.
+constexpr int kMaxPartFilesPerName = 16;
+
 }  // namespace mevra::download

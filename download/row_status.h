@@ -9,18 +9,28 @@ enum class RowStatus {
   kWaiting,      // listed, not fetched yet
   kDownloading,  // its turn has come: link, transfer, save
   kSucceeded,
-  kFiltered,  // saved, then removed by the small-file filter
-  kFailed,    // with a reason
-  kStopped,   // cut by the stop button
+  kFiltered,      // saved, then removed by the small-file filter
+  kFailed,        // with a reason
+  kStopped,       // cut by the stop button, or by a batch that had to stop; with a reason
+  kSkipped,       // saved before: not fetched at all
+  kWaitingRetry,  // a try failed; the next one comes after a pause
 };
 
-// The status column's text; a failed row's text ends with its reason.
+// The status column's text; a failed or stopped row's text ends with its reason.
 QString RowStatusText(RowStatus status, const QString& reason = QString());
+// The text of a row waiting for retry `retry` of `retries`, e.g. "等待重试(2/3)".
+QString RetryWaitText(int retry, int retries);
 
 // Reasons a row fails for, in the user's words.
 QString NoLinkReason(const QString& rate);
 QString SaveFailedReason(const QString& system_text);
 QString FilterSizeNotANumberReason();
 QString StoppedReason();
+// The disk of the save folder is full, or has no room for the file.
+QString DiskFullReason();
+// Why the other songs of a batch stopped when the disk was full.
+QString DiskFullStopReason();
+// A partial file that could not be continued: the server refused the range or sent another.
+QString ResumeFailedReason(const QString& detail);
 
 }  // namespace mevra::download

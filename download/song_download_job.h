@@ -4,8 +4,10 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 
+#include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/link_source.h"
 #include "download/song_task.h"
@@ -16,14 +18,17 @@
 namespace mevra::download {
 
 // One song's download as a job: its link is asked for, its file streams into a ".part" file
-// beside its final name on a worker thread, and is then renamed to the name the naming rules give
-// at that moment and put through the small-file filter. Progress comes as signals at most 20 times
-// a second; the end comes once, as the row's final status. Every signal is emitted from the event
-// loop, never inside a call to the job, so a receiver may call back into the job or delete it
-// later (deleteLater) from a slot.
+// beside its final name on a worker thread, and is then renamed to the name the naming rules
+// and the policies give at that moment and put through the small-file filter. Progress comes as
+// signals at most 20 times a second; the end comes once, as the row's final status. Every signal
+// is emitted from the event loop, never inside a call to the job, so a receiver may call back
+// into the job or delete it later (deleteLater) from a slot.
 //
-// Nothing named like a finished song ever holds a partial body: a failed or stopped transfer
-// leaves no file behind.
+// A song saved before (by name, or by the archive) is skipped without asking for its link. A try
+// that fails for a passing reason is repeated after a pause, continuing the partial file where
+// the server allows it. The partial file of a stopped song, or of one whose tries ran out, stays
+// beside its name with a record of its source, so a later batch continues it; a song that fails
+// for good leaves nothing. Nothing named like a finished song ever holds a partial body.
 class SongDownloadJob : public QObject {
   Q_OBJECT
 
@@ -33,6 +38,7 @@ class SongDownloadJob : public QObject {
     kResolving,
     kResolved,  // the link (or the reason there is none) is known; waiting for Transfer
     kTransferring,
+    kWaitingRetry,
     kSaving,
     kFiltering,
     kDone,
@@ -40,47 +46,65 @@ class SongDownloadJob : public QObject {
     kStopped,
   };
 
-  SongDownloadJob(SongTask task, LinkSource& links, QObject* parent = nullptr);
-  // Aborts a running transfer, waits for its thread and removes its partial file.
+  SongDownloadJob(SongTask task, LinkSource& links, DownloadPolicies policies = {},
+                  QObject* parent = nullptr);
+  // Aborts a running transfer and waits for its thread; its partial file is kept for a later
+  // try as after a stop.
   ~SongDownloadJob() override;
 
   const SongTask& Task() const { return task_; }
   State GetState() const { return state_; }
   bool Ended() const;
-  // What the link source answered; empty before Resolved.
+  // What the link source answered; empty before Resolved and for a skipped song.
   const LinkAnswer& Link() const { return link_; }
   // Whether the transfer has started; a job stopped before that never fetched anything.
   bool TransferBegun() const { return transfer_begun_; }
 
-  // Asks the link source for the song's link; Resolved follows.
+  // Asks the link source for the song's link; Resolved follows. A song saved before asks for
+  // nothing.
   void Resolve();
   // Fetches the file once the link is known, at once when it is; a song whose page offered no
-  // link ends failed instead.
+  // link ends failed instead, a song saved before ends skipped.
   void Transfer();
   // Resolve, then fetch as soon as the link is there.
   void Start();
-  // Ends the job as stopped: a pending link request is dropped, a running transfer is cut at
-  // once and its partial file removed. Finished follows; nothing for a job that has ended.
-  void Stop();
+  // Ends the job as stopped with `reason`: a pending link request is dropped, a running
+  // transfer is cut at once, a wait for the next try ends. Finished follows; nothing for a job
+  // that has ended.
+  void Stop(const QString& reason = StoppedReason());
 
  signals:
   void Resolved();
+  // One per try: its transfer began and ended.
   void TransferStarted();
   void Progress(const mevra::download::TransferProgress& progress);
   void TransferEnded();
+  // A try failed and retry `retry` of `retries` follows after `wait_ms`.
+  void RetryWaiting(int retry, int retries, qint64 wait_ms);
   void Finished(const mevra::download::JobResult& result);
 
  private:
   void LinkAnswered(const LinkAnswer& answer);
   void BeginTransfer();
+  void StartAttempt();
   void WorkerProgress(const TransferProgress& progress);
   void WorkerFinished(const TransferWorker::Result& result);
   // Renames the complete part file to its final name and applies the filter.
   JobResult Save();
-  // Claims a part file name that no other running job uses.
+  // Whether the song is there already by the policies: its name under "skip", or the archive.
+  bool AlreadySaved() const;
+  // The file the song would be saved as, before the "_new" rule.
+  QString BaseTargetPath() const;
+  // Claims the part file for `target`: one of this song's own that a try left, else a name no
+  // other song's partial file holds. Empty when every name is taken.
   QString ClaimPartPath(const QString& target);
   void ReleasePartPath();
-  // Removes the part file of an unfinished body and gives its name up.
+  // What a part file holds, as written beside it.
+  void WritePartInfo() const;
+  // Keeps the part file (and its record) for a later try, or removes it when it holds nothing
+  // or belongs to the preview.
+  void KeepPartFile();
+  // Removes the part file of an unfinished body, with its record, and gives its name up.
   void DiscardPartFile();
   void EmitProgress();
   // Ends the job: the state and the Finished signal, from the event loop.
@@ -88,14 +112,21 @@ class SongDownloadJob : public QObject {
 
   SongTask task_;
   LinkSource& links_;
+  DownloadPolicies policies_;
   State state_ = State::kCreated;
   bool transfer_wanted_ = false;
   bool transfer_begun_ = false;
   bool stop_requested_ = false;
+  QString stop_reason_;
+  bool skip_ = false;
   LinkSource::Ticket ticket_ = 0;
   bool ticket_open_ = false;
   LinkAnswer link_;
   QString part_path_;
+  // The part file's bytes at the start of the try, and the whole file's length they belong to.
+  int64_t resume_from_ = 0;
+  int64_t expected_length_ = -1;
+  int retries_made_ = 0;
   std::unique_ptr<TransferWorker> worker_;
   TransferProgress progress_;
   SpeedMeter speed_;
@@ -103,6 +134,7 @@ class SongDownloadJob : public QObject {
   // While the transfer runs, the speed is looked at twice a second, so a stalled transfer
   // shows its speed falling even when no bytes come to report.
   QTimer speed_timer_;
+  QTimer retry_timer_;
 };
 
 }  // namespace mevra::download

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -15,36 +16,63 @@ class AbortLatch;
 
 namespace mevra::download {
 
+class RateLimiter;
+
 // One file transfer on a thread of its own: the body of a URL streams into a file through the
 // program's HTTP client, so neither the transfer waits for the window nor the window for the
 // transfer, and memory stays bounded whatever the file's size. The transport never pumps window
 // messages off the main thread, so nothing of the window runs on this thread.
 //
+// A transfer may continue a partial file: it asks for the bytes after those the file holds and
+// appends them when the server sends exactly those, and starts the file again when the server
+// sends the whole file instead.
+//
 // Abort may come from any thread at any time: it ends the client's wait at once, also one for
-// data that never comes, and the thread then finishes.
+// data that never comes or for the speed limit, and the thread then finishes.
 class TransferWorker {
  public:
+  struct Request {
+    std::string url;
+    // Created when missing; its first `resume_from` bytes are continued, the rest cut.
+    std::string file_path;
+    int64_t resume_from = 0;
+    // The complete length of the file the partial bytes belong to; -1 when unknown.
+    int64_t expected_length = -1;
+    // Free space the body must leave on the file's disk; negative: not looked at.
+    int64_t free_space_margin = -1;
+    std::shared_ptr<RateLimiter> limiter;
+    // An https URL is trusted by the system's authorities and those in this file (empty: none).
+    std::string ca_file;
+  };
+
   struct Result {
     enum class Outcome {
-      kComplete,      // the whole body is in the file
-      kAborted,       // Abort ended it, whatever state the body was in
-      kFileError,     // the file could not be created or written
-      kHttpStatus,    // the server answered with an error status
-      kTransferError  // any other failure of the exchange
+      kComplete,        // the whole body is in the file
+      kAborted,         // Abort ended it, whatever state the body was in
+      kFileError,       // the file could not be created or written
+      kDiskFull,        // the disk filled up while the body was written
+      kNotEnoughSpace,  // the disk has no room for the announced body; nothing was written
+      kHttpStatus,      // the server answered with an error status
+      kRangeMismatch,   // the server's bytes do not continue the partial file
+      kTransferError    // any other failure of the exchange
     };
     Outcome outcome = Outcome::kTransferError;
     std::string message;        // the error's text
     std::string response_text;  // the last status line the client read
+    int32_t http_code = 0;      // the error status, for kHttpStatus
+    // Worth another try later: a connection that dropped, a server that was busy.
+    bool transient = false;
+    // How long the server asked to wait before the next try, when it said.
+    std::optional<int64_t> retry_after_ms;
+    // The whole file's length as the last response gave it; -1 when it did not say.
+    int64_t complete_length = -1;
   };
   // Both run on the worker's thread; they must hand their news on, not touch the window.
   using ProgressHandler = std::function<void(const TransferProgress& progress)>;
   using FinishHandler = std::function<void(const Result& result)>;
 
-  // The file at `file_path` is created (or truncated) and holds the body as it arrives; it is
-  // left as it is whatever the outcome, for the caller to keep, rename or remove. An https URL
-  // is trusted by the system's authorities and those in `ca_file` (empty for none).
-  TransferWorker(std::string url, std::string file_path, std::string ca_file,
-                 ProgressHandler on_progress, FinishHandler on_finish);
+  // The file is left as it is whatever the outcome, for the caller to keep, rename or remove.
+  TransferWorker(Request request, ProgressHandler on_progress, FinishHandler on_finish);
   // Aborts a transfer still running and waits for its thread.
   ~TransferWorker();
   TransferWorker(const TransferWorker&) = delete;
@@ -57,9 +85,7 @@ class TransferWorker {
  private:
   void Run();
 
-  std::string url_;
-  std::string file_path_;
-  std::string ca_file_;
+  Request request_;
   ProgressHandler on_progress_;
   FinishHandler on_finish_;
   std::shared_ptr<net::AbortLatch> latch_;

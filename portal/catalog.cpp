@@ -10,7 +10,7 @@ namespace {
 constexpr int kGeneralSongCount = 200;
 // Songs on the new-songs chart besides the special ones; kept short so that end-to-end tests
 // which download the whole chart stay quick.
-constexpr int kNewChartGeneralSongs = 18;
+constexpr int kNewChartGeneralSongs = 15;
 constexpr int kNewChartMaxSeconds = 75;
 
 const std::vector<int> kAllRates = {128, 192, 320};
@@ -83,6 +83,11 @@ std::vector<Song> SpecialSongs() {
       Special(kEarlyCloseSongId, "Half a Story", "Blue Atlas", 30, Delivery::kCounted,
               Fault::kEarlyClose),
       Special(kStallingSongId, "等不到的风", "沈知秋", 35, Delivery::kCounted, Fault::kStall),
+      Special(kResetTwiceSongId, "断线重连", "江一帆", 28, Delivery::kCounted, Fault::kResetsTwice),
+      Special(kBusyOnceSongId, "Busy Signal", "Theo Marsh", 24, Delivery::kCounted,
+              Fault::kBusyOnce),
+      Special(kIgnoresRangeSongId, "从头再来", "叶清歌", 26, Delivery::kChunked,
+              Fault::kIgnoresRange),
   };
 }
 

@@ -18,6 +18,11 @@ inline constexpr std::string_view kMissingFileSongId = "23470404";  // file answ
 inline constexpr std::string_view kEarlyCloseSongId = "23470410";   // body ends short, closes
 inline constexpr std::string_view kStallingSongId = "23470420";     // body stops half way
 
+// Songs whose file link fails in passing, so a client's retries and resumed downloads show.
+inline constexpr std::string_view kResetTwiceSongId = "23470711";    // reset twice per download
+inline constexpr std::string_view kBusyOnceSongId = "23470712";      // 503, Retry-After: 1, once
+inline constexpr std::string_view kIgnoresRangeSongId = "23470713";  // 200 whatever the Range
+
 // Songs that exercise the harvester, the rate choice and file naming.
 inline constexpr std::string_view kOnly128SongId = "23470128";          // offers only 128
 inline constexpr std::string_view kSlashTitleSongId = "23470501";       // "/" in the title

@@ -22,4 +22,12 @@ constexpr int64_t kTlsServerValidDays = 397;
 // Certificates this close to their end are made anew at start, so none expires while it runs.
 constexpr int64_t kTlsRenewBeforeDays = 2;
 
+// The song that resets its first two requests does so after this many bytes of each answer:
+// enough for a client to have something to continue, far less than the song.
+constexpr size_t kFlakyResetBytes = 64 * 1024;
+
+// A reset waits at most this long for the bytes sent before it to reach the client, so the
+// client can keep them.
+constexpr int kResetDeliveryWaitMs = 2000;
+
 }  // namespace mevra::portal

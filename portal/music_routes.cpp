@@ -18,7 +18,7 @@ bool IsDigits(const std::string& text) {
 
 const Song* SongOf(const std::string& id) { return IsDigits(id) ? FindSong(id) : nullptr; }
 
-void ServeFile(const httplib::Request& req, httplib::Response& res, const PortalState& state) {
+void ServeFile(const httplib::Request& req, httplib::Response& res, PortalState& state) {
   const bool stored = req.matches[1] == "store";
   const Song* song = SongOf(req.matches[2]);
   if (!song) return SendError(res, 404, "没有这首歌曲。");
@@ -34,7 +34,7 @@ void ServeFile(const httplib::Request& req, httplib::Response& res, const Portal
     res.set_redirect("/data/store/" + song->id + "/" + rate_text + ".mp3?t=" + token);
     return;
   }
-  DeliverSongFile(*song, rate, state, res);
+  DeliverSongFile(req, *song, rate, state, res);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "portal/link_signer.h"
 #include "portal/portal_options.h"
 #include "portal/portal_urls.h"
+#include "portal/request_counter.h"
 #include "portal/session_store.h"
 #include "portal/shutdown_flag.h"
 
@@ -18,6 +19,8 @@ struct PortalState {
   SessionStore sessions;
   LinkSigner signer;
   ShutdownFlag shutdown;
+  // Requests of the songs whose faults pass, by song id.
+  RequestCounter flaky_requests;
 };
 
 }  // namespace mevra::portal

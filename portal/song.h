@@ -17,7 +17,13 @@ enum class Fault {
   kNone,
   kMissingFile,  // the file link answers 404
   kEarlyClose,   // announces Content-Length N, sends fewer bytes, closes
-  kStall         // sends the head and part of the body, then nothing for a long time
+  kStall,        // sends the head and part of the body, then nothing for a long time
+  // Faults that pass, so retries and resumed downloads can be shown: the first two requests of
+  // each download reset the connection part way; the first answers 503 with Retry-After: 1; every
+  // request gets the whole file with 200 whatever range it asks for.
+  kResetsTwice,
+  kBusyOnce,
+  kIgnoresRange
 };
 
 // One song of the portal's data set.

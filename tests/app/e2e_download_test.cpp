@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -19,6 +20,7 @@
 
 #include "app/song_status_delegate.h"
 #include "download/download_queue.h"
+#include "download/part_file_info.h"
 #include "download/song_download_job.h"
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
@@ -77,6 +79,16 @@ class DownloadTest : public PortalWindowTest {
 
   QStringList SavedFiles() const {
     return QDir(save_dir_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  }
+  // The finished songs alone, without the partial files kept for a later batch.
+  QStringList SavedSongs() const {
+    return QDir(save_dir_).entryList({QStringLiteral("*.mp3")}, QDir::Files | QDir::Hidden,
+                                     QDir::Name);
+  }
+  // The partial file a song's unfinished transfer left, by the song's title - singer name.
+  QString PartOf(std::string_view id) const {
+    const portal::Song& song = *portal::FindSong(id);
+    return save_dir_ + "/" + Q(song.title) + " - " + Q(song.singer) + ".mp3.part";
   }
 
   // Starts the batch and waits for its end (a batch that asks to fetch everything runs on).
@@ -196,8 +208,12 @@ TEST_F(DownloadTest, FailuresMarkTheirRowsAndLeaveNoFiles) {
   const portal::Song& slash = *portal::FindSong(portal::kSlashTitleSongId);
   QString name = Q(slash.title) + " - " + Q(slash.singer) + ".mp3";
   name.replace(QLatin1Char('/'), QLatin1Char('_'));
-  EXPECT_EQ(SavedFiles(), QStringList{name});
+  EXPECT_EQ(SavedSongs(), QStringList{name});
   EXPECT_EQ(FileBytes(save_dir_ + "/" + name), PortalBytes(portal::kSlashTitleSongId, 320));
+  // The song cut short on every try keeps what came for a later batch; the others leave
+  // nothing.
+  EXPECT_TRUE(QFileInfo::exists(PartOf(portal::kEarlyCloseSongId)));
+  EXPECT_EQ(SavedFiles().size(), 3);
 
   // One song was saved, so the batch ends with its report, not the no-songs question.
   EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
@@ -249,7 +265,9 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   // The batch ended before the next ticked row.
   EXPECT_EQ(w.SongText(stall_row + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
   EXPECT_TRUE(w.SongTicked(stall_row + 1)) << next_id.toStdString();
-  EXPECT_TRUE(SavedFiles().isEmpty());
+  // What came of the stopped song waits, as a partial file, for the next batch.
+  EXPECT_TRUE(SavedSongs().isEmpty());
+  EXPECT_GT(QFileInfo(PartOf(portal::kStallingSongId)).size(), 0);
   EXPECT_TRUE(ui.btn_down->isEnabled());
   EXPECT_FALSE(ui.btn_stop->isEnabled());
   EXPECT_TRUE(Boxes().Shown().empty());
@@ -289,6 +307,51 @@ TEST_F(DownloadTest, SeveralAtOnceSaveEverySongAndShowTheBatchAsAWhole) {
   ASSERT_EQ(Boxes().Shown().size(), 1u);
   EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了4首歌曲"));
   EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
+}
+
+TEST_F(DownloadTest, RetriesAndResumeCarryTheFlakySongsThroughOneBatch) {
+  MainWindow& w = OpenForDownloads();
+  MainWindowUi& ui = Ui();
+  ui.rb_128k->setChecked(true);
+  ui.rb2->setChecked(true);
+  // An earlier batch left part of the song whose server ignores ranges: it has to start again.
+  const std::string_view restarted = portal::kIgnoresRangeSongId;
+  {
+    QFile part(PartOf(restarted));
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.write(QByteArray(50000, 'x'));
+  }
+  const download::PartFileInfo source{
+      Q(restarted), QStringLiteral("128"),
+      endpoints_.music_base_url + "/data/music/" + Q(restarted) + "/128.mp3", -1};
+  ASSERT_TRUE(source.Write(PartOf(restarted)));
+
+  const std::string_view ids[] = {portal::kResetTwiceSongId, portal::kBusyOnceSongId, restarted};
+  TickOnly(w, {ids[0], ids[1], ids[2]});
+  QSet<QString> shown;
+  QTimer poll;
+  poll.setInterval(5);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (std::string_view id : ids) shown << Status(w, id);
+  });
+  poll.start();
+  RunBatch(w);
+  poll.stop();
+
+  for (std::string_view id : ids) {
+    SCOPED_TRACE(std::string(id));
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    EXPECT_FALSE(w.SongTicked(RowOf(w, id)));
+    const portal::Song& song = *portal::FindSong(id);
+    EXPECT_EQ(FileBytes(save_dir_ + "/" + Q(song.title) + " - " + Q(song.singer) + ".mp3"),
+              PortalBytes(id, 128));
+  }
+  // The rows said what they waited for.
+  EXPECT_TRUE(shown.contains(QStringLiteral("等待重试(1/3)")));
+  EXPECT_TRUE(shown.contains(QStringLiteral("等待重试(2/3)")));
+  EXPECT_EQ(SavedFiles().size(), 3) << SavedFiles().join(' ').toStdString();
+  ASSERT_FALSE(Boxes().Shown().empty());
+  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了3首歌曲"));
 }
 
 TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
@@ -404,7 +467,7 @@ TEST_F(DownloadTest, APreviewDuringABatchAndTheBatchKeepTheirOwnSongsAndStops) {
       EXPECT_TRUE(w.SongTicked(first + 1));
       EXPECT_EQ(w.SongText(first + 1, MainWindow::kColumnStatus), QStringLiteral("等待中"));
       EXPECT_EQ(ui.stspn_info->Caption(), QStringLiteral("用户中止下载！"));
-      EXPECT_TRUE(SavedFiles().isEmpty());
+      EXPECT_TRUE(SavedSongs().isEmpty());
       EXPECT_TRUE(Boxes().Shown().empty());
     } else {
       // The batch never waits for the preview: both songs are saved whole.

@@ -53,6 +53,9 @@ MainWindow& PortalWindowTest::Open(const QString& home_url) {
       MainWindowFiles{config.fileName(), dir_->filePath(QStringLiteral("temp.mp3"))});
   Boxes().OnShow = [this](const MessageRequest&) { return answer_; };
   Probe().Opener().OnOpen = [](const QString&) {};
+  // Pauses between tries of a song in tens of milliseconds, not seconds; a server's
+  // Retry-After still counts in full.
+  Probe().SetRetryBackoffBaseMs(20);
   window_->show();
   return *window_;
 }

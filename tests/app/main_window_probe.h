@@ -30,8 +30,17 @@ class MainWindowProbe {
   const QString& BuildStamp() const { return window_.BuildStamp_; }
   bool StopRequested() const { return window_.StopRequested_; }
   int32_t DownloadedCount() const { return window_.DownloadedCount_; }
-  int ParallelDownloads() const { return window_.parallel_downloads_; }
-  void SetParallelDownloads(int count) const { window_.parallel_downloads_ = count; }
+  int ParallelDownloads() const { return window_.download_settings_.parallel_downloads; }
+  void SetParallelDownloads(int count) const {
+    window_.download_settings_.parallel_downloads = count;
+  }
+  const DownloadSettings& Settings() const { return window_.download_settings_; }
+  void SetSettings(const DownloadSettings& settings) const {
+    window_.download_settings_ = settings;
+  }
+  // Pauses between tries short enough for a test; the server's Retry-After still counts.
+  void SetRetryBackoffBaseMs(int64_t ms) const { window_.retry_backoff_base_ms_ = ms; }
+  download::RateLimiter& RateLimiter() const { return *window_.rate_limiter_; }
 
  private:
   MainWindow& window_;

@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +27,39 @@ std::string Hex(size_t value) {
     value /= 16;
   } while (value != 0);
   return text;
+}
+
+// A reset waits at most this long for the client to have every byte sent before it.
+constexpr int kDeliveryWaitMs = 5000;
+
+std::string HeaderValue(const std::string& head, const std::string& name) {
+  for (size_t line = head.find("\r\n"); line != std::string::npos;
+       line = head.find("\r\n", line + 2)) {
+    const size_t start = line + 2;
+    if (head.compare(start, name.size(), name) == 0 && head[start + name.size()] == ':') {
+      size_t value = start + name.size() + 1;
+      while (value < head.size() && head[value] == ' ') ++value;
+      return head.substr(value, head.find("\r\n", value) - value);
+    }
+  }
+  return {};
+}
+
+std::string ReasonPhrase(int status) {
+  switch (status) {
+    case 200:
+      return "OK";
+    case 206:
+      return "Partial Content";
+    case 404:
+      return "Not Found";
+    case 416:
+      return "Range Not Satisfiable";
+    case 503:
+      return "Service Unavailable";
+    default:
+      return "Error";
+  }
 }
 
 }  // namespace
@@ -65,9 +100,13 @@ std::string FileServer::Url(const std::string& path) const {
 }
 
 int FileServer::Requests(const std::string& path) const {
+  return static_cast<int>(Ranges(path).size());
+}
+
+std::vector<std::string> FileServer::Ranges(const std::string& path) const {
   std::lock_guard lock(mutex_);
-  const auto it = requests_.find(path);
-  return it == requests_.end() ? 0 : it->second;
+  const auto it = ranges_.find(path);
+  return it == ranges_.end() ? std::vector<std::string>{} : it->second;
 }
 
 void FileServer::AcceptLoop() {
@@ -99,30 +138,69 @@ void FileServer::Answer(int descriptor) {
       first == std::string::npos ? std::string() : head.substr(first + 1, second - first - 1);
   path = path.substr(0, path.find('?'));
 
+  const std::string range = HeaderValue(head, "Range");
   ServedFile file;
   bool known = false;
+  int index = 0;
   {
     std::lock_guard lock(mutex_);
-    ++requests_[path];
+    std::vector<std::string>& asked = ranges_[path];
+    index = static_cast<int>(asked.size());
+    asked.push_back(range);
     if (const auto it = files_.find(path); it != files_.end()) {
       file = it->second;
       known = true;
     }
   }
   if (!known) file = ServedFile{"no such file", ServedFile::Framing::kLength, 404};
+  const bool failing = index < file.fail_first;
+  if (failing && file.fail_status != 0) {
+    ServedFile refusal;
+    refusal.body = "try again later";
+    refusal.status = file.fail_status;
+    refusal.fail_headers = file.fail_headers;
+    file = refusal;
+  }
 
-  std::string response = "HTTP/1.1 " + std::to_string(file.status) +
-                         (file.status == 200 ? " OK" : " Not Found") + "\r\nConnection: close\r\n";
+  // The part of the body this answer carries.
+  size_t start = 0;
+  std::string extra = file.fail_headers;
+  if (!failing) extra.clear();
+  int status = file.status;
+  if (file.status == 200 && file.honour_range && range.rfind("bytes=", 0) == 0) {
+    start = static_cast<size_t>(std::stoull(range.substr(6)));
+    if (start >= file.body.size()) {
+      status = 416;
+      extra += "Content-Range: bytes */" + std::to_string(file.body.size()) + "\r\n";
+      file.body = "range not satisfiable";
+      start = 0;
+    } else {
+      status = 206;
+      extra += "Content-Range: " +
+               (file.wrong_content_range.empty() ? "bytes " + std::to_string(start) + "-" +
+                                                       std::to_string(file.body.size() - 1) + "/" +
+                                                       std::to_string(file.body.size())
+                                                 : file.wrong_content_range) +
+               "\r\n";
+    }
+  }
+  std::string response = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
+                         "\r\nConnection: close\r\n" + extra;
   if (file.framing == ServedFile::Framing::kLength) {
-    response += "Content-Length: " + std::to_string(file.body.size()) + "\r\n";
+    const long long length = file.announced_length >= 0
+                                 ? file.announced_length
+                                 : static_cast<long long>(file.body.size() - start);
+    response += "Content-Length: " + std::to_string(length) + "\r\n";
   } else if (file.framing == ServedFile::Framing::kChunked) {
     response += "Transfer-Encoding: chunked\r\n";
   }
   response += "\r\n";
   bool going = SendAll(descriptor, response.data(), response.size());
 
-  const size_t limit = std::min({file.body.size(), file.stall_after, file.close_after});
-  for (size_t offset = 0; going && offset < limit;) {
+  size_t limit = std::min({file.body.size(), file.stall_after, file.close_after});
+  const bool reset = failing && file.fail_status == 0;
+  if (reset) limit = std::min(limit, start + file.fail_after);
+  for (size_t offset = start; going && offset < limit;) {
     const size_t piece = std::min(kPieceBytes, limit - offset);
     if (file.framing == ServedFile::Framing::kChunked) {
       const std::string size_line = Hex(piece) + "\r\n";
@@ -140,11 +218,24 @@ void FileServer::Answer(int descriptor) {
     going = SendAll(descriptor, "0\r\n\r\n", 5);
   }
   if (going && file.stall_after < file.body.size()) HoldUntilClientGoes(descriptor);
+  if (going && reset) ResetWhenDelivered(descriptor);
 
   std::lock_guard lock(mutex_);
   descriptors_.erase(std::find(descriptors_.begin(), descriptors_.end(), descriptor));
   ::close(descriptor);
   --open_connections_;
+}
+
+void FileServer::ResetWhenDelivered(int descriptor) {
+  // Everything sent is in the client's hands (acknowledged) before the reset, so the client
+  // reads those bytes first and the reset after them.
+  for (int waited = 0; waited < kDeliveryWaitMs && !stopping_; waited += 2) {
+    int unsent = 0;
+    if (::ioctl(descriptor, SIOCOUTQ, &unsent) != 0 || unsent == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const linger abortive{1, 0};
+  ::setsockopt(descriptor, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
 }
 
 bool FileServer::SendAll(int descriptor, const char* bytes, size_t size) {

@@ -24,6 +24,19 @@ struct ServedFile {
   size_t close_after = std::string::npos;
   // Pause after every piece of 16 KB, so a transfer lasts a while.
   int piece_pause_ms = 0;
+  // "Range: bytes=N-" gets 206 with the rest and its Content-Range, or 416 past the end;
+  // otherwise a Range is ignored and the whole body sent with 200.
+  bool honour_range = false;
+  // Sent instead of the right Content-Range with a 206 (a server that answers another range).
+  std::string wrong_content_range{};
+  // Announced instead of the body's length (a body the disk has no room for).
+  long long announced_length = -1;
+  // The first `fail_first` requests fail: with `fail_status` and `fail_headers`, or, when
+  // `fail_status` is 0, by a reset after `fail_after` bytes of the body.
+  int fail_first = 0;
+  int fail_status = 0;
+  std::string fail_headers{};
+  size_t fail_after = 0;
 };
 
 // A loopback HTTP server for the download tests: one request per connection, each on a thread
@@ -39,6 +52,8 @@ class FileServer {
   std::string Url(const std::string& path) const;
   // Requests for `path` so far.
   int Requests(const std::string& path) const;
+  // The Range header of each request for `path` so far, "" for a request without one.
+  std::vector<std::string> Ranges(const std::string& path) const;
   // Connections whose client has not gone yet.
   int OpenConnections() const { return open_connections_; }
 
@@ -49,6 +64,8 @@ class FileServer {
   bool SendAll(int descriptor, const char* bytes, size_t size);
   // Waits until the client goes or the server stops.
   void HoldUntilClientGoes(int descriptor);
+  // Makes the coming close a reset, once the client has every byte sent.
+  void ResetWhenDelivered(int descriptor);
 
   int listener_ = -1;
   int port_ = 0;
@@ -56,7 +73,7 @@ class FileServer {
   std::atomic<int> open_connections_{0};
   mutable std::mutex mutex_;
   std::map<std::string, ServedFile> files_;
-  std::map<std::string, int> requests_;
+  std::map<std::string, std::vector<std::string>> ranges_;
   std::vector<int> descriptors_;  // open connections, to wake them when the server stops
   std::vector<std::thread> threads_;
   std::thread acceptor_;

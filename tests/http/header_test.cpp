@@ -130,12 +130,36 @@ TEST(HeaderRecordTest, ResponseReadsTypedValues) {
   EXPECT_EQ(response.LastModified(), expected_date);
   EXPECT_GE(response.Expires(), before + std::chrono::hours{1});
   EXPECT_LE(response.Expires(), Now() + std::chrono::hours{1});
+  EXPECT_TRUE(response.HasContentRange());
   EXPECT_EQ(response.ContentRangeStart(), 10);
   EXPECT_EQ(response.ContentRangeEnd(), 2999999999);
+  EXPECT_EQ(response.ContentRangeInstanceLength(), 3000000000);
   EXPECT_EQ(response.Location(), "/x");
   EXPECT_EQ(response.WWWAuthenticate(), (std::vector<std::string>{"A", "B"}));
 
-  for (const char* range : {"bytes x-9/10", "bytes 1-y/10", "bytes", "bytes 5"}) {
+  // A 416 names no range, only the complete length; a range may leave the length unknown.
+  struct RangeCase {
+    const char* text;
+    bool has_range;
+    int64_t start;
+    int64_t end;
+    int64_t complete;
+  };
+  for (const RangeCase& c : std::vector<RangeCase>{{"bytes */4096", false, 0, 0, 4096},
+                                                   {"bytes 100-199/*", true, 100, 199, -1},
+                                                   {"bytes 0-9", true, 0, 9, -1}}) {
+    SCOPED_TRACE(c.text);
+    ResponseHeaderInfo ranged;
+    ranged.RawHeaders().Add(std::string("Content-Range: ") + c.text);
+    ranged.ProcessHeaders();
+    EXPECT_EQ(ranged.HasContentRange(), c.has_range);
+    EXPECT_EQ(ranged.ContentRangeStart(), c.start);
+    EXPECT_EQ(ranged.ContentRangeEnd(), c.end);
+    EXPECT_EQ(ranged.ContentRangeInstanceLength(), c.complete);
+  }
+
+  for (const char* range :
+       {"bytes x-9/10", "bytes 1-y/10", "bytes", "bytes 5", "bytes 0-9/ten", "bytes */z"}) {
     SCOPED_TRACE(range);
     ResponseHeaderInfo bad;
     bad.RawHeaders().Add(std::string("Content-Range: ") + range);

@@ -94,6 +94,9 @@ TEST(CatalogTest, SpecialSongsAreWhatTheirNamesPromiseAndNearTheTopOfNew) {
       {kChunkedSongId, [](const Song& s) { return s.delivery == Delivery::kChunked; }},
       {kCountedSongId,
        [](const Song& s) { return s.delivery == Delivery::kCounted && s.fault == Fault::kNone; }},
+      {kResetTwiceSongId, [](const Song& s) { return s.fault == Fault::kResetsTwice; }},
+      {kBusyOnceSongId, [](const Song& s) { return s.fault == Fault::kBusyOnce; }},
+      {kIgnoresRangeSongId, [](const Song& s) { return s.fault == Fault::kIgnoresRange; }},
   };
   const auto& top = FindChart(kNewSongsChart)->song_ids;
   for (const Case& c : cases) {

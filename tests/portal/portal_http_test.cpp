@@ -4,6 +4,7 @@
 
 #include "portal/catalog.h"
 #include "portal/html_text.h"
+#include "portal/limits.h"
 #include "portal/song_file_cache.h"
 #include "tests/portal/mp3_scan.h"
 #include "tests/portal/portal_process.h"
@@ -256,6 +257,113 @@ TEST_F(PortalHttpTest, FaultSongsFailAsDesigned) {
   const size_t stall_whole =
       EncodedSongBytes(*FindSong(kStallingSongId), 128, portal_.data_dir()).size();
   EXPECT_LT(stalled.body.size(), stall_whole);
+}
+
+TEST_F(PortalHttpTest, FileLinksAnswerRangesAndTheFaultSongsStayFaultyWithinThem) {
+  const std::string cookie = testing::SignIn(portal_.login_port());
+  auto link = [&](std::string_view id) {
+    return testing::LinkForRate(DownloadPage(id, cookie), 128);
+  };
+  auto ranged = [&](const std::string& target, const std::string& range) {
+    httplib::Client client("127.0.0.1", portal_.music_port());
+    return client.Get(target.c_str(), httplib::Headers{{"Range", range}});
+  };
+  for (std::string_view id : {kCountedSongId, kChunkedSongId, kRedirectSongId}) {
+    SCOPED_TRACE(std::string(id));
+    const std::string whole = EncodedSongBytes(*FindSong(id), 128, portal_.data_dir());
+    const std::string size = std::to_string(whole.size());
+    std::string target = link(id);
+    if (id == kRedirectSongId) {
+      // The redirect ignores the range; the stored file answers it.
+      auto moved = ranged(target, "bytes=1000-");
+      ASSERT_TRUE(moved);
+      ASSERT_EQ(moved->status, 302);
+      target = moved->get_header_value("Location");
+    }
+    struct Case {
+      std::string range;
+      int status;
+      std::string content_range;
+      std::string body;
+    };
+    const Case cases[] = {
+        {"bytes=1000-", 206, "bytes 1000-" + std::to_string(whole.size() - 1) + "/" + size,
+         whole.substr(1000)},
+        {"bytes=10-19", 206, "bytes 10-19/" + size, whole.substr(10, 10)},
+        {"bytes=0-", 206, "bytes 0-" + std::to_string(whole.size() - 1) + "/" + size, whole},
+        {"bytes=" + size + "-", 416, "bytes */" + size, ""},
+        {"bytes=-500", 200, "", whole},  // a suffix range is not served as one: the whole file
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.range);
+      auto res = ranged(target, c.range);
+      ASSERT_TRUE(res);
+      EXPECT_EQ(res->status, c.status);
+      EXPECT_EQ(res->get_header_value("Content-Range"), c.content_range);
+      if (c.status != 416) {
+        EXPECT_EQ(res->body, c.body);
+      }
+    }
+  }
+
+  // The 404 song stays 404; the short body ends short within the range too.
+  auto missing = ranged(link(kMissingFileSongId), "bytes=100-");
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->status, 404);
+  const size_t whole =
+      EncodedSongBytes(*FindSong(kEarlyCloseSongId), 128, portal_.data_dir()).size();
+  const auto early = testing::RawGet(portal_.music_port(), link(kEarlyCloseSongId), 10000,
+                                     "Range: bytes=1000-\r\n");
+  EXPECT_TRUE(early.head.starts_with("HTTP/1.1 206"));
+  EXPECT_NE(early.head.find("Content-Length: " + std::to_string(whole - 1000)), std::string::npos);
+  EXPECT_TRUE(early.closed);
+  EXPECT_LT(early.body.size(), whole - 1000);
+}
+
+TEST_F(PortalHttpTest, FlakySongsFailInPassingAndThenServeTheirFile) {
+  const std::string cookie = testing::SignIn(portal_.login_port());
+  auto link = [&](std::string_view id) {
+    return testing::LinkForRate(DownloadPage(id, cookie), 128);
+  };
+  // Reset twice, each time after a fixed number of bytes; a download that goes on from there
+  // gets the rest, and the next download is reset again.
+  const std::string resetting =
+      EncodedSongBytes(*FindSong(kResetTwiceSongId), 128, portal_.data_dir());
+  const std::string reset_link = link(kResetTwiceSongId);
+  std::string got;
+  for (int request = 0; request < 3; ++request) {
+    SCOPED_TRACE(request);
+    const std::string range =
+        got.empty() ? std::string() : "Range: bytes=" + std::to_string(got.size()) + "-\r\n";
+    const auto answer = testing::RawGet(portal_.music_port(), reset_link, 10000, range);
+    EXPECT_TRUE(answer.closed);
+    if (request < 2) {
+      EXPECT_EQ(answer.body.size(), kFlakyResetBytes);
+    }
+    got += answer.body;
+  }
+  EXPECT_EQ(got, resetting);
+  EXPECT_EQ(testing::RawGet(portal_.music_port(), reset_link, 10000).body.size(), kFlakyResetBytes);
+
+  // Busy once, then the file.
+  const std::string busy_link = link(kBusyOnceSongId);
+  auto busy = Get(portal_.music_port(), busy_link);
+  ASSERT_TRUE(busy);
+  EXPECT_EQ(busy->status, 503);
+  EXPECT_EQ(busy->get_header_value("Retry-After"), "1");
+  auto served = Get(portal_.music_port(), busy_link);
+  ASSERT_TRUE(served);
+  EXPECT_EQ(served->status, 200);
+  EXPECT_EQ(served->body, EncodedSongBytes(*FindSong(kBusyOnceSongId), 128, portal_.data_dir()));
+
+  // The whole file whatever range is asked for.
+  httplib::Client client("127.0.0.1", portal_.music_port());
+  auto whole =
+      client.Get(link(kIgnoresRangeSongId).c_str(), httplib::Headers{{"Range", "bytes=1000-"}});
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(whole->status, 200);
+  EXPECT_FALSE(whole->has_header("Content-Range"));
+  EXPECT_EQ(whole->body, EncodedSongBytes(*FindSong(kIgnoresRangeSongId), 128, portal_.data_dir()));
 }
 
 TEST_F(PortalHttpTest, BadRequestsGetAnHtmlClientErrorPage) {

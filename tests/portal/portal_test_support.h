@@ -107,8 +107,10 @@ struct RawAnswer {
   bool closed = false;  // the server closed the connection
 };
 
-// Sends one GET and reads until the server closes or stays silent for `idle_ms`.
-inline RawAnswer RawGet(int port, const std::string& target, int idle_ms) {
+// Sends one GET (with `headers`, each ending in CR LF) and reads until the server closes or
+// resets, or stays silent for `idle_ms`.
+inline RawAnswer RawGet(int port, const std::string& target, int idle_ms,
+                        const std::string& headers = {}) {
   RawAnswer answer;
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -120,7 +122,7 @@ inline RawAnswer RawGet(int port, const std::string& target, int idle_ms) {
     return answer;
   }
   const std::string request =
-      "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+      "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
   std::string all;
   char buffer[65536];

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -26,9 +27,11 @@
 #include <vector>
 
 #include "app/chart_list.h"
+#include "app/preferences_dialog.h"
 #include "app/program_paths.h"
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
+#include "download/rate_limiter.h"
 #include "tests/app/unit/window_fixture.h"
 #include "tests/browser/test_http_server.h"
 #include "tests/browser/user_click.h"
@@ -213,13 +216,16 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
   const std::vector<Case> cases = {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
-       "ParallelDownloads=1\n"},
+       "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
+       "0\nWriteTags=0\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
-       "ParallelDownloads=1\n"},
+       "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
+       "0\nWriteTags=0\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
-       "ParallelDownloads=1\n"},
+       "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
+       "0\nWriteTags=0\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -342,7 +348,8 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
   const QByteArray expected = "; kept comment\r\n" + EndpointsSection().replace("\n", "\r\n") +
                               "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n"
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
-                              "RenameType=2\r\nParallelDownloads=1\r\n\r\n"
+                              "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
+                              "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -490,31 +497,126 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
 
 // --- Parallel downloads ------------------------------------------------------------------------
 
-TEST_F(WindowTest, ParallelDownloadsIsOneToFiveAndWrittenAfterTheFiveKeys) {
+TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKeys) {
+  using download::ExistingFilePolicy;
   struct Case {
     const char* name;
-    const char* value;  // nullptr: no such key
-    int parallel;
+    const char* config;  // lines of the Config section
+    DownloadSettings expected;
+  };
+  const DownloadSettings defaults;
+  const auto with = [&](auto change) {
+    DownloadSettings settings = defaults;
+    change(settings);
+    return settings;
   };
   const Case cases[] = {
-      {"missing", nullptr, 1},   {"lowest", "1", 1},    {"highest", "5", 5},
-      {"with blanks", " 3 ", 3}, {"zero", "0", 1},      {"above the range", "6", 1},
-      {"negative", "-2", 1},     {"no number", "x", 1},
+      {"missing", "", defaults},
+      {"every key at its highest",
+       "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
+       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\n",
+       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true}},
+      {"blanks and case", "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \n",
+       with([](DownloadSettings& d) {
+         d.parallel_downloads = 3;
+         d.existing_file = ExistingFilePolicy::kSkip;
+         d.retries = 0;
+       })},
+      {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\n", defaults},
+      {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\n", defaults},
+      {"no valid choice",
+       "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
+       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\n",
+       defaults},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    QByteArray config = EndpointsSection() + "[Config]\n";
-    if (c.value) config += QByteArray("ParallelDownloads=") + c.value + "\n";
-    WriteFile("config.ini", config);
+    WriteFile("config.ini", EndpointsSection() + "[Config]\n" + c.config);
     Open();
-    EXPECT_EQ(Probe().ParallelDownloads(), c.parallel);
+    EXPECT_EQ(Probe().Settings(), c.expected);
+    EXPECT_EQ(Probe().RateLimiter().BytesPerSecond(), int64_t{c.expected.speed_limit_kb} * 1024);
     CloseWindow();
-    // A key new to the file comes after the other five; one already there keeps its place.
-    const QByteArray written = ReadFile("config.ini");
-    const QByteArray line = "ParallelDownloads=" + QByteArray::number(c.parallel) + "\n";
-    EXPECT_TRUE(c.value ? written.contains("\n" + line) : written.endsWith("RenameType=2\n" + line))
-        << written.toStdString();
   }
+  // Keys new to the file come after the five, in their order.
+  WriteFile("config.ini", EndpointsSection());
+  Open();
+  CloseWindow();
+  EXPECT_TRUE(ReadFile("config.ini")
+                  .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
+                            "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"))
+      << ReadFile("config.ini").toStdString();
+}
+
+TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesNothing) {
+  WriteFile("config.ini", EndpointsSection());
+  WriteFile("downloaded.txt", "1\t320\t/a.mp3\n2\t128\t/b.mp3\n");
+  MainWindow& w = Open();
+  w.show();
+  // The button sits beside the preview's buttons and moves none of them.
+  EXPECT_EQ(Ui().btn_settings->text(), "设置…");
+  EXPECT_EQ(Ui().btn_settings->geometry(), QRect(168, 648, 75, 25));
+  EXPECT_EQ(Ui().btn_listenstop->geometry(), QRect(88, 648, 75, 25));
+
+  // Drives the modal dialog once it shows: `fill` sets its controls, then OK or Cancel.
+  const auto run_dialog = [&](std::function<void(const PreferencesControls&)> fill, bool ok) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      ASSERT_TRUE(WaitUntil([] {
+        return qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget()) != nullptr;
+      }));
+      auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
+      seen = true;
+      fill(dialog->Controls());
+      (ok ? dialog->Controls().btn_ok : dialog->Controls().btn_cancel)->click();
+    });
+    Ui().btn_settings->click();
+    EXPECT_TRUE(seen);
+  };
+
+  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true};
+  const auto choose = [](const PreferencesControls& c) {
+    EXPECT_EQ(c.spn_parallel->value(), 1);
+    EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
+    c.spn_parallel->setValue(3);
+    c.cbb_existing->setCurrentIndex(1);
+    c.chk_archive->setChecked(true);
+    c.spn_retries->setValue(5);
+    c.spn_speedlimit->setValue(512);
+    c.chk_tags->setChecked(true);
+    c.btn_cleararchive->click();
+  };
+  // Cancel: nothing changes, the archive keeps its songs.
+  run_dialog(choose, false);
+  EXPECT_EQ(Probe().Settings(), DownloadSettings());
+  EXPECT_EQ(ReadFile("downloaded.txt"), "1\t320\t/a.mp3\n2\t128\t/b.mp3\n");
+  // OK: the choices hold at once (the speed limit for running transfers too), the archive is
+  // emptied, and config.ini is written at close as the other settings are.
+  run_dialog(choose, true);
+  EXPECT_EQ(Probe().Settings(), chosen);
+  EXPECT_EQ(Probe().RateLimiter().BytesPerSecond(), 512 * 1024);
+  EXPECT_EQ(ReadFile("downloaded.txt"), "");
+  EXPECT_FALSE(ReadFile("config.ini").contains("[Config]"));
+  CloseWindow();
+  EXPECT_TRUE(ReadFile("config.ini")
+                  .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
+                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\n"))
+      << ReadFile("config.ini").toStdString();
+
+  // The next run starts with them, and the dialog shows them.
+  Open().show();
+  EXPECT_EQ(Probe().Settings(), chosen);
+  run_dialog(
+      [&](const PreferencesControls& c) {
+        EXPECT_EQ(c.spn_parallel->value(), 3);
+        EXPECT_EQ(c.cbb_existing->currentIndex(), 1);
+        EXPECT_TRUE(c.chk_archive->isChecked());
+        EXPECT_EQ(c.spn_retries->value(), 5);
+        EXPECT_EQ(c.spn_speedlimit->value(), 512);
+        EXPECT_TRUE(c.chk_tags->isChecked());
+        EXPECT_FALSE(c.btn_cleararchive->isEnabled());
+      },
+      false);
+  EXPECT_EQ(Probe().Settings(), chosen);
 }
 
 // --- Harvest into the window -------------------------------------------------------------------

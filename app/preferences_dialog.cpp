@@ -1,0 +1,102 @@
+#include "app/preferences_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "download/limits.h"
+
+namespace mevra::app {
+
+using download::ExistingFilePolicy;
+
+PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archived_songs,
+                                     QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle(QStringLiteral("设置"));
+  setModal(true);
+  PreferencesControls& c = controls_;
+
+  c.spn_parallel = new QSpinBox(this);
+  c.spn_parallel->setRange(1, download::kMaxParallelDownloads);
+  c.spn_parallel->setValue(settings.parallel_downloads);
+  c.spn_parallel->setSuffix(QStringLiteral(" 首"));
+
+  c.cbb_existing = new QComboBox(this);
+  c.cbb_existing->addItem(QStringLiteral("另存为新文件（加 _new 和音质）"));
+  c.cbb_existing->addItem(QStringLiteral("跳过，不下载"));
+  c.cbb_existing->addItem(QStringLiteral("覆盖原文件"));
+  c.cbb_existing->setCurrentIndex(static_cast<int>(settings.existing_file));
+
+  c.chk_archive = new QCheckBox(QStringLiteral("记录已下载的歌曲，下次跳过"), this);
+  c.chk_archive->setChecked(settings.use_archive);
+  c.lbl_archive = new QLabel(this);
+  c.btn_cleararchive = new QPushButton(QStringLiteral("清空记录"), this);
+  ShowArchiveCount(archived_songs);
+  connect(c.btn_cleararchive, &QPushButton::clicked, this, [this] {
+    clear_archive_ = true;
+    ShowArchiveCount(0);
+  });
+  auto* archive_row = new QHBoxLayout;
+  archive_row->addWidget(c.chk_archive);
+  archive_row->addWidget(c.lbl_archive);
+  archive_row->addStretch(1);
+  archive_row->addWidget(c.btn_cleararchive);
+
+  c.spn_retries = new QSpinBox(this);
+  c.spn_retries->setRange(0, download::kMaxRetries);
+  c.spn_retries->setValue(settings.retries);
+  c.spn_retries->setSuffix(QStringLiteral(" 次"));
+
+  c.spn_speedlimit = new QSpinBox(this);
+  c.spn_speedlimit->setRange(0, download::kMaxSpeedLimitKB);
+  c.spn_speedlimit->setValue(settings.speed_limit_kb);
+  c.spn_speedlimit->setSuffix(QStringLiteral(" KB/s"));
+  c.spn_speedlimit->setSpecialValueText(QStringLiteral("不限速"));
+
+  c.chk_tags = new QCheckBox(QStringLiteral("为没有标签的歌曲写入歌曲名和歌手名"), this);
+  c.chk_tags->setChecked(settings.write_tags);
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("同时下载："), c.spn_parallel);
+  form->addRow(QStringLiteral("文件已存在时："), c.cbb_existing);
+  form->addRow(QStringLiteral("下载记录："), archive_row);
+  form->addRow(QStringLiteral("失败后重试："), c.spn_retries);
+  form->addRow(QStringLiteral("限速："), c.spn_speedlimit);
+  form->addRow(QStringLiteral("歌曲标签："), c.chk_tags);
+
+  auto* buttons = new QDialogButtonBox(this);
+  c.btn_ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
+  c.btn_cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+  c.btn_ok->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+}
+
+void PreferencesDialog::ShowArchiveCount(int songs) {
+  controls_.lbl_archive->setText(QStringLiteral("（已记录 %1 首）").arg(songs));
+  controls_.btn_cleararchive->setEnabled(songs > 0);
+}
+
+DownloadSettings PreferencesDialog::Settings() const {
+  DownloadSettings settings;
+  settings.parallel_downloads = controls_.spn_parallel->value();
+  settings.existing_file = static_cast<ExistingFilePolicy>(controls_.cbb_existing->currentIndex());
+  settings.use_archive = controls_.chk_archive->isChecked();
+  settings.retries = controls_.spn_retries->value();
+  settings.speed_limit_kb = controls_.spn_speedlimit->value();
+  settings.write_tags = controls_.chk_tags->isChecked();
+  return settings;
+}
+
+}  // namespace mevra::app

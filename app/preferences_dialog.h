@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDialog>
+
+#include "app/download_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+namespace mevra::app {
+
+// The dialog's controls, as the window's are kept: named, built once, owned by the dialog.
+struct PreferencesControls {
+  QSpinBox* spn_parallel = nullptr;
+  QComboBox* cbb_existing = nullptr;  // in the order of download::ExistingFilePolicy
+  QCheckBox* chk_archive = nullptr;
+  QLabel* lbl_archive = nullptr;
+  QPushButton* btn_cleararchive = nullptr;
+  QSpinBox* spn_retries = nullptr;
+  QSpinBox* spn_speedlimit = nullptr;
+  QCheckBox* chk_tags = nullptr;
+  QPushButton* btn_ok = nullptr;
+  QPushButton* btn_cancel = nullptr;
+};
+
+// The download preferences: songs at once, what to do with a song saved before, the archive of
+// saved songs (and emptying it), retries, a speed limit, tags. Modal; OK keeps the choices for
+// the caller to apply, Cancel keeps nothing, not even an emptied archive.
+class PreferencesDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  PreferencesDialog(const DownloadSettings& settings, int archived_songs,
+                    QWidget* parent = nullptr);
+
+  DownloadSettings Settings() const;
+  // The user asked to empty the archive; done by the caller after OK.
+  bool ArchiveClearRequested() const { return clear_archive_; }
+  const PreferencesControls& Controls() const { return controls_; }
+
+ private:
+  void ShowArchiveCount(int songs);
+
+  PreferencesControls controls_;
+  bool clear_archive_ = false;
+};
+
+}  // namespace mevra::app

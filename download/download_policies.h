@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "download/limits.h"
+
+namespace mevra::download {
+
+class DownloadArchive;
+class RateLimiter;
+
+// What happens to a song whose file name is taken in the save folder already.
+enum class ExistingFilePolicy {
+  kRename,     // saved beside it under "_new" and the rate, as the program always did
+  kSkip,       // not fetched at all
+  kOverwrite,  // replaced in one step
+};
+
+// The policy's name in config.ini: "rename", "skip" or "overwrite".
+QString ExistingFilePolicyName(ExistingFilePolicy policy);
+// nullopt for a text that names none (compared without regard to case, blanks ignored).
+std::optional<ExistingFilePolicy> ParseExistingFilePolicy(const QString& text);
+
+// How the songs of a batch are fetched and saved, beyond where and under which name.
+struct DownloadPolicies {
+  ExistingFilePolicy existing_file = ExistingFilePolicy::kRename;
+  // Further tries after a failure that may pass (a dropped connection, a busy server).
+  int retries = kDefaultRetries;
+  // The first retry's wait; each further one doubles it. Tests shorten it.
+  int64_t retry_backoff_base_ms = kRetryBackoffBaseMs;
+  // Title and artist written into a saved file that carries none.
+  bool write_tags = false;
+  // Songs saved before, to be skipped, and where each new one is recorded; null: none kept.
+  std::shared_ptr<DownloadArchive> archive;
+  // Shared by every transfer, so the cap holds for all of them together; null: no cap.
+  std::shared_ptr<RateLimiter> rate_limiter;
+  // Free space a transfer leaves on the disk beyond the file's announced size.
+  int64_t free_space_margin = kFreeSpaceMarginBytes;
+};
+
+}  // namespace mevra::download

@@ -1,0 +1,629 @@
+// The download policies against real loopback servers: songs saved before, the archive of saved
+// songs, retries and their pauses, continuing partial files, the speed limit, a full disk and
+// the tags of saved files.
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <chrono>
+#include <csignal>
+#include <memory>
+
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <netinet/in.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "download/download_archive.h"
+#include "download/download_policies.h"
+#include "download/part_file_info.h"
+#include "download/rate_limiter.h"
+#include "download/transfer_failure.h"
+#include "http/http_error.h"
+#include "net/net_error.h"
+#include "tests/download/queue_fixture.h"
+
+namespace mevra::download::testing {
+namespace {
+
+// MPEG-1 layer III frames at 128 kbit/s and 44.1 kHz with silent data and no tag: the smallest
+// file that tag readers take for an MP3.
+std::string UntaggedMp3(int frames) {
+  std::string frame(417, '\0');
+  frame[0] = static_cast<char>(0xFF);
+  frame[1] = static_cast<char>(0xFB);
+  frame[2] = static_cast<char>(0x90);
+  std::string bytes;
+  for (int i = 0; i < frames; ++i) bytes += frame;
+  return bytes;
+}
+
+// A port on loopback that nothing listens on.
+int ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+class PoliciesTest : public DownloadQueueTest {
+ protected:
+  struct Batch {
+    explicit Batch(LinkSource& links) : queue(links), report(queue) {}
+    DownloadQueue queue;
+    Report report;
+  };
+
+  // Runs one batch over `tasks` and waits for its end.
+  std::unique_ptr<Batch> Run(std::vector<SongTask> tasks, DownloadPolicies policies,
+                             int parallel = 1) {
+    auto batch = std::make_unique<Batch>(links_);
+    batch->queue.SetPolicies(std::move(policies));
+    batch->queue.Start(std::make_unique<TestTaskList>(std::move(tasks)), parallel);
+    EXPECT_TRUE(WaitUntil([&] { return batch->report.ended; }, 120000));
+    return batch;
+  }
+
+  void WriteFile(const QString& name, const QByteArray& bytes) const {
+    QFile file(folder_ + QLatin1Char('/') + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+  }
+  QString PathOf(const QString& name) const { return folder_ + QLatin1Char('/') + name; }
+};
+
+TEST_F(PoliciesTest, ASongSavedBeforeIsRenamedSkippedOrReplacedAsChosen) {
+  struct Case {
+    const char* name;
+    ExistingFilePolicy policy;
+    QStringList files;
+    const char* row;
+    int requests;
+  };
+  const Case cases[] = {
+      {"rename", ExistingFilePolicy::kRename, {"A - S.mp3", "A - S_new320.mp3"}, "下载成功", 1},
+      {"skip", ExistingFilePolicy::kSkip, {"A - S.mp3"}, "已存在，跳过", 0},
+      {"overwrite", ExistingFilePolicy::kOverwrite, {"A - S.mp3"}, "下载成功", 1},
+  };
+  const std::string body = Pattern(70000, 'a');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    FakeLinkSource links;
+    FileServer server;
+    const std::string path = std::string("/") + c.name + ".mp3";
+    server.Serve(path, {body, Framing::kLength});
+    links.SetLink("A", QString::fromStdString(server.Url(path)));
+    SongTask task = Task(0, "A", "", {});
+    WriteFile("A - S.mp3", "the song as saved before");
+
+    DownloadPolicies policies = FastRetries();
+    policies.existing_file = c.policy;
+    Batch batch(links);
+    batch.queue.SetPolicies(policies);
+    batch.queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{task}), 1);
+    ASSERT_TRUE(WaitUntil([&] { return batch.report.ended; }));
+
+    EXPECT_EQ(batch.report.row_text[0], QString::fromUtf8(c.row));
+    EXPECT_EQ(Files(), c.files);
+    EXPECT_EQ(server.Requests(path), c.requests);
+    const QByteArray fresh = QByteArray::fromStdString(body);
+    switch (c.policy) {
+      case ExistingFilePolicy::kRename:
+        EXPECT_EQ(Bytes("A - S_new320.mp3"), fresh);
+        EXPECT_EQ(Bytes("A - S.mp3"), "the song as saved before");
+        break;
+      case ExistingFilePolicy::kSkip:
+        // Not even the song's page was asked for.
+        EXPECT_TRUE(links.Requested().isEmpty());
+        EXPECT_EQ(Bytes("A - S.mp3"), "the song as saved before");
+        EXPECT_EQ(batch.report.saved, 0);
+        break;
+      case ExistingFilePolicy::kOverwrite:
+        EXPECT_EQ(Bytes("A - S.mp3"), fresh);
+        break;
+    }
+  }
+}
+
+TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedLines) {
+  const QString archive_path = dir_.filePath(QStringLiteral("downloaded.txt"));
+  const std::string body = Pattern(40000, 'k');
+  std::vector<SongTask> tasks;
+  for (const char* id : {"1", "2", "3"}) {
+    tasks.push_back(Task(static_cast<int>(tasks.size()), id, std::string("/") + id + ".mp3",
+                         {body, Framing::kLength}));
+  }
+  // Song 1 was saved and its file is there; song 2's file is gone; a damaged line and a last
+  // line cut short by a crash lie between them.
+  WriteFile("kept.mp3", "saved by an earlier run");
+  QFile archive(archive_path);
+  ASSERT_TRUE(archive.open(QIODevice::WriteOnly));
+  archive.write(("1\t320\t" + PathOf("kept.mp3") + "\n").toUtf8());
+  archive.write("garbage without tabs\n2\tx\t/nowhere\n");
+  archive.write(("2\t320\t" + PathOf("gone.mp3") + "\n").toUtf8());
+  archive.write("3\t32");
+  archive.close();
+
+  DownloadPolicies policies = FastRetries();
+  policies.archive = std::make_shared<DownloadArchive>(archive_path);
+  policies.archive->Load();
+  auto first = Run(tasks, policies);
+  EXPECT_EQ(first->report.row_text[0], QStringLiteral("已存在，跳过"));
+  EXPECT_EQ(first->report.row_text[1], QStringLiteral("下载成功"));
+  EXPECT_EQ(first->report.row_text[2], QStringLiteral("下载成功"));
+  EXPECT_EQ(server_.Requests("/1.mp3"), 0);
+  EXPECT_FALSE(links_.Requested().contains(QStringLiteral("1")));
+
+  // A later batch reads the archive anew: every song is there now.
+  policies.archive = std::make_shared<DownloadArchive>(archive_path);
+  policies.archive->Load();
+  EXPECT_EQ(policies.archive->SavedPath("2", "320"), PathOf("2 - S.mp3"));
+  EXPECT_EQ(policies.archive->SavedPath("3", "320"), PathOf("3 - S.mp3"));
+  EXPECT_EQ(policies.archive->SavedPath("3", "128"), QString());
+  auto second = Run(tasks, policies);
+  for (int key = 0; key < 3; ++key) {
+    EXPECT_EQ(second->report.row_text[key], QStringLiteral("已存在，跳过")) << key;
+  }
+  EXPECT_EQ(server_.Requests("/2.mp3"), 1);
+  EXPECT_EQ(server_.Requests("/3.mp3"), 1);
+
+  // The damaged lines stay in the file as they were; emptying it forgets every song.
+  ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
+  const QByteArray text = archive.readAll();
+  archive.close();
+  EXPECT_TRUE(text.contains("garbage without tabs\n"));
+  EXPECT_TRUE(text.contains("3\t32\n2\t320\t"));
+  EXPECT_TRUE(policies.archive->Clear());
+  EXPECT_EQ(policies.archive->Count(), 0);
+  EXPECT_EQ(QFileInfo(archive_path).size(), 0);
+}
+
+TEST_F(PoliciesTest, PassingFailuresAreTriedAgainAndOthersFailAtOnce) {
+  const std::string body = Pattern(300000, 'r');
+  struct Case {
+    const char* name;
+    ServedFile file;
+    int retries;
+    const char* row;  // the row's text, or its start
+    // Per request: whether it asked for the bytes after those the tries before it left.
+    std::vector<bool> continued;
+    QStringList retried;  // "retry/retries wait_ms"
+    bool part_left;
+  };
+  ServedFile reset{body, Framing::kLength};
+  reset.honour_range = true;
+  reset.fail_first = 2;
+  reset.fail_after = 100000;
+  ServedFile busy{body, Framing::kLength};
+  busy.fail_first = 1;
+  busy.fail_status = 503;
+  busy.fail_headers = "Retry-After: 1\r\n";
+  ServedFile cut{body, Framing::kLength};
+  cut.close_after = 50000;
+  ServedFile broken{"oops", Framing::kLength, 500};
+  const Case cases[] = {
+      {"reset twice, continued each time",
+       reset,
+       3,
+       "下载成功",
+       {false, true, true},
+       {"1/3 10", "2/3 20"},
+       false},
+      {"busy once, with Retry-After", busy, 3, "下载成功", {false, false}, {"1/3 1000"}, false},
+      {"closed early, no retries", cut, 0, "下载失败Connection closed after ", {false}, {}, true},
+      {"a server error every time",
+       broken,
+       1,
+       "下载失败HTTP/1.1 500 Error",
+       {false, false},
+       {"1/1 10"},
+       false},
+      {"not found",
+       {"no", Framing::kLength, 404},
+       3,
+       "下载失败HTTP/1.1 404 Not Found",
+       {false},
+       {},
+       false},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    const std::string path = "/" + std::to_string(&c - cases) + ".mp3";
+    DownloadPolicies policies = FastRetries();
+    policies.retries = c.retries;
+    auto batch = Run({Task(0, "R", path, c.file)}, policies);
+    EXPECT_TRUE(batch->report.row_text[0].startsWith(QString::fromUtf8(c.row)))
+        << batch->report.row_text[0].toStdString();
+    const std::vector<std::string> ranges = server_.Ranges(path);
+    ASSERT_EQ(ranges.size(), c.continued.size());
+    long long last_start = 0;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+      SCOPED_TRACE(ranges[i]);
+      EXPECT_EQ(!ranges[i].empty(), c.continued[i]);
+      if (!c.continued[i]) continue;
+      ASSERT_TRUE(ranges[i].starts_with("bytes=") && ranges[i].ends_with("-"));
+      const long long start = std::stoll(ranges[i].substr(6));
+      EXPECT_GT(start, last_start);
+      last_start = start;
+    }
+    EXPECT_EQ(batch->report.retries[0], c.retried);
+    if (batch->report.row_text[0] == QStringLiteral("下载成功")) {
+      EXPECT_EQ(Files(), QStringList{"R - S.mp3"});
+      EXPECT_EQ(Bytes("R - S.mp3"), QByteArray::fromStdString(body));
+    } else {
+      EXPECT_EQ(QFileInfo::exists(PathOf("R - S.mp3.part")), c.part_left);
+      EXPECT_FALSE(QFileInfo::exists(PathOf("R - S.mp3")));
+    }
+  }
+
+  // A refused connection is tried again as often as allowed, then fails with its own words.
+  UseNewFolder(QStringLiteral("refused"));
+  links_.SetLink("X", QStringLiteral("http://127.0.0.1:%1/x.mp3").arg(ClosedPort()));
+  SongTask refused = Task(0, "X", "", {});
+  DownloadPolicies policies = FastRetries();
+  policies.retries = 2;
+  auto batch = Run({refused}, policies);
+  EXPECT_EQ(batch->report.row_text[0],
+            QStringLiteral("下载失败Socket Error # 10061 Connection refused."));
+  EXPECT_EQ(batch->report.retries[0], (QStringList{"1/2 10", "2/2 20"}));
+  EXPECT_TRUE(Files().isEmpty());
+}
+
+TEST_F(PoliciesTest, AStopEndsAWaitForTheNextTryAtOnce) {
+  ServedFile busy{Pattern(1000, 'w'), Framing::kLength};
+  busy.fail_first = 100;
+  busy.fail_status = 503;
+  DownloadPolicies policies;
+  policies.retry_backoff_base_ms = 10 * 60 * 1000;  // capped at a minute; the stop must not wait
+  DownloadQueue queue(links_);
+  queue.SetPolicies(policies);
+  Report report(queue);
+  queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{Task(0, "W", "/w.mp3", busy),
+                                                                   Task(1, "V", "/v.mp3", busy)}),
+              1);
+  ASSERT_TRUE(WaitUntil([&] { return !report.retries[0].isEmpty(); }));
+  EXPECT_EQ(report.retries[0], QStringList{"1/3 60000"});
+  queue.StopAll();
+  ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 20000));
+  EXPECT_EQ(report.row_text[0], QStringLiteral("下载失败用户中止下载"));
+  EXPECT_EQ(report.end, BatchEnd::kStopped);
+  EXPECT_EQ(server_.Requests("/w.mp3"), 1);
+  EXPECT_EQ(server_.Requests("/v.mp3"), 0);
+}
+
+TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRest) {
+  const std::string body = Pattern(300000, 'p');
+  const QString url_of_song = QString::fromStdString(server_.Url("/p.mp3"));
+  struct Case {
+    const char* name;
+    std::string part;     // what an earlier try left
+    PartFileInfo source;  // and its record
+    bool honour_range;
+    std::string wrong_range;  // a 206 for bytes other than those asked for
+    std::vector<std::string> ranges;
+    const char* row;  // the row's text, or its start
+    QStringList files;
+  };
+  const PartFileInfo same{"P", "320", LinkIdentity(url_of_song), 300000};
+  PartFileInfo other_rate = same;
+  other_rate.rate = "128";
+  PartFileInfo other_link = same;
+  other_link.link = "http://127.0.0.1:1/p.mp3";
+  PartFileInfo unknown_length = same;
+  unknown_length.complete_length = -1;
+  const Case cases[] = {
+      {"206 with the rest",
+       body.substr(0, 120000),
+       same,
+       true,
+       "",
+       {"bytes=120000-"},
+       "下载成功",
+       {"P - S.mp3"}},
+      {"200 with the whole file",
+       std::string(120000, 'x'),
+       same,
+       false,
+       "",
+       {"bytes=120000-"},
+       "下载成功",
+       {"P - S.mp3"}},
+      {"416 past the end",
+       body + "extra",
+       unknown_length,
+       true,
+       "",
+       {"bytes=300005-"},
+       "下载失败无法续传：HTTP/1.1 416 Range Not Satisfiable",
+       {}},
+      {"206 with other bytes",
+       body.substr(0, 120000),
+       same,
+       true,
+       "bytes 0-299999/300000",
+       {"bytes=120000-"},
+       "下载失败无法续传：The server sent",
+       {}},
+      {"a part of another rate",
+       std::string(120000, 'x'),
+       other_rate,
+       true,
+       "",
+       {""},
+       "下载成功",
+       {"P - S.mp3", "P - S.mp3.part", "P - S.mp3.part.info"}},
+      {"a part from another link",
+       std::string(120000, 'x'),
+       other_link,
+       true,
+       "",
+       {""},
+       "下载成功",
+       {"P - S.mp3", "P - S.mp3.part", "P - S.mp3.part.info"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    FileServer server;
+    FakeLinkSource links;
+    ServedFile file{body, Framing::kLength};
+    file.honour_range = c.honour_range;
+    file.wrong_content_range = c.wrong_range;
+    server.Serve("/p.mp3", file);
+    // The record names the link as the server of this case serves it.
+    PartFileInfo source = c.source;
+    if (source.link == same.link)
+      source.link = LinkIdentity(QString::fromStdString(server.Url("/p.mp3")));
+    links.SetLink("P", QString::fromStdString(server.Url("/p.mp3")) + "?t=signed");
+    WriteFile("P - S.mp3.part", QByteArray::fromStdString(c.part));
+    ASSERT_TRUE(source.Write(PathOf("P - S.mp3.part")));
+    SongTask task = Task(0, "P", "", {});
+
+    Batch batch(links);
+    batch.queue.SetPolicies(FastRetries());
+    batch.queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{task}), 1);
+    ASSERT_TRUE(WaitUntil([&] { return batch.report.ended; }));
+    EXPECT_TRUE(batch.report.row_text[0].startsWith(QString::fromUtf8(c.row)))
+        << batch.report.row_text[0].toStdString();
+    EXPECT_EQ(server.Ranges("/p.mp3"), c.ranges);
+    EXPECT_EQ(Files(), c.files);
+    if (c.files.contains("P - S.mp3")) {
+      EXPECT_EQ(Bytes("P - S.mp3"), QByteArray::fromStdString(body));
+    }
+    // Another song's partial file is left as it was.
+    if (c.files.contains("P - S.mp3.part")) {
+      EXPECT_EQ(Bytes("P - S.mp3.part"), QByteArray::fromStdString(c.part));
+    }
+  }
+}
+
+TEST_F(PoliciesTest, AStoppedSongIsContinuedByTheNextBatch) {
+  const std::string body = Pattern(400000, 's');
+  ServedFile stalling{body, Framing::kLength};
+  stalling.stall_after = 150000;
+  stalling.honour_range = true;
+  DownloadQueue queue(links_);
+  queue.SetPolicies(FastRetries());
+  Report report(queue);
+  queue.Start(
+      std::make_unique<TestTaskList>(std::vector<SongTask>{Task(0, "T", "/t.mp3", stalling)}), 1);
+  ASSERT_TRUE(WaitUntil([&] { return report.progress_reports > 0; }));
+  queue.StopAll();
+  ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
+  const qint64 kept = QFileInfo(PathOf("T - S.mp3.part")).size();
+  EXPECT_GT(kept, 0);
+  EXPECT_LE(kept, 150000);
+
+  ServedFile whole{body, Framing::kChunked};
+  whole.honour_range = true;
+  auto next = Run({Task(0, "T", "/t.mp3", whole)}, FastRetries());
+  EXPECT_EQ(next->report.row_text[0], QStringLiteral("下载成功"));
+  EXPECT_EQ(server_.Ranges("/t.mp3"),
+            (std::vector<std::string>{"", "bytes=" + std::to_string(kept) + "-"}));
+  EXPECT_EQ(Files(), QStringList{"T - S.mp3"});
+  EXPECT_EQ(Bytes("T - S.mp3"), QByteArray::fromStdString(body));
+}
+
+TEST_F(PoliciesTest, ASpeedLimitHoldsForAllTransfersTogetherAndAStopEndsItsWait) {
+  const std::string body = Pattern(96 * 1024, 'l');
+  DownloadPolicies policies = FastRetries();
+  policies.rate_limiter = std::make_shared<RateLimiter>();
+  policies.rate_limiter->SetBytesPerSecond(64 * 1024);
+  QElapsedTimer clock;
+  clock.start();
+  auto batch = Run({Task(0, "L1", "/l1.mp3", {body, Framing::kLength}),
+                    Task(1, "L2", "/l2.mp3", {body, Framing::kLength})},
+                   policies, 2);
+  // 192 KB at 64 KB/s for both together: at least two seconds however fast the machine. (A
+  // load can only make it longer.)
+  EXPECT_GE(clock.elapsed(), 2000);
+  EXPECT_EQ(batch->report.saved, 2);
+  EXPECT_EQ(Bytes("L1 - S.mp3"), QByteArray::fromStdString(body));
+
+  // At 1 KB/s the file would take minutes; the stop ends the wait for the limit at once.
+  policies.rate_limiter->SetBytesPerSecond(1024);
+  DownloadQueue queue(links_);
+  queue.SetPolicies(policies);
+  Report report(queue);
+  queue.Start(std::make_unique<TestTaskList>(
+                  std::vector<SongTask>{Task(2, "L3", "/l3.mp3", {body, Framing::kLength})}),
+              1);
+  ASSERT_TRUE(WaitUntil([&] { return report.progress_reports > 0; }));
+  queue.StopAll();
+  ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 20000));
+  EXPECT_EQ(report.row_text[2], QStringLiteral("下载失败用户中止下载"));
+}
+
+// The save folder's disk fills up: on a small file system of its own where this machine lets a
+// test mount one, and under a file-size limit everywhere.
+TEST_F(PoliciesTest, AFullDiskFailsItsSongKeepsEarlierFilesAndStopsTheBatch) {
+  struct Case {
+    const char* name;
+    enum class Limit { kTmpfs, kFileSize, kAnnounced } limit;
+  };
+  const std::string small = Pattern(100000, 'd');
+  const std::string big = Pattern(3 * 1024 * 1024, 'e');
+  for (const Case& c : {Case{"a small tmpfs that fills up", Case::Limit::kTmpfs},
+                        Case{"a file-size limit that is reached", Case::Limit::kFileSize},
+                        Case{"no room for the announced size", Case::Limit::kAnnounced}}) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    bool mounted = false;
+    rlimit saved_limit{};
+    void (*saved_handler)(int) = SIG_DFL;
+    if (c.limit == Case::Limit::kTmpfs) {
+      mounted =
+          ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs", 0, "size=2m") == 0;
+      if (!mounted) {
+        std::cout << "[ NOTE     ] no tmpfs here (" << std::strerror(errno)
+                  << "); the file-size limit stands in\n";
+        continue;
+      }
+    }
+    ServedFile filling{big, Framing::kChunked};
+    if (c.limit == Case::Limit::kAnnounced) {
+      filling.framing = Framing::kLength;
+      filling.announced_length = 1LL << 50;  // a petabyte: no disk here has that much free
+    }
+    const std::string tag = std::to_string(static_cast<int>(c.limit));
+    std::vector<SongTask> tasks = {Task(0, "0", "/small" + tag, {small, Framing::kLength}),
+                                   Task(1, "1", "/big" + tag, filling),
+                                   Task(2, "2", "/after" + tag, {small, Framing::kLength})};
+    for (SongTask& task : tasks) task.naming = NamingScheme::kTitle;
+    if (c.limit == Case::Limit::kFileSize) {
+      ::getrlimit(RLIMIT_FSIZE, &saved_limit);
+      saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit = saved_limit;
+      limit.rlim_cur = 1024 * 1024;
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    auto batch = Run(tasks, FastRetries());
+    if (c.limit == Case::Limit::kFileSize) {
+      ::setrlimit(RLIMIT_FSIZE, &saved_limit);
+      std::signal(SIGXFSZ, saved_handler);
+    }
+
+    EXPECT_EQ(batch->report.row_text[0], QStringLiteral("下载成功"));
+    EXPECT_EQ(batch->report.row_text[1], QStringLiteral("下载失败保存位置的磁盘空间不足"));
+    EXPECT_EQ(batch->report.started, (std::vector<int>{0, 1}));
+    EXPECT_EQ(batch->report.end, BatchEnd::kOutOfSpace);
+    EXPECT_TRUE(batch->report.retries[1].isEmpty());
+    EXPECT_EQ(server_.Requests("/after" + tag), 0);
+    // The earlier song's file is whole; nothing of the song that did not fit is left.
+    EXPECT_EQ(Files(), QStringList{"0.mp3"});
+    EXPECT_EQ(Bytes("0.mp3"), QByteArray::fromStdString(small));
+    if (mounted) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+  }
+}
+
+TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
+  const std::string untagged = UntaggedMp3(40);
+  // The same audio with a tag of its own, which is left as it is.
+  const QString tagged_path = dir_.filePath(QStringLiteral("tagged.mp3"));
+  {
+    QFile file(tagged_path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(untagged));
+  }
+  {
+    TagLib::MPEG::File file(QFile::encodeName(tagged_path).constData());
+    file.ID3v2Tag(true)->setTitle("Own Title");
+    file.ID3v2Tag(true)->setArtist("Own Artist");
+    ASSERT_TRUE(file.save());
+  }
+  QFile tagged_file(tagged_path);
+  ASSERT_TRUE(tagged_file.open(QIODevice::ReadOnly));
+  const std::string tagged = tagged_file.readAll().toStdString();
+
+  struct Case {
+    const char* name;
+    const std::string& body;
+    bool write_tags;
+    const char* title;  // what the saved file's tag says; "" for no tag
+    const char* artist;
+  };
+  const Case cases[] = {
+      {"untagged, tags on", untagged, true, "歌名", "歌手"},
+      {"untagged, tags off", untagged, false, "", ""},
+      {"tagged, tags on", tagged, true, "Own Title", "Own Artist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    SongTask task = Task(0, "G", "/" + std::to_string(&c - cases), {c.body, Framing::kLength});
+    task.title = QStringLiteral("歌名");
+    task.singer = QStringLiteral("歌手");
+    DownloadPolicies policies = FastRetries();
+    policies.write_tags = c.write_tags;
+    auto batch = Run({task}, policies);
+    ASSERT_EQ(batch->report.row_text[0], QStringLiteral("下载成功"));
+    const QString saved = PathOf(QStringLiteral("歌名 - 歌手.mp3"));
+    TagLib::MPEG::File file(QFile::encodeName(saved).constData());
+    ASSERT_TRUE(file.isValid());
+    EXPECT_EQ(file.tag()->title().to8Bit(true), c.title);
+    EXPECT_EQ(file.tag()->artist().to8Bit(true), c.artist);
+    if (!c.write_tags || c.body == tagged) {
+      EXPECT_EQ(Bytes(QStringLiteral("歌名 - 歌手.mp3")), QByteArray::fromStdString(c.body));
+    }
+  }
+}
+
+TEST(TransferFailureTest, TellsPassingFailuresFromLastingOnesAndReadsTheWaits) {
+  struct Case {
+    const char* name;
+    std::function<void()> raise;
+    bool transient;
+  };
+  const Case cases[] = {
+      {"refused", [] { throw net::SocketError(10061, "refused"); }, true},
+      {"reset", [] { throw net::SocketError(10054, "reset"); }, true},
+      {"host not found", [] { throw net::SocketError(11001, "no host"); }, false},
+      {"threaded connect refused",
+       [] { throw net::ConnectError("Socket Error # 10061\r\nConnection refused."); }, true},
+      {"connect timed out", [] { throw net::ConnectTimeoutError(); }, true},
+      {"closed before the answer", [] { throw net::ConnClosedGracefullyError(); }, true},
+      {"body cut short", [] { throw http::IncompleteBodyError("short"); }, true},
+      {"503", [] { throw http::HttpProtocolError(503, "HTTP/1.1 503 Busy", ""); }, true},
+      {"408", [] { throw http::HttpProtocolError(408, "HTTP/1.1 408 Timeout", ""); }, true},
+      {"429", [] { throw http::HttpProtocolError(429, "HTTP/1.1 429 Slow down", ""); }, true},
+      {"404", [] { throw http::HttpProtocolError(404, "HTTP/1.1 404 Not Found", ""); }, false},
+      {"403", [] { throw http::HttpProtocolError(403, "HTTP/1.1 403 Forbidden", ""); }, false},
+      {"bad chunk", [] { throw http::ChunkSizeError("bad"); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      c.raise();
+    } catch (const std::exception& error) {
+      EXPECT_EQ(IsTransientFailure(error), c.transient);
+    }
+  }
+
+  const http::DateTime now = *http::ParseInternetDate("Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(RetryAfterMs("1", now), 1000);
+  EXPECT_EQ(RetryAfterMs(" 120 ", now), 120000);
+  EXPECT_EQ(RetryAfterMs("Sun, 06 Nov 1994 08:50:07 GMT", now), 30000);
+  EXPECT_EQ(RetryAfterMs("Sun, 06 Nov 1994 08:00:00 GMT", now), 0);
+  EXPECT_EQ(RetryAfterMs("soon", now), std::nullopt);
+  EXPECT_EQ(RetryAfterMs("", now), std::nullopt);
+  EXPECT_EQ(BackoffMs(1, 1000), 1000);
+  EXPECT_EQ(BackoffMs(3, 1000), 4000);
+  EXPECT_EQ(BackoffMs(10, 1000), 60000);
+
+  EXPECT_EQ(ParseExistingFilePolicy(" Skip "), ExistingFilePolicy::kSkip);
+  EXPECT_EQ(ParseExistingFilePolicy("overwrite"), ExistingFilePolicy::kOverwrite);
+  EXPECT_EQ(ParseExistingFilePolicy("rename"), ExistingFilePolicy::kRename);
+  EXPECT_EQ(ParseExistingFilePolicy("replace"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace mevra::download::testing
