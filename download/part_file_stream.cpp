@@ -77,10 +77,12 @@ int64_t PartFileStream::Write(const void* buffer, int64_t count) {
   int64_t left = count;
   while (left > 0) {
     int64_t piece = left;
+    bool paced = false;
     if (limiter_ && cancelled_) {
       const int64_t rate = limiter_->BytesPerSecond();
       if (rate > 0) {
         piece = std::min(left, std::max(kSmallestPacedPiece, rate / kPacedPiecesPerSecond));
+        paced = true;
       }
       if (!limiter_->Acquire(piece, *cancelled_)) {
         throw net::StreamError("The transfer was stopped while it waited for its speed limit.");
@@ -96,6 +98,7 @@ int64_t PartFileStream::Write(const void* buffer, int64_t count) {
       piece -= n;
       left -= n;
     }
+    if (paced && OnPacedPieceWritten) OnPacedPieceWritten();
   }
   return count;
 }

@@ -30,6 +30,9 @@ class PartFileStream : public net::Stream {
   // Each write waits for its turn at `limiter` (none when null); a wait ends with an error as
   // soon as `cancelled` is set and the limiter woken.
   void SetRateLimiter(RateLimiter* limiter, const std::atomic<bool>* cancelled);
+  // Runs after each piece a speed limit let through, so progress shows while one large block
+  // trickles in at a low limit rather than only when the whole block is written.
+  std::function<void()> OnPacedPieceWritten;
   // The body that comes is the whole file, not the rest of it: the bytes the file held go, and
   // the body's bytes go to the start of the file. Positions still count on from where the body
   // began, as the HTTP client that writes the body expects.

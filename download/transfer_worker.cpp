@@ -147,6 +147,10 @@ void TransferWorker::Run() {
       progress.work_count_max = work_count_max;
       progress.work_count = 0;
     };
+    file.OnPacedPieceWritten = [&] {
+      progress.bytes_done = file.FileBytes();
+      report(false);
+    };
     client.OnWork = [&](net::NetComponent&, net::WorkMode, int32_t work_count) {
       progress.work_count = work_count;
       // The file counts the body alone: a redirect's body never reaches it.
