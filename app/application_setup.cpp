@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "app/profile_file.h"
+
 namespace mevra::app {
 namespace {
 
@@ -12,11 +14,35 @@ const char* const kQtCatalogues[] = {"qtbase", "qtwebengine"};
 
 }  // namespace
 
-void SetUpApplication(QCoreApplication& application, const QString& language) {
+std::optional<Language> LanguageNamed(const QString& name) {
+  const QString key = name.trimmed().toLower().replace(QLatin1Char('-'), QLatin1Char('_'));
+  if (key == QLatin1String("zh_cn") || key == QLatin1String("zh")) return Language::kChinese;
+  if (key == QLatin1String("en")) return Language::kEnglish;
+  return std::nullopt;
+}
+
+Language ConfiguredLanguage(const QString& config_path) {
+  const std::string value =
+      ProfileFile::ReadString(config_path.toStdString(), "Config", "Language", "");
+  return LanguageNamed(QString::fromStdString(value)).value_or(Language::kChinese);
+}
+
+void SetUpApplication(QCoreApplication& application, Language language) {
   QCoreApplication::setApplicationName(QStringLiteral("Mevra音乐管家"));
-  if (!LoadQtTranslations(application, language)) {
-    qWarning("Qt's translations for %s were not all found; Qt's own texts stay English",
-             qPrintable(language));
+  if (language == Language::kEnglish) {
+    // Qt's own texts are English already.
+    auto* translator = new QTranslator(&application);
+    if (translator->load(kEnglishCatalogue)) {
+      QCoreApplication::installTranslator(translator);
+    } else {
+      delete translator;
+      qWarning("The English catalogue %s is missing; the window stays Chinese",
+               qPrintable(kEnglishCatalogue));
+    }
+    return;
+  }
+  if (!LoadQtTranslations(application, QStringLiteral("zh_CN"))) {
+    qWarning("Qt's Chinese translations were not all found; Qt's own texts stay English");
   }
 }
 

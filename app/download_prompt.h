@@ -7,7 +7,7 @@ class QWidget;
 namespace mevra::app {
 
 // The caption of the dialog that asks where a download of the browser goes.
-inline const QString kDownloadPromptTitle = QStringLiteral("另存为");
+QString DownloadPromptTitle();
 
 // Asks where to save a file the browser downloads, starting in `folder` with `file_name`.
 // Returns the chosen path, or "" when the user cancels.

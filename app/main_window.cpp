@@ -34,6 +34,7 @@
 #include "download/download_queue.h"
 #include "download/limits.h"
 #include "download/rate_limiter.h"
+#include "download/row_status.h"
 #include "download/song_download_job.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
@@ -41,14 +42,14 @@
 
 namespace mevra::app {
 
-const QString MainWindow::kApplicationTitle = QStringLiteral("Mevra音乐管家");
+QString MainWindow::ApplicationTitle() { return tr("Mevra音乐管家"); }
 
 template <typename Handler>
 void MainWindow::Guarded(Handler&& handler) {
   try {
     handler();
   } catch (const std::exception& error) {
-    message_boxes_.Show(QString::fromUtf8(error.what()), kApplicationTitle, MessageButtons::kOk,
+    message_boxes_.Show(QString::fromUtf8(error.what()), ApplicationTitle(), MessageButtons::kOk,
                         MessageIcon::kError);
   }
 }
@@ -91,7 +92,7 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   // Exceptions that escape a browser event end up in the same boxes as those of the buttons.
   for (browser::BrowserControl* web : {ui_.web1, ui_.web2}) {
     web->SetExceptionReport([this](const QString& text) {
-      message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
+      message_boxes_.Show(text, ApplicationTitle(), MessageButtons::kOk, MessageIcon::kError);
     });
   }
   FormCreate();
@@ -176,8 +177,8 @@ void MainWindow::ConnectHandlers() {
   ui_.web1->OnDownloadEnd = [this](browser::BrowserControl&, const QString& path,
                                    const QString& error) {
     if (error.isEmpty()) return;
-    message_boxes_.Show(QStringLiteral("文件保存失败：") + path + QStringLiteral("\n") + error,
-                        kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
+    message_boxes_.Show(tr("文件保存失败：%1\n%2").arg(path, error), ApplicationTitle(),
+                        MessageButtons::kOk, MessageIcon::kError);
   };
 
   using download::DownloadQueue;
@@ -209,7 +210,7 @@ void MainWindow::ConnectHandlers() {
 
 void MainWindow::FormCreate() {
   BuildStamp_ = QStringLiteral("201212251550");
-  setWindowTitle(QStringLiteral("《Mevra音乐管家》       Ver:2.0"));
+  setWindowTitle(tr("《Mevra音乐管家》       Ver:2.0"));
   ui_.web1->Navigate(endpoints_.portal_home_url);
   StopRequested_ = false;
   ClearSongs();
@@ -305,7 +306,8 @@ void MainWindow::SetSongTicked(int row, bool ticked) {
 void MainWindow::AddSong(const QString& id, const QString& title, const QString& singer) {
   const int row = ui_.lv_songs->rowCount();
   ui_.lv_songs->insertRow(row);
-  const QString texts[] = {id, title, singer, QStringLiteral("等待中")};
+  const QString texts[] = {id, title, singer,
+                           download::RowStatusText(download::RowStatus::kWaiting)};
   for (int column = 0; column < 4; ++column) {
     auto* item = new QTableWidgetItem(texts[column]);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable |

@@ -64,8 +64,9 @@ class MainWindow : public QWidget {
   // Columns of the song list; the id column carries the row's check box.
   enum SongColumn { kColumnId = 0, kColumnTitle = 1, kColumnSinger = 2, kColumnStatus = 3 };
 
-  // The application title, caption of the program's plain message dialogs.
-  static const QString kApplicationTitle;
+  // The application title in the chosen language, caption of the program's plain message
+  // dialogs.
+  static QString ApplicationTitle();
 
   explicit MainWindow(const MainWindowFiles& files = {}, QWidget* parent = nullptr,
                       TickClock tick_clock = SystemTickCount);

@@ -44,7 +44,7 @@ void MainWindow::lv_songsDblClick() {
 void MainWindow::btn_searchClick() {
   const QString keyword = TrimText(ui_.edt_search->text());
   if (keyword.isEmpty()) {
-    message_boxes_.Show(QStringLiteral("请输入歌曲名"), kApplicationTitle, MessageButtons::kOk,
+    message_boxes_.Show(tr("请输入歌曲名"), ApplicationTitle(), MessageButtons::kOk,
                         MessageIcon::kNone);
     ui_.edt_search->setFocus();
     return;
@@ -56,14 +56,13 @@ void MainWindow::btn_searchClick() {
       ++found;
     }
   }
-  message_boxes_.Show(
-      QStringLiteral("共搜索到相关歌曲") + QString::number(found) + QStringLiteral("首"),
-      kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
+  message_boxes_.Show(tr("共搜索到相关歌曲%1首").arg(found), ApplicationTitle(),
+                      MessageButtons::kOk, MessageIcon::kNone);
 }
 
 void MainWindow::btn_clearClick() {
-  if (message_boxes_.Show(QStringLiteral("您确定要清除音乐信息列表吗？"), QStringLiteral("提示"),
-                          MessageButtons::kYesNo, MessageIcon::kQuestion) == MessageAnswer::kYes) {
+  if (message_boxes_.Show(tr("您确定要清除音乐信息列表吗？"), tr("提示"), MessageButtons::kYesNo,
+                          MessageIcon::kQuestion) == MessageAnswer::kYes) {
     ClearSongs();
   }
 }

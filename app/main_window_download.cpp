@@ -62,8 +62,8 @@ class BatchTaskList : public download::TaskList {
 
 void MainWindow::btn_downClick() {
   if (ui_.edt_saveto->text().trimmed().isEmpty()) {
-    message_boxes_.Show(QStringLiteral("请先选择音乐保存位置，再开始下载"), QStringLiteral("提示"),
-                        MessageButtons::kOk, MessageIcon::kNone);
+    message_boxes_.Show(tr("请先选择音乐保存位置，再开始下载"), tr("提示"), MessageButtons::kOk,
+                        MessageIcon::kNone);
     return;
   }
   ui_.btn_down->setEnabled(false);
@@ -153,7 +153,7 @@ void MainWindow::http_downloadWorkBegin(int key) {
     return;
   }
   CurrentSongTitle_ = title;
-  SetStatusText(QStringLiteral("正在下载《") + title + QStringLiteral("》"));
+  SetStatusText(tr("正在下载《%1》").arg(title));
   ui_.prgrsts_downloadpg->SetPercent(0);
   DownloadDone_ = 0;
   DownloadTotal_ = 0;
@@ -196,8 +196,9 @@ void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
   SetRowProgress(row, 0, QString());
   SetSongText(row, kColumnStatus, download::RetryWaitText(retry, retries));
   if (download_queue_->Parallel() > 1) return;
-  SetStatusText(QStringLiteral("《") + SongText(row, kColumnTitle).trimmed() +
-                QStringLiteral("》") + download::RetryWaitText(retry, retries));
+  SetStatusText(
+      tr("《%1》%2")
+          .arg(SongText(row, kColumnTitle).trimmed(), download::RetryWaitText(retry, retries)));
 }
 
 void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
@@ -225,14 +226,14 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
     return;
   }
   if (result.status == RowStatus::kSucceeded) {
-    SetStatusText(QStringLiteral("《") + title + QStringLiteral("》下载成功"));
+    SetStatusText(tr("《%1》下载成功").arg(title));
   } else if (result.status == RowStatus::kSkipped) {
-    SetStatusText(QStringLiteral("《") + title + QStringLiteral("》") + result.RowText());
+    SetStatusText(tr("《%1》%2").arg(title, result.RowText()));
   } else if (result.status == RowStatus::kFailed || result.status == RowStatus::kStopped) {
     const QString reason = result.status == RowStatus::kStopped && result.reason.isEmpty()
                                ? download::StoppedReason()
                                : result.reason;
-    SetStatusText(reason + QStringLiteral(",自动跳过"));
+    SetStatusText(tr("%1,自动跳过").arg(reason));
   }
 }
 
@@ -241,25 +242,26 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   ui_.btn_stop->setEnabled(false);
   DownloadedCount_ = saved;
   if (end == download::BatchEnd::kStopped) {
-    SetStatusText(QStringLiteral("用户中止下载！"));
+    SetStatusText(tr("用户中止下载！"));
     ui_.btn_down->setEnabled(true);
     return;
   }
   if (end == download::BatchEnd::kOutOfSpace) {
     // Every song after this one would fail the same way; the user has to make room first.
-    const QString text = download::DiskFullStopReason() + QStringLiteral("！本次共下载了") +
-                         QString::number(DownloadedCount_) + QStringLiteral("首歌曲");
+    const QString text =
+        tr("%1！本次共下载了%2首歌曲")
+            .arg(download::DiskFullStopReason(), QString::number(DownloadedCount_));
     SetStatusText(text);
     ui_.btn_down->setEnabled(true);
-    message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kError);
+    message_boxes_.Show(text, ApplicationTitle(), MessageButtons::kOk, MessageIcon::kError);
     return;
   }
   // The question is for a batch that had nothing to fetch; songs that failed or were filtered
   // are reported like any others.
   if (started == 0) {
     const MessageAnswer answer = message_boxes_.Show(
-        QStringLiteral("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"),
-        QStringLiteral("提示"), MessageButtons::kYesNo, MessageIcon::kInformation);
+        tr("您你没选择任何歌曲，下载神马啊，亲！！\r\n\r\n要快速下载全部音乐吗？"), tr("提示"),
+        MessageButtons::kYesNo, MessageIcon::kInformation);
     if (answer == MessageAnswer::kYes) {
       btn_selectAllClick();
       btn_downClick();
@@ -268,12 +270,11 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
     }
     return;
   }
-  const QString text = QStringLiteral("所有任务已经完成！本次共下载了") +
-                       QString::number(DownloadedCount_) + QStringLiteral("首歌曲");
+  const QString text = tr("所有任务已经完成！本次共下载了%1首歌曲").arg(DownloadedCount_);
   SetStatusText(text);
   if (download_queue_->Parallel() > 1) ui_.prgrsts_downloadpg->SetPercent(100);
   ui_.btn_down->setEnabled(true);
-  message_boxes_.Show(text, kApplicationTitle, MessageButtons::kOk, MessageIcon::kNone);
+  message_boxes_.Show(text, ApplicationTitle(), MessageButtons::kOk, MessageIcon::kNone);
 }
 
 void MainWindow::ShowBatchProgress() {
@@ -331,6 +332,6 @@ void MainWindow::http_tempWork(const download::TransferProgress& progress) {
   SetStatusText(PreviewProgressText(PreviewTitle_, PreviewDone_, PreviewTotal_));
 }
 
-void MainWindow::http_tempWorkEnd() { SetStatusText(QStringLiteral("开始试听......")); }
+void MainWindow::http_tempWorkEnd() { SetStatusText(tr("开始试听......")); }
 
 }  // namespace mevra::app

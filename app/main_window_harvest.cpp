@@ -18,8 +18,7 @@ namespace {
 const QString kSignedInMarker = QStringLiteral("window.logInfo");
 
 QString GrabbedText(int count) {
-  return QStringLiteral("抓取中......已抓取") + QString::number(count) +
-         QStringLiteral("首音乐信息");
+  return MainWindow::tr("抓取中......已抓取%1首音乐信息").arg(count);
 }
 
 }  // namespace
@@ -29,7 +28,7 @@ void MainWindow::btn_processSongClick() {
   // The scan works on its own copy of the page, so nothing a handler does while messages are
   // dispatched between items can pull the text away under it.
   const std::string page = ui_.web1->PageText().toStdString();
-  ui_.pnl_info->setText(QStringLiteral("抓取中......"));
+  ui_.pnl_info->setText(tr("抓取中......"));
   ui_.pnl_info->raise();
   ui_.pnl_info->show();
   for (const SongItem& item : HarvestSongItems(page)) {
@@ -44,8 +43,7 @@ void MainWindow::btn_processSongClick() {
     ui_.pnl_info->repaint();
   }
   ui_.pnl_info->hide();
-  SetStatusText(QStringLiteral("抓取音乐信息完成！已抓取") +
-                QString::number(ui_.lst_repeatProcess->count()) + QStringLiteral("首音乐信息"));
+  SetStatusText(tr("抓取音乐信息完成！已抓取%1首音乐信息").arg(ui_.lst_repeatProcess->count()));
 }
 
 void MainWindow::lst_songClick() {

@@ -26,11 +26,11 @@ void MainWindow::btn_listenClick() {
     id = SongText(row, kColumnId).trimmed();
   }
   if (id.isEmpty()) {
-    message_boxes_.Show(QStringLiteral("请选选择要试听的歌曲名称"), QStringLiteral("提示"),
-                        MessageButtons::kOk, MessageIcon::kInformation);
+    message_boxes_.Show(tr("请选选择要试听的歌曲名称"), tr("提示"), MessageButtons::kOk,
+                        MessageIcon::kInformation);
     return;
   }
-  SetStatusText(QStringLiteral("正在准备音乐文件《") + PreviewTitle_ + QStringLiteral("》..."));
+  SetStatusText(tr("正在准备音乐文件《%1》...").arg(PreviewTitle_));
   ui_.btn_listenstop->setEnabled(true);
   ui_.btn_listen->setEnabled(false);
 
@@ -63,8 +63,7 @@ void MainWindow::PreviewFinished(const download::JobResult& result) {
   if (result.status == download::RowStatus::kStopped) return;
   if (result.status != download::RowStatus::kSucceeded) {
     // Nothing plays then: not even the previous song's file, which is not the one asked for.
-    SetStatusText(QStringLiteral("无法试听《") + PreviewTitle_ + QStringLiteral("》：") +
-                  result.reason);
+    SetStatusText(tr("无法试听《%1》：%2").arg(PreviewTitle_, result.reason));
     ui_.btn_listenstop->setEnabled(false);
     ui_.btn_listen->setEnabled(true);
     return;
@@ -91,7 +90,7 @@ void MainWindow::btn_listenstopClick() {
   }
   preview_player_->stop();
   preview_player_->setSource(QUrl());
-  SetStatusText(QStringLiteral("停止试听"));
+  SetStatusText(tr("停止试听"));
   ui_.btn_listenstop->setEnabled(false);
   ui_.btn_listen->setEnabled(true);
 }

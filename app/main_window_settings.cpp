@@ -112,7 +112,7 @@ void MainWindow::btn_settingsClick() {
   if (dialog.ArchiveClearRequested()) {
     QString error;
     if (!archive.Clear(&error)) {
-      message_boxes_.Show(QStringLiteral("无法清空下载记录：") + error, kApplicationTitle,
+      message_boxes_.Show(tr("无法清空下载记录：%1").arg(error), ApplicationTitle(),
                           MessageButtons::kOk, MessageIcon::kError);
     }
   }

@@ -68,7 +68,7 @@ void SetTextColor(QWidget* widget, const QColor& color) {
 }  // namespace
 
 void MainWindowUi::SetupUi(QWidget* window) {
-  window->setWindowTitle(QStringLiteral("《Mevra音乐管家》"));
+  window->setWindowTitle(tr("《Mevra音乐管家》"));
   QFont font(QStringLiteral("Noto Sans CJK SC"));
   font.setPixelSize(13);
   window->setFont(font);
@@ -94,7 +94,7 @@ void MainWindowUi::SetupUi(QWidget* window) {
   web_layout->addWidget(web1);
   web2->lower();
 
-  pnl_logintip = new QLabel(QStringLiteral("必须要先登录Mevra帐号后才可以下载↓↓"), pnl_web);
+  pnl_logintip = new QLabel(tr("必须要先登录Mevra帐号后才可以下载↓↓"), pnl_web);
   pnl_logintip->setGeometry(208, 0, 305, 41);
   pnl_logintip->setAlignment(Qt::AlignCenter);
   pnl_logintip->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -138,27 +138,27 @@ void MainWindowUi::SetupUi(QWidget* window) {
 
 void MainWindowUi::BuildRightPanel() {
   QWidget* p = pnl_down;
-  lbl1 = MakeLabel(p, 8, 9, QStringLiteral("全部榜单："));
+  lbl1 = MakeLabel(p, 8, 9, tr("全部榜单："));
   lst_song = new QListWidget(p);
   lst_song->setGeometry(8, 25, 193, 168);
   lst_song->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // Items carry their address after a run of blanks; it is cut off, not elided with dots.
   lst_song->setTextElideMode(Qt::ElideNone);
 
-  btn_down = MakeButton(p, {216, 12, 128, 33}, QStringLiteral("开始下载"));
-  btn_stop = MakeButton(p, {216, 56, 128, 33}, QStringLiteral("停止下载"));
+  btn_down = MakeButton(p, {216, 12, 128, 33}, tr("开始下载"));
+  btn_stop = MakeButton(p, {216, 56, 128, 33}, tr("停止下载"));
   btn_stop->setEnabled(false);
 
-  lbl3 = MakeLabel(p, 400, 8, QStringLiteral("歌曲文件名设定："));
+  lbl3 = MakeLabel(p, 400, 8, tr("歌曲文件名设定："));
   pnl1 = new QWidget(p);
   pnl1->setGeometry(384, 24, 153, 81);
-  rb1 = MakeRadio(pnl1, 16, 8, QStringLiteral("歌曲名"));
-  rb2 = MakeRadio(pnl1, 16, 32, QStringLiteral("歌曲名 - 歌手名"));
-  rb3 = MakeRadio(pnl1, 16, 56, QStringLiteral("歌手名 - 歌曲名"));
+  rb1 = MakeRadio(pnl1, 16, 8, tr("歌曲名"));
+  rb2 = MakeRadio(pnl1, 16, 32, tr("歌曲名 - 歌手名"));
+  rb3 = MakeRadio(pnl1, 16, 56, tr("歌手名 - 歌曲名"));
 
-  rb_128k = MakeRadio(p, 216, 108, QStringLiteral("标准品质128K"));
-  rb_192k = MakeRadio(p, 336, 108, QStringLiteral("高品质192K"));
-  rb_320k = MakeRadio(p, 440, 108, QStringLiteral("超高品质320K"));
+  rb_128k = MakeRadio(p, 216, 108, tr("标准品质128K"));
+  rb_192k = MakeRadio(p, 336, 108, tr("高品质192K"));
+  rb_320k = MakeRadio(p, 440, 108, tr("超高品质320K"));
   // Each set is its own group: left to the buttons' automatic exclusivity, which looks at every
   // radio button below the same parent, the naming buttons inside pnl1 would count as rate
   // buttons too, and a rate chosen in code would leave the previous one checked.
@@ -168,14 +168,14 @@ void MainWindowUi::BuildRightPanel() {
     for (QRadioButton* button : set) group->addButton(button);
   }
 
-  lbl2 = MakeLabel(p, 216, 142, QStringLiteral("保存位置："));
+  lbl2 = MakeLabel(p, 216, 142, tr("保存位置："));
   edt_saveto = new QLineEdit(ProgramPaths::DefaultSaveFolder(), p);
   edt_saveto->setGeometry(287, 138, 179, 21);
   edt_saveto->setReadOnly(true);
-  btn_openpath = MakeButton(p, {472, 136, 57, 25}, QStringLiteral("浏览"));
+  btn_openpath = MakeButton(p, {472, 136, 57, 25}, tr("浏览"));
 
   // The blanks in the caption leave room for the size box laid over it.
-  chk_isFileterSize = new QCheckBox(QStringLiteral("自动过滤小于                M的音乐文件"), p);
+  chk_isFileterSize = new QCheckBox(tr("自动过滤小于                M的音乐文件"), p);
   chk_isFileterSize->setGeometry(216, 169, 289, 17);
   cbb_minsize = new QComboBox(p);
   cbb_minsize->setGeometry(323, 166, 81, 21);
@@ -186,18 +186,17 @@ void MainWindowUi::BuildRightPanel() {
   cbb_minsize->raise();
   FitCaptionAroundSizeBox();
 
-  btn_selectAll = MakeButton(p, {8, 197, 75, 24}, QStringLiteral("全选"));
-  btn_ReSelect = MakeButton(p, {82, 197, 75, 24}, QStringLiteral("反选"));
-  btn_NotSelect = MakeButton(p, {156, 197, 75, 24}, QStringLiteral("取消选择"));
-  btn_clear = MakeButton(p, {230, 197, 75, 24}, QStringLiteral("清除列表"));
+  btn_selectAll = MakeButton(p, {8, 197, 75, 24}, tr("全选"));
+  btn_ReSelect = MakeButton(p, {82, 197, 75, 24}, tr("反选"));
+  btn_NotSelect = MakeButton(p, {156, 197, 75, 24}, tr("取消选择"));
+  btn_clear = MakeButton(p, {230, 197, 75, 24}, tr("清除列表"));
   edt_search = new QLineEdit(p);
   edt_search->setGeometry(320, 200, 121, 21);
-  btn_search = MakeButton(p, {448, 198, 89, 25}, QStringLiteral("搜索歌曲名"));
+  btn_search = MakeButton(p, {448, 198, 89, 25}, tr("搜索歌曲名"));
 
   lv_songs = new QTableWidget(0, 4, p);
   lv_songs->setGeometry(8, kSongListTop, 545, kSongListHeight);
-  lv_songs->setHorizontalHeaderLabels({QStringLiteral("歌曲编号"), QStringLiteral("歌曲名"),
-                                       QStringLiteral("歌手名"), QStringLiteral("状态")});
+  lv_songs->setHorizontalHeaderLabels({tr("歌曲编号"), tr("歌曲名"), tr("歌手名"), tr("状态")});
   const int widths[] = {86, 180, 130, 145};
   for (int column = 0; column < 4; ++column) lv_songs->setColumnWidth(column, widths[column]);
   lv_songs->verticalHeader()->hide();
@@ -221,20 +220,20 @@ void MainWindowUi::BuildRightPanel() {
   }
   lv_songs->setPalette(list_palette);
 
-  btn_listen = MakeButton(p, {8, 648, 75, 25}, QStringLiteral("试听"));
-  btn_listenstop = MakeButton(p, {88, 648, 75, 25}, QStringLiteral("停止试听"));
+  btn_listen = MakeButton(p, {8, 648, 75, 25}, tr("试听"));
+  btn_listenstop = MakeButton(p, {88, 648, 75, 25}, tr("停止试听"));
   btn_listenstop->setEnabled(false);
   // Beside the preview's buttons, where it moves none of the others.
-  btn_settings = MakeButton(p, {168, 648, 75, 25}, QStringLiteral("设置…"));
-  lbl_web = MakeLabel(p, 8, 681, QStringLiteral("作者：Pelko(pelko)"));
-  lbl_weibo = MakeLabel(p, 184, 681, QStringLiteral("新浪微博： pelko"));
+  btn_settings = MakeButton(p, {168, 648, 75, 25}, tr("设置…"));
+  lbl_web = MakeLabel(p, 8, 681, tr("作者：Pelko(pelko)"));
+  lbl_weibo = MakeLabel(p, 184, 681, tr("新浪微博： pelko"));
   for (QLabel* link : {lbl_web, lbl_weibo}) {
     SetTextColor(link, Qt::blue);
     link->setCursor(Qt::PointingHandCursor);
   }
-  btn_CheckUpdate = MakeButton(p, {448, 676, 99, 25}, QStringLiteral("检查更新"));
+  btn_CheckUpdate = MakeButton(p, {448, 676, 99, 25}, tr("检查更新"));
 
-  pnl_info = new QLabel(QStringLiteral("抓取中......"), p);
+  pnl_info = new QLabel(tr("抓取中......"), p);
   pnl_info->setGeometry(16, 368, 513, 73);
   pnl_info->setAlignment(Qt::AlignCenter);
   pnl_info->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -249,7 +248,7 @@ void MainWindowUi::BuildRightPanel() {
   pnl_info->setFont(info_font);
   pnl_info->hide();
 
-  btn_processSong = MakeButton(p, {384, 320, 145, 49}, QStringLiteral("开始分析"));
+  btn_processSong = MakeButton(p, {384, 320, 145, 49}, tr("开始分析"));
   btn_processSong->hide();
   lst_repeatProcess = new QListWidget(p);
   lst_repeatProcess->setGeometry(368, 464, 121, 97);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QCoreApplication>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -27,6 +29,9 @@ namespace mevra::app {
 // places and initial states. The window holds one privately, as a form holds its generated ui
 // object; the controls belong to the window's widget tree, this only points at them.
 struct MainWindowUi {
+  Q_DECLARE_TR_FUNCTIONS(MainWindowUi)
+
+ public:
   // Builds every control inside `window`, sizes the window and centres it on its screen.
   void SetupUi(QWidget* window);
   // Keeps the controls below the song list at their distance from the bottom edge when the

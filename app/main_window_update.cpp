@@ -28,13 +28,13 @@ void MainWindow::btn_CheckUpdateClick() {
         QString::fromStdString(http_update_->Get(endpoints_.update_stamp_url.toStdString())));
     if (text.size() != kStampLength) return;
     if (text == BuildStamp_) {
-      message_boxes_.Show(QStringLiteral("已经是最新版本！谢谢您对本软件的支持！"),
-                          QStringLiteral("提示"), MessageButtons::kOk, MessageIcon::kInformation);
+      message_boxes_.Show(tr("已经是最新版本！谢谢您对本软件的支持！"), tr("提示"),
+                          MessageButtons::kOk, MessageIcon::kInformation);
       return;
     }
-    const MessageAnswer answer = message_boxes_.Show(
-        QStringLiteral("发现新版本") + text + QStringLiteral("\r\n\r\n是否立即查看？"),
-        QStringLiteral("提示"), MessageButtons::kYesNo, MessageIcon::kQuestion);
+    const MessageAnswer answer =
+        message_boxes_.Show(tr("发现新版本%1\r\n\r\n是否立即查看？").arg(text), tr("提示"),
+                            MessageButtons::kYesNo, MessageIcon::kQuestion);
     if (answer == MessageAnswer::kYes) url_opener_.Open(endpoints_.release_page_url);
   } catch (const std::exception&) {
     // No network, an error status or a broken answer: the check stays silent.

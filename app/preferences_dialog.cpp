@@ -19,25 +19,25 @@ using download::ExistingFilePolicy;
 PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archived_songs,
                                      QWidget* parent)
     : QDialog(parent) {
-  setWindowTitle(QStringLiteral("设置"));
+  setWindowTitle(tr("设置"));
   setModal(true);
   PreferencesControls& c = controls_;
 
   c.spn_parallel = new QSpinBox(this);
   c.spn_parallel->setRange(1, download::kMaxParallelDownloads);
   c.spn_parallel->setValue(settings.parallel_downloads);
-  c.spn_parallel->setSuffix(QStringLiteral(" 首"));
+  c.spn_parallel->setSuffix(tr(" 首"));
 
   c.cbb_existing = new QComboBox(this);
-  c.cbb_existing->addItem(QStringLiteral("另存为新文件（加 _new 和音质）"));
-  c.cbb_existing->addItem(QStringLiteral("跳过，不下载"));
-  c.cbb_existing->addItem(QStringLiteral("覆盖原文件"));
+  c.cbb_existing->addItem(tr("另存为新文件（加 _new 和音质）"));
+  c.cbb_existing->addItem(tr("跳过，不下载"));
+  c.cbb_existing->addItem(tr("覆盖原文件"));
   c.cbb_existing->setCurrentIndex(static_cast<int>(settings.existing_file));
 
-  c.chk_archive = new QCheckBox(QStringLiteral("记录已下载的歌曲，下次跳过"), this);
+  c.chk_archive = new QCheckBox(tr("记录已下载的歌曲，下次跳过"), this);
   c.chk_archive->setChecked(settings.use_archive);
   c.lbl_archive = new QLabel(this);
-  c.btn_cleararchive = new QPushButton(QStringLiteral("清空记录"), this);
+  c.btn_cleararchive = new QPushButton(tr("清空记录"), this);
   ShowArchiveCount(archived_songs);
   connect(c.btn_cleararchive, &QPushButton::clicked, this, [this] {
     clear_archive_ = true;
@@ -52,28 +52,28 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.spn_retries = new QSpinBox(this);
   c.spn_retries->setRange(0, download::kMaxRetries);
   c.spn_retries->setValue(settings.retries);
-  c.spn_retries->setSuffix(QStringLiteral(" 次"));
+  c.spn_retries->setSuffix(tr(" 次"));
 
   c.spn_speedlimit = new QSpinBox(this);
   c.spn_speedlimit->setRange(0, download::kMaxSpeedLimitKB);
   c.spn_speedlimit->setValue(settings.speed_limit_kb);
   c.spn_speedlimit->setSuffix(QStringLiteral(" KB/s"));
-  c.spn_speedlimit->setSpecialValueText(QStringLiteral("不限速"));
+  c.spn_speedlimit->setSpecialValueText(tr("不限速"));
 
-  c.chk_tags = new QCheckBox(QStringLiteral("为没有标签的歌曲写入歌曲名和歌手名"), this);
+  c.chk_tags = new QCheckBox(tr("为没有标签的歌曲写入歌曲名和歌手名"), this);
   c.chk_tags->setChecked(settings.write_tags);
 
   auto* form = new QFormLayout;
-  form->addRow(QStringLiteral("同时下载："), c.spn_parallel);
-  form->addRow(QStringLiteral("文件已存在时："), c.cbb_existing);
-  form->addRow(QStringLiteral("下载记录："), archive_row);
-  form->addRow(QStringLiteral("失败后重试："), c.spn_retries);
-  form->addRow(QStringLiteral("限速："), c.spn_speedlimit);
-  form->addRow(QStringLiteral("歌曲标签："), c.chk_tags);
+  form->addRow(tr("同时下载："), c.spn_parallel);
+  form->addRow(tr("文件已存在时："), c.cbb_existing);
+  form->addRow(tr("下载记录："), archive_row);
+  form->addRow(tr("失败后重试："), c.spn_retries);
+  form->addRow(tr("限速："), c.spn_speedlimit);
+  form->addRow(tr("歌曲标签："), c.chk_tags);
 
   auto* buttons = new QDialogButtonBox(this);
-  c.btn_ok = buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole);
-  c.btn_cancel = buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
+  c.btn_ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
+  c.btn_cancel = buttons->addButton(tr("取消"), QDialogButtonBox::RejectRole);
   c.btn_ok->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -84,7 +84,7 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
 }
 
 void PreferencesDialog::ShowArchiveCount(int songs) {
-  controls_.lbl_archive->setText(QStringLiteral("（已记录 %1 首）").arg(songs));
+  controls_.lbl_archive->setText(tr("（已记录 %1 首）").arg(songs));
   controls_.btn_cleararchive->setEnabled(songs > 0);
 }
 

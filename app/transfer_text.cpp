@@ -1,5 +1,7 @@
 #include "app/transfer_text.h"
 
+#include <QCoreApplication>
+
 namespace mevra::app {
 
 int64_t TransferPercent(int32_t done, int32_t total) {
@@ -11,17 +13,17 @@ uint16_t IndicatorPercent(int64_t percent) { return static_cast<uint16_t>(percen
 
 QString DownloadProgressText(const QString& title, int32_t done, int32_t total,
                              int32_t saved_songs) {
-  return QStringLiteral("《") + title + QStringLiteral("》已下载:") + QString::number(done / 1024) +
-         QStringLiteral("K  总大小:") + QString::number(total / 1024) +
-         QStringLiteral("K  已下载:") + QString::number(saved_songs) + QStringLiteral("首");
+  return QCoreApplication::translate("TransferText", "《%1》已下载:%2K  总大小:%3K  已下载:%4首")
+      .arg(title, QString::number(done / 1024), QString::number(total / 1024),
+           QString::number(saved_songs));
 }
 
 QString PreviewProgressText(const QString& title, int32_t done, int32_t total) {
   const QString amount = total == 0
                              ? QString::number(done / 1024) + QLatin1Char('K')
                              : QString::number(TransferPercent(done, total)) + QLatin1Char('%');
-  return QStringLiteral("《") + title + QStringLiteral("》正在缓冲") + amount +
-         QStringLiteral("，请稍等...");
+  return QCoreApplication::translate("TransferText", "《%1》正在缓冲%2，请稍等...")
+      .arg(title, amount);
 }
 
 QString SpeedText(double bytes_per_second) {
@@ -35,13 +37,13 @@ QString SpeedText(double bytes_per_second) {
 QString RowProgressText(int64_t done, int64_t total, double bytes_per_second) {
   const QString amount = total > 0 ? QString::number(done * 100 / total) + QLatin1Char('%')
                                    : QString::number(done / 1024) + QLatin1Char('K');
-  return QStringLiteral("下载中 ") + amount + QStringLiteral("  ") + SpeedText(bytes_per_second);
+  return QCoreApplication::translate("TransferText", "下载中 %1  %2")
+      .arg(amount, SpeedText(bytes_per_second));
 }
 
 QString BatchProgressText(int finished, int ticked, int64_t bytes) {
-  return QStringLiteral("已完成:") + QString::number(finished) + QLatin1Char('/') +
-         QString::number(ticked) + QStringLiteral("首  已下载:") + QString::number(bytes / 1024) +
-         QLatin1Char('K');
+  return QCoreApplication::translate("TransferText", "已完成:%1/%2首  已下载:%3K")
+      .arg(QString::number(finished), QString::number(ticked), QString::number(bytes / 1024));
 }
 
 }  // namespace mevra::app

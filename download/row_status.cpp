@@ -1,5 +1,6 @@
 #include "download/row_status.h"
 
+#include <QCoreApplication>
 #include <iterator>
 
 namespace mevra::download {
@@ -7,23 +8,29 @@ namespace {
 
 struct StatusText {
   RowStatus status;
-  const char16_t* text;
+  const char* text;  // UTF-8, the source text of its translation
 };
 
 // Every text the status column shows. A failed row's reason follows its text directly.
 constexpr StatusText kStatusTexts[] = {
-    {RowStatus::kWaiting, u"等待中"},       {RowStatus::kDownloading, u"下载中"},
-    {RowStatus::kSucceeded, u"下载成功"},   {RowStatus::kFiltered, u"文件太小，已过滤"},
-    {RowStatus::kFailed, u"下载失败"},      {RowStatus::kStopped, u"下载失败"},
-    {RowStatus::kSkipped, u"已存在，跳过"}, {RowStatus::kWaitingRetry, u"等待重试"},
+    {RowStatus::kWaiting, QT_TRANSLATE_NOOP("RowStatus", "等待中")},
+    {RowStatus::kDownloading, QT_TRANSLATE_NOOP("RowStatus", "下载中")},
+    {RowStatus::kSucceeded, QT_TRANSLATE_NOOP("RowStatus", "下载成功")},
+    {RowStatus::kFiltered, QT_TRANSLATE_NOOP("RowStatus", "文件太小，已过滤")},
+    {RowStatus::kFailed, QT_TRANSLATE_NOOP("RowStatus", "下载失败")},
+    {RowStatus::kStopped, QT_TRANSLATE_NOOP("RowStatus", "下载失败")},
+    {RowStatus::kSkipped, QT_TRANSLATE_NOOP("RowStatus", "已存在，跳过")},
+    {RowStatus::kWaitingRetry, QT_TRANSLATE_NOOP("RowStatus", "等待重试")},
 };
+
+QString Tr(const char* text) { return QCoreApplication::translate("RowStatus", text); }
 
 }  // namespace
 
 QString RowStatusText(RowStatus status, const QString& reason) {
   for (const StatusText& entry : kStatusTexts) {
     if (entry.status != status) continue;
-    const QString text = QString::fromUtf16(entry.text);
+    const QString text = Tr(entry.text);
     if (status == RowStatus::kStopped) return text + (reason.isEmpty() ? StoppedReason() : reason);
     return status == RowStatus::kFailed ? text + reason : text;
   }
@@ -36,21 +43,29 @@ QString RetryWaitText(int retry, int retries) {
 }
 
 QString NoLinkReason(const QString& rate) {
-  return QStringLiteral("下载页面中没有") + rate + QStringLiteral("K的下载链接");
+  return QCoreApplication::translate("RowStatus", "下载页面中没有%1K的下载链接").arg(rate);
 }
 
 QString SaveFailedReason(const QString& system_text) {
-  return QStringLiteral("无法保存文件：") + system_text;
+  return QCoreApplication::translate("RowStatus", "无法保存文件：%1").arg(system_text);
 }
 
-QString FilterSizeNotANumberReason() { return QStringLiteral("过滤大小不是数字"); }
+QString FilterSizeNotANumberReason() {
+  return QCoreApplication::translate("RowStatus", "过滤大小不是数字");
+}
 
-QString StoppedReason() { return QStringLiteral("用户中止下载"); }
+QString StoppedReason() { return QCoreApplication::translate("RowStatus", "用户中止下载"); }
 
-QString DiskFullReason() { return QStringLiteral("保存位置的磁盘空间不足"); }
+QString DiskFullReason() {
+  return QCoreApplication::translate("RowStatus", "保存位置的磁盘空间不足");
+}
 
-QString DiskFullStopReason() { return QStringLiteral("磁盘空间不足，下载已停止"); }
+QString DiskFullStopReason() {
+  return QCoreApplication::translate("RowStatus", "磁盘空间不足，下载已停止");
+}
 
-QString ResumeFailedReason(const QString& detail) { return QStringLiteral("无法续传：") + detail; }
+QString ResumeFailedReason(const QString& detail) {
+  return QCoreApplication::translate("RowStatus", "无法续传：%1").arg(detail);
+}
 
 }  // namespace mevra::download

@@ -1,5 +1,6 @@
 #include "download/song_download_job.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -154,7 +155,9 @@ void SongDownloadJob::BeginTransfer() {
   part_path_ = ClaimPartPath(task_.fixed_path.isEmpty() ? BaseTargetPath() : task_.fixed_path);
   if (part_path_.isEmpty()) {
     End(State::kFailed,
-        {RowStatus::kFailed, SaveFailedReason(QStringLiteral("同名的未完成文件太多")), {}});
+        {RowStatus::kFailed,
+         SaveFailedReason(QCoreApplication::translate("RowStatus", "同名的未完成文件太多")),
+         {}});
     return;
   }
   WritePartInfo();

@@ -144,7 +144,7 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
     EXPECT_EQ(FileBytes(path), PortalBytes(c.id, 320)) << path.toStdString();
     ASSERT_EQ(Boxes().Shown().size(), 1u);
     EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("所有任务已经完成！本次共下载了1首歌曲"));
-    EXPECT_EQ(Boxes().Shown()[0].caption, MainWindow::kApplicationTitle);
+    EXPECT_EQ(Boxes().Shown()[0].caption, MainWindow::ApplicationTitle());
     EXPECT_EQ(ui.prgrsts_downloadpg->Percent(), 100);
   }
   EXPECT_EQ(SavedFiles().size(), saved);

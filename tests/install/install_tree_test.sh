@@ -46,8 +46,12 @@ for program in "${programs[@]}"; do
   check "$program manual page" test -f "$page"
   check "$program manual page formats without warnings" man_clean "$page"
 done
-check "MevraMP3Manager takes no option beside --help or --version" \
+check "MevraMP3Manager takes no option beside --lang, --help and --version" \
   exits_with 2 "$usr/bin/MevraMP3Manager" --help --platform
+check "MevraMP3Manager refuses a language it has no texts in" \
+  exits_with 2 "$usr/bin/MevraMP3Manager" --lang fr --help
+check "MevraMP3Manager answers --help after a known language" \
+  exits_with 0 env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/MevraMP3Manager" --lang=en --help
 
 entry=$usr/share/applications/$id.desktop
 check "desktop entry valid" silent desktop-file-validate "$entry"

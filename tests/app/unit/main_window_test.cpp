@@ -17,21 +17,26 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QWebEngineDownloadRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <functional>
 #include <stdexcept>
 #include <vector>
 
+#include "app/application_setup.h"
 #include "app/chart_list.h"
 #include "app/preferences_dialog.h"
 #include "app/program_paths.h"
 #include "app/termination_watch.h"
+#include "app/transfer_text.h"
 #include "browser/browser_control.h"
 #include "download/rate_limiter.h"
+#include "download/row_status.h"
 #include "tests/app/unit/window_fixture.h"
 #include "tests/browser/test_http_server.h"
 #include "tests/browser/user_click.h"
@@ -495,6 +500,64 @@ TEST_F(ListCommandTest, ClearAsksAndEmptiesBothListsOnlyOnYes) {
   EXPECT_FALSE(w.SongListed("1"));
 }
 
+// --- Languages ---------------------------------------------------------------------------------
+
+bool HasChinese(const QString& text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](QChar c) { return c.unicode() >= 0x3000 && c.unicode() <= 0x9fff; });
+}
+
+// In English every text the window shows comes from the catalogue: no Chinese is left on any
+// control, each button's caption fits it, the rate choices stay apart, the chart items still
+// open their charts, and what the handlers write is English too.
+TEST_F(WindowTest, InEnglishNoChineseIsLeftAndEveryCaptionFits) {
+  QTranslator english;
+  ASSERT_TRUE(english.load(kEnglishCatalogue));
+  QCoreApplication::installTranslator(&english);
+  struct Uninstall {
+    QTranslator* translator;
+    ~Uninstall() { QCoreApplication::removeTranslator(translator); }
+  } uninstall{&english};
+  WriteFile("config.ini", EndpointsSection());
+  MainWindow& w = Open();
+
+  EXPECT_EQ(w.windowTitle(), "Mevra Music Manager       Ver:2.0");
+  for (QWidget* widget : w.findChildren<QWidget*>()) {
+    const QString name = widget->objectName();
+    QStringList texts;
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      texts << button->text();
+      if (qobject_cast<QPushButton*>(button)) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()) + 8, button->width());
+      }
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+      texts << label->text();
+    } else if (auto* table = qobject_cast<QTableWidget*>(widget)) {
+      for (int c = 0; c < table->columnCount(); ++c)
+        texts << table->horizontalHeaderItem(c)->text();
+    }
+    for (const QString& text : texts) EXPECT_FALSE(HasChinese(text)) << text.toStdString();
+  }
+  EXPECT_LT(Ui().rb_128k->geometry().right(), Ui().rb_192k->x());
+  EXPECT_LT(Ui().rb_192k->geometry().right(), Ui().rb_320k->x());
+  ASSERT_EQ(Ui().lst_song->count(), static_cast<int>(kCharts.size()));
+  for (int i = 0; i < Ui().lst_song->count(); ++i) {
+    const QString text = Ui().lst_song->item(i)->text();
+    EXPECT_FALSE(HasChinese(text)) << text.toStdString();
+    EXPECT_TRUE(ChartItemUrl(text).endsWith(kCharts[i].path)) << text.toStdString();
+  }
+
+  w.btn_clearClick();
+  ASSERT_FALSE(Boxes().Shown().empty());
+  EXPECT_EQ(Boxes().Shown().back().caption, "Notice");
+  EXPECT_FALSE(HasChinese(Boxes().Shown().back().text));
+  EXPECT_EQ(download::RowStatusText(download::RowStatus::kStopped), "Failed: stopped by the user");
+  EXPECT_EQ(download::RetryWaitText(2, 3), "Waiting to retry(2/3)");
+  EXPECT_EQ(DownloadProgressText(QStringLiteral("歌"), 2048, 4096, 1),
+            "“歌” received:2K  size:4K  saved:1 songs");
+}
+
 // --- Parallel downloads ------------------------------------------------------------------------
 
 TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKeys) {
@@ -761,7 +824,7 @@ TEST_F(WindowTest, AnExceptionOfABrowserEventIsShownByTheWindowItCameFrom) {
   ASSERT_TRUE(WaitUntil([&] { return !Boxes().Shown().empty(); }));
   const MessageRequest& box = Boxes().Shown().front();
   EXPECT_EQ(box.text, "gate broke");
-  EXPECT_EQ(box.caption, MainWindow::kApplicationTitle);
+  EXPECT_EQ(box.caption, MainWindow::ApplicationTitle());
   EXPECT_EQ(box.icon, MessageIcon::kError);
   EXPECT_TRUE(MainWindowProbe(other).Boxes().Shown().empty());
 }

@@ -1,0 +1,491 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>Charts</name>
+    <message>
+        <source>歌曲TOP500</source>
+        <translation>Top 500 Songs</translation>
+    </message>
+    <message>
+        <source>新歌TOP100</source>
+        <translation>Top 100 New Songs</translation>
+    </message>
+    <message>
+        <source>华语金曲榜</source>
+        <translation>Chinese Hits</translation>
+    </message>
+    <message>
+        <source>欧美金曲榜</source>
+        <translation>Western Hits</translation>
+    </message>
+    <message>
+        <source>影视金曲榜</source>
+        <translation>Film and TV Hits</translation>
+    </message>
+    <message>
+        <source>情歌对唱榜</source>
+        <translation>Love Duets</translation>
+    </message>
+    <message>
+        <source>网络歌曲榜</source>
+        <translation>Internet Songs</translation>
+    </message>
+    <message>
+        <source>经典老歌榜</source>
+        <translation>Golden Oldies</translation>
+    </message>
+    <message>
+        <source>摇滚榜</source>
+        <translation>Rock</translation>
+    </message>
+    <message>
+        <source>爵士榜</source>
+        <translation>Jazz</translation>
+    </message>
+    <message>
+        <source>民谣榜</source>
+        <translation>Folk</translation>
+    </message>
+    <message>
+        <source>好声音金曲榜</source>
+        <translation>Voice Hits</translation>
+    </message>
+    <message>
+        <source>KTV热歌榜</source>
+        <translation>KTV Hits</translation>
+    </message>
+    <message>
+        <source>Billboard</source>
+        <translation>Billboard</translation>
+    </message>
+    <message>
+        <source>UKChart</source>
+        <translation>UKChart</translation>
+    </message>
+    <message>
+        <source>Hito中文榜</source>
+        <translation>Hito Chinese Chart</translation>
+    </message>
+    <message>
+        <source>叱咤歌曲榜</source>
+        <translation>Chik Chak Chart</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadPrompt</name>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindowUi</name>
+    <message>
+        <source>《Mevra音乐管家》</source>
+        <translation>Mevra Music Manager</translation>
+    </message>
+    <message>
+        <source>必须要先登录Mevra帐号后才可以下载↓↓</source>
+        <translation>Sign in to your Mevra account before downloading ↓↓</translation>
+    </message>
+    <message>
+        <source>全部榜单：</source>
+        <translation>All charts:</translation>
+    </message>
+    <message>
+        <source>开始下载</source>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>停止下载</source>
+        <translation>Stop download</translation>
+    </message>
+    <message>
+        <source>歌曲文件名设定：</source>
+        <translation>File names:</translation>
+    </message>
+    <message>
+        <source>歌曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌曲名 - 歌手名</source>
+        <translation>Title - Singer</translation>
+    </message>
+    <message>
+        <source>歌手名 - 歌曲名</source>
+        <translation>Singer - Title</translation>
+    </message>
+    <message>
+        <source>标准品质128K</source>
+        <translation>128K standard</translation>
+    </message>
+    <message>
+        <source>高品质192K</source>
+        <translation>192K high</translation>
+    </message>
+    <message>
+        <source>超高品质320K</source>
+        <translation>320K best</translation>
+    </message>
+    <message>
+        <source>保存位置：</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <source>浏览</source>
+        <translation>Browse</translation>
+    </message>
+    <message>
+        <source>自动过滤小于                M的音乐文件</source>
+        <translation>Skip files under                MB</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>反选</source>
+        <translation>Invert</translation>
+    </message>
+    <message>
+        <source>取消选择</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>清除列表</source>
+        <translation>Clear list</translation>
+    </message>
+    <message>
+        <source>搜索歌曲名</source>
+        <translation>Find title</translation>
+    </message>
+    <message>
+        <source>歌曲编号</source>
+        <translation>Song ID</translation>
+    </message>
+    <message>
+        <source>歌手名</source>
+        <translation>Singer</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>试听</source>
+        <translation>Preview</translation>
+    </message>
+    <message>
+        <source>停止试听</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>设置…</source>
+        <translation>Settings…</translation>
+    </message>
+    <message>
+        <source>作者：Pelko(pelko)</source>
+        <translation>Author: Pelko(pelko)</translation>
+    </message>
+    <message>
+        <source>新浪微博： pelko</source>
+        <translation>Microblog: pelko</translation>
+    </message>
+    <message>
+        <source>检查更新</source>
+        <translation>Check update</translation>
+    </message>
+    <message>
+        <source>抓取中......</source>
+        <translation>Collecting......</translation>
+    </message>
+    <message>
+        <source>开始分析</source>
+        <translation>Analyse</translation>
+    </message>
+</context>
+<context>
+    <name>RowStatus</name>
+    <message>
+        <source>等待中</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>下载成功</source>
+        <translation>Downloaded</translation>
+    </message>
+    <message>
+        <source>文件太小，已过滤</source>
+        <translation>File too small, filtered out</translation>
+    </message>
+    <message>
+        <source>下载失败</source>
+        <translation>Failed: </translation>
+    </message>
+    <message>
+        <source>已存在，跳过</source>
+        <translation>Already saved, skipped</translation>
+    </message>
+    <message>
+        <source>等待重试</source>
+        <translation>Waiting to retry</translation>
+    </message>
+    <message>
+        <source>下载页面中没有%1K的下载链接</source>
+        <translation>no %1K link on the download page</translation>
+    </message>
+    <message>
+        <source>无法保存文件：%1</source>
+        <translation>cannot save the file: %1</translation>
+    </message>
+    <message>
+        <source>过滤大小不是数字</source>
+        <translation>the filter size is not a number</translation>
+    </message>
+    <message>
+        <source>用户中止下载</source>
+        <translation>stopped by the user</translation>
+    </message>
+    <message>
+        <source>保存位置的磁盘空间不足</source>
+        <translation>not enough disk space in the save folder</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足，下载已停止</source>
+        <translation>Not enough disk space, downloading stopped</translation>
+    </message>
+    <message>
+        <source>无法续传：%1</source>
+        <translation>cannot resume: %1</translation>
+    </message>
+    <message>
+        <source>同名的未完成文件太多</source>
+        <translation>too many unfinished files of the same name</translation>
+    </message>
+</context>
+<context>
+    <name>TransferText</name>
+    <message>
+        <source>《%1》已下载:%2K  总大小:%3K  已下载:%4首</source>
+        <translation>“%1” received:%2K  size:%3K  saved:%4 songs</translation>
+    </message>
+    <message>
+        <source>《%1》正在缓冲%2，请稍等...</source>
+        <translation>Buffering “%1” %2, please wait...</translation>
+    </message>
+    <message>
+        <source>下载中 %1  %2</source>
+        <translation>Downloading %1  %2</translation>
+    </message>
+    <message>
+        <source>已完成:%1/%2首  已下载:%3K</source>
+        <translation>Done:%1/%2 songs  received:%3K</translation>
+    </message>
+</context>
+<context>
+    <name>mevra::app::MainWindow</name>
+    <message>
+        <source>Mevra音乐管家</source>
+        <translation>Mevra Music Manager</translation>
+    </message>
+    <message>
+        <source>文件保存失败：%1
+%2</source>
+        <translation>Saving the file failed: %1
+%2</translation>
+    </message>
+    <message>
+        <source>《Mevra音乐管家》       Ver:2.0</source>
+        <translation>Mevra Music Manager       Ver:2.0</translation>
+    </message>
+    <message>
+        <source>请输入歌曲名</source>
+        <translation>Please enter a song title</translation>
+    </message>
+    <message>
+        <source>共搜索到相关歌曲%1首</source>
+        <translation>Found %1 matching songs</translation>
+    </message>
+    <message>
+        <source>您确定要清除音乐信息列表吗？</source>
+        <translation>Do you really want to clear the song list?</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请先选择音乐保存位置，再开始下载</source>
+        <translation>Choose where to save the music before downloading</translation>
+    </message>
+    <message>
+        <source>正在下载《%1》</source>
+        <translation>Downloading “%1”</translation>
+    </message>
+    <message>
+        <source>《%1》下载成功</source>
+        <translation>“%1” downloaded</translation>
+    </message>
+    <message>
+        <source>%1,自动跳过</source>
+        <translation>%1, skipped</translation>
+    </message>
+    <message>
+        <source>用户中止下载！</source>
+        <translation>Download stopped by the user!</translation>
+    </message>
+    <message>
+        <source>%1！本次共下载了%2首歌曲</source>
+        <translation>%1! %2 songs were downloaded this time</translation>
+    </message>
+    <message>
+        <source>您你没选择任何歌曲，下载神马啊，亲！！<byte value="xd"/>
+<byte value="xd"/>
+要快速下载全部音乐吗？</source>
+        <translation>You have not ticked any songs, so there is nothing to download!<byte value="xd"/>
+<byte value="xd"/>
+Download every song in the list?</translation>
+    </message>
+    <message>
+        <source>所有任务已经完成！本次共下载了%1首歌曲</source>
+        <translation>All done! %1 songs were downloaded this time</translation>
+    </message>
+    <message>
+        <source>开始试听......</source>
+        <translation>Preview starting......</translation>
+    </message>
+    <message>
+        <source>抓取中......已抓取%1首音乐信息</source>
+        <translation>Collecting...... %1 songs collected</translation>
+    </message>
+    <message>
+        <source>抓取中......</source>
+        <translation>Collecting......</translation>
+    </message>
+    <message>
+        <source>抓取音乐信息完成！已抓取%1首音乐信息</source>
+        <translation>Collecting finished! %1 songs collected</translation>
+    </message>
+    <message>
+        <source>请选选择要试听的歌曲名称</source>
+        <translation>Please choose the song to preview</translation>
+    </message>
+    <message>
+        <source>正在准备音乐文件《%1》...</source>
+        <translation>Preparing the music file “%1”...</translation>
+    </message>
+    <message>
+        <source>无法试听《%1》：%2</source>
+        <translation>Cannot preview “%1”: %2</translation>
+    </message>
+    <message>
+        <source>停止试听</source>
+        <translation>Preview stopped</translation>
+    </message>
+    <message>
+        <source>无法清空下载记录：%1</source>
+        <translation>Cannot empty the download record: %1</translation>
+    </message>
+    <message>
+        <source>已经是最新版本！谢谢您对本软件的支持！</source>
+        <translation>This is the latest version! Thank you for using this program!</translation>
+    </message>
+    <message>
+        <source>发现新版本%1<byte value="xd"/>
+<byte value="xd"/>
+是否立即查看？</source>
+        <translation>A new version %1 is out.<byte value="xd"/>
+<byte value="xd"/>
+Look at it now?</translation>
+    </message>
+    <message>
+        <source>《%1》%2</source>
+        <translation>“%1” %2</translation>
+    </message>
+</context>
+<context>
+    <name>mevra::app::PreferencesDialog</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source> 首</source>
+        <translation> songs</translation>
+    </message>
+    <message>
+        <source>另存为新文件（加 _new 和音质）</source>
+        <translation>Save as a new file (add _new and the rate)</translation>
+    </message>
+    <message>
+        <source>跳过，不下载</source>
+        <translation>Skip it, do not download</translation>
+    </message>
+    <message>
+        <source>覆盖原文件</source>
+        <translation>Replace the file</translation>
+    </message>
+    <message>
+        <source>记录已下载的歌曲，下次跳过</source>
+        <translation>Record downloaded songs and skip them next time</translation>
+    </message>
+    <message>
+        <source>清空记录</source>
+        <translation>Empty record</translation>
+    </message>
+    <message>
+        <source> 次</source>
+        <translation> times</translation>
+    </message>
+    <message>
+        <source>不限速</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>为没有标签的歌曲写入歌曲名和歌手名</source>
+        <translation>Write title and singer into songs without tags</translation>
+    </message>
+    <message>
+        <source>同时下载：</source>
+        <translation>At once:</translation>
+    </message>
+    <message>
+        <source>文件已存在时：</source>
+        <translation>When the file exists:</translation>
+    </message>
+    <message>
+        <source>下载记录：</source>
+        <translation>Download record:</translation>
+    </message>
+    <message>
+        <source>失败后重试：</source>
+        <translation>Retries after a failure:</translation>
+    </message>
+    <message>
+        <source>限速：</source>
+        <translation>Speed limit:</translation>
+    </message>
+    <message>
+        <source>歌曲标签：</source>
+        <translation>Song tags:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>（已记录 %1 首）</source>
+        <translation>(%1 songs recorded)</translation>
+    </message>
+</context>
+</TS>
