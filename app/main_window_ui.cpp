@@ -263,8 +263,19 @@ void MainWindowUi::FitCaptionAroundSizeBox() {
   // longer fits over them, it is narrowed to the room they leave, so "M的音乐文件" stays
   // readable and the caption's text stays as it is.
   const QString caption = chk_isFileterSize->text();
-  const qsizetype first_blank = caption.indexOf(QLatin1Char(' '));
-  const qsizetype blanks = caption.count(QLatin1Char(' '));
+  // The box lies over the longest run of blanks; a translated caption has single blanks
+  // between its words too.
+  qsizetype first_blank = -1;
+  qsizetype blanks = 0;
+  for (qsizetype i = 0; i < caption.size();) {
+    qsizetype end = i;
+    while (end < caption.size() && caption[end] == QLatin1Char(' ')) ++end;
+    if (end - i > blanks) {
+      first_blank = i;
+      blanks = end - i;
+    }
+    i = end == i ? i + 1 : end;
+  }
   if (first_blank < 0 || blanks == 0) return;
   QStyleOptionButton option;
   option.initFrom(chk_isFileterSize);

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -539,6 +541,16 @@ TEST_F(WindowTest, InEnglishNoChineseIsLeftAndEveryCaptionFits) {
     }
     for (const QString& text : texts) EXPECT_FALSE(HasChinese(text)) << text.toStdString();
   }
+  // The size box sits in the caption's run of blanks, not over the words before it.
+  QCheckBox* filter = Ui().chk_isFileterSize;
+  const QString caption = filter->text();
+  QStyleOptionButton option;
+  option.initFrom(filter);
+  const int words_end =
+      filter->x() +
+      filter->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, filter).left() +
+      filter->fontMetrics().horizontalAdvance(caption.left(caption.indexOf("  ")));
+  EXPECT_GE(Ui().cbb_minsize->x(), words_end);
   EXPECT_LT(Ui().rb_128k->geometry().right(), Ui().rb_192k->x());
   EXPECT_LT(Ui().rb_192k->geometry().right(), Ui().rb_320k->x());
   ASSERT_EQ(Ui().lst_song->count(), static_cast<int>(kCharts.size()));
