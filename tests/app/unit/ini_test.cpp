@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "app/application_setup.h"
 #include "app/endpoints.h"
 #include "app/ini_document.h"
 #include "app/profile_file.h"
@@ -69,6 +70,36 @@ TEST(ProfileFileTest, CreatesReadsAndFailsSilently) {
   EXPECT_EQ(ProfileFile::ReadString(bad, "Config", "A", "d"), "d");
   // A folder in place of the file.
   EXPECT_FALSE(ProfileFile::WriteString(dir.path().toStdString(), "Config", "A", "1"));
+}
+
+// The window speaks English only when config.ini names it; anything else keeps it Chinese.
+TEST(LanguageTest, TheConfigFileChoosesEnglishOnlyByName) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("config.ini");
+  struct Case {
+    const char* name;
+    QByteArray file;
+    Language language;
+  };
+  for (const Case& c : {Case{"no file", QByteArray(), Language::kChinese},
+                        Case{"no key", "[Config]\nSongBit=128\n", Language::kChinese},
+                        Case{"english", "[Config]\nLanguage=en\n", Language::kEnglish},
+                        Case{"blanks and case", "[config]\n language =  EN \n", Language::kEnglish},
+                        Case{"chinese", "[Config]\nLanguage=zh_CN\n", Language::kChinese},
+                        Case{"unknown", "[Config]\nLanguage=fr\n", Language::kChinese},
+                        Case{"other section", "[Endpoints]\nLanguage=en\n", Language::kChinese},
+                        Case{"binary junk", QByteArray("\0\xff[\n=\n", 6), Language::kChinese}}) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(path);
+    if (!c.file.isNull()) {
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write(c.file);
+    }
+    EXPECT_EQ(ConfiguredLanguage(path), c.language);
+  }
+  EXPECT_EQ(LanguageNamed("zh-CN"), Language::kChinese);
+  EXPECT_EQ(LanguageNamed("en_US"), std::nullopt);
 }
 
 TEST(EndpointsTest, DefaultsOverridesAndTheLoginAddress) {
