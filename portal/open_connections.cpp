@@ -36,29 +36,24 @@ void ForEachDescriptor(Visit visit) {
 }  // namespace
 
 void HangUpOpenConnections() {
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
-    const std::string name = entry.path().filename().string();
-    char* end = nullptr;
-    const long fd = std::strtol(name.c_str(), &end, 10);
-    if (end == name.c_str() || *end != '\0') continue;
+  ForEachDescriptor([](int fd) {
     int type = 0;
     int listening = 0;
     socklen_t length = sizeof type;
-    if (getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_TYPE, &type, &length) != 0) continue;
+    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) != 0) return false;
     length = sizeof listening;
     if (type != SOCK_STREAM ||
-        getsockopt(static_cast<int>(fd), SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 ||
-        listening) {
-      continue;
+        getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 || listening) {
+      return false;
     }
     sockaddr_storage address{};
     length = sizeof address;
-    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
         (address.ss_family == AF_INET || address.ss_family == AF_INET6)) {
-      shutdown(static_cast<int>(fd), SHUT_RDWR);
+      shutdown(fd, SHUT_RDWR);
     }
-  }
+    return false;
+  });
 }
 
 bool ResetConnection(const std::string& peer_address, int peer_port) {
