@@ -13,7 +13,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <string_view>
@@ -241,8 +241,9 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
-      cell_while_fetching = ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
-                                ->data(SongStatusDelegate::kProgressTextRole)
+      cell_while_fetching = w.Songs()
+                                .index(stall_row, MainWindow::kColumnStatus)
+                                .data(SongStatusDelegate::kProgressTextRole)
                                 .toString();
       ui.btn_stop->click();
     }
@@ -257,8 +258,9 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
                   .match(cell_while_fetching)
                   .hasMatch())
       << cell_while_fetching.toStdString();
-  EXPECT_FALSE(ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
-                   ->data(SongStatusDelegate::kProgressTextRole)
+  EXPECT_FALSE(w.Songs()
+                   .index(stall_row, MainWindow::kColumnStatus)
+                   .data(SongStatusDelegate::kProgressTextRole)
                    .isValid());
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
