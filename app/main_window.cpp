@@ -210,6 +210,8 @@ void MainWindow::ConnectHandlers() {
   connect(
       queue, &DownloadQueue::TaskRetrying, this,
       [this](int key, int retry, int retries, qint64) { BatchSongRetrying(key, retry, retries); });
+  connect(queue, &DownloadQueue::BatchProgressed, this,
+          [this](const download::BatchProgress& progress) { ShowBatchProgress(progress); });
   connect(queue, &DownloadQueue::BatchEnded, this,
           [this](int saved, int started, download::BatchEnd end) {
             Guarded([&] { BatchEnded(saved, started, end); });

@@ -31,6 +31,7 @@ class RateLimiter;
 class SongDownloadJob;
 enum class BatchEnd;
 enum class NamingScheme;
+struct BatchProgress;
 struct DownloadPolicies;
 struct JobResult;
 struct TransferProgress;
@@ -206,8 +207,9 @@ class MainWindow : public QWidget {
   download::DownloadPolicies Policies() const;
   // Shows a row's progress in its status cell, or plain text again with an empty `text`.
   void SetRowProgress(int row, int percent, const QString& text);
-  // With several songs at once the pane and the indicator show the batch as a whole.
-  void ShowBatchProgress();
+  // The pane and the indicator: one song's transfer at a time, or with several songs at once
+  // the batch as a whole.
+  void ShowBatchProgress(const download::BatchProgress& progress);
   void PreviewFinished(const download::JobResult& result);
 
   // --- Session and history (main_window_session.cpp) ---
@@ -248,9 +250,6 @@ class MainWindow : public QWidget {
   // The user asked the running batch to stop; the preview is stopped through its own job.
   bool StopRequested_ = false;
   int32_t DownloadedCount_ = 0;
-  QString CurrentSongTitle_;
-  int32_t DownloadTotal_ = 0;
-  int32_t DownloadDone_ = 0;
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
@@ -260,10 +259,6 @@ class MainWindow : public QWidget {
   std::shared_ptr<download::RateLimiter> rate_limiter_;
   // The first pause before a retry; tests shorten it.
   int64_t retry_backoff_base_ms_ = download::kRetryBackoffBaseMs;
-  int batch_ticked_ = 0;
-  int batch_finished_ = 0;
-  int64_t batch_bytes_done_ = 0;  // of the songs finished
-  std::map<int, int64_t> batch_bytes_running_;
   // The songs the running batch has taken, by key, for the history of those that end.
   std::map<int, download::SongTask> batch_tasks_;
   // The batch the session kept from the last run, until the user has answered for it.

@@ -14,6 +14,7 @@
 #include "app/session_store.h"
 #include "app/song_status_delegate.h"
 #include "app/transfer_text.h"
+#include "download/batch_progress.h"
 #include "download/download_archive.h"
 #include "download/download_queue.h"
 #include "download/file_naming.h"
@@ -92,13 +93,8 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
   DownloadedCount_ = 0;
 
   batch_tasks_.clear();
-  batch_ticked_ = 0;
-  batch_finished_ = 0;
-  batch_bytes_done_ = 0;
-  batch_bytes_running_.clear();
-  for (int key : keys) {
-    if (SongTicked(BatchRow(key))) ++batch_ticked_;
-  }
+  const int ticked = static_cast<int>(std::count_if(
+      keys.begin(), keys.end(), [this](int key) { return SongTicked(BatchRow(key)); }));
   if (history_window_) history_window_->SetRetryEnabled(false);
   // What a later start needs to go on where this one ends.
   session_->SetBatch({true, end_key, CurrentSettings()});
@@ -116,7 +112,7 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
           std::move(keys), [this](int key) { return BatchTask(key); },
           [this](int key) { return BatchRow(key); },
           [this](const download::SongTask& task) { batch_tasks_[task.key] = task; }),
-      parallel);
+      parallel, ticked);
 }
 
 download::DownloadPolicies MainWindow::Policies() const {
@@ -159,57 +155,28 @@ void MainWindow::BatchSongStarted(int key) {
   songs_->SetStatus(row, RowStatus::kDownloading);
 }
 
+// The rows' own cells follow their transfers; the status pane and the indicator show what the
+// queue counts of the batch (ShowBatchProgress).
 void MainWindow::http_downloadWorkBegin(int key) {
-  const int row = BatchRow(key);
-  const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
-  if (row >= 0) SetRowProgress(row, 0, download::RowStatusText(RowStatus::kDownloading));
-  if (download_queue_->Parallel() > 1) {
-    ShowBatchProgress();
-    return;
-  }
-  CurrentSongTitle_ = title;
-  SetStatusText(tr("正在下载《%1》").arg(title));
-  ui_.prgrsts_downloadpg->SetPercent(0);
-  DownloadDone_ = 0;
-  DownloadTotal_ = 0;
+  SetRowProgress(BatchRow(key), 0, download::RowStatusText(RowStatus::kDownloading));
 }
 
 void MainWindow::http_downloadWork(int key, const download::TransferProgress& progress) {
-  const int row = BatchRow(key);
-  if (row >= 0) {
-    const int percent = progress.bytes_total > 0
-                            ? static_cast<int>(progress.bytes_done * 100 / progress.bytes_total)
-                            : -1;
-    SetRowProgress(
-        row, percent,
-        RowProgressText(progress.bytes_done, progress.bytes_total, progress.bytes_per_second));
-  }
-  if (download_queue_->Parallel() > 1) {
-    batch_bytes_running_[key] = progress.bytes_done;
-    ShowBatchProgress();
-    return;
-  }
-  // One song at a time: the transport's own counts, as they always showed.
-  DownloadTotal_ = progress.work_count_max;
-  DownloadDone_ = progress.work_count;
-  SetStatusText(
-      DownloadProgressText(CurrentSongTitle_, DownloadDone_, DownloadTotal_, DownloadedCount_));
-  ui_.prgrsts_downloadpg->SetPercent(
-      IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
+  const int percent = progress.bytes_total > 0
+                          ? static_cast<int>(progress.bytes_done * 100 / progress.bytes_total)
+                          : -1;
+  SetRowProgress(
+      BatchRow(key), percent,
+      RowProgressText(progress.bytes_done, progress.bytes_total, progress.bytes_per_second));
 }
 
-void MainWindow::http_downloadWorkEnd(int key) {
-  const int row = BatchRow(key);
-  if (row >= 0) SetRowProgress(row, 0, QString());
-  if (download_queue_->Parallel() > 1) return;
-  ui_.prgrsts_downloadpg->SetPercent(100);
-}
+void MainWindow::http_downloadWorkEnd(int key) { SetRowProgress(BatchRow(key), 0, QString()); }
 
 void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
   const int row = BatchRow(key);
   if (row < 0) return;
   songs_->SetRetryWait(row, retry, retries);
-  if (download_queue_->Parallel() > 1) return;
+  // With several songs at once the batch's progress, which follows, takes the pane back.
   SetStatusText(
       tr("《%1》%2")
           .arg(SongText(row, kColumnTitle).trimmed(), download::RetryWaitText(retry, retries)));
@@ -220,12 +187,6 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   if (const auto task = batch_tasks_.find(key); task != batch_tasks_.end()) {
     RecordHistory(task->second, result);
     batch_tasks_.erase(task);
-  }
-  ++batch_finished_;
-  batch_bytes_running_.erase(key);
-  if (result.status == RowStatus::kSucceeded) {
-    ++DownloadedCount_;
-    batch_bytes_done_ += FileSizeOf(result.saved_path);
   }
   const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
   if (row >= 0) {
@@ -238,10 +199,8 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
       ui_.lv_songs->clearSelection();
     }
   }
-  if (download_queue_->Parallel() > 1) {
-    ShowBatchProgress();
-    return;
-  }
+  // The song's own line; with several songs at once the batch's progress, which follows, takes
+  // the pane back.
   if (result.status == RowStatus::kSucceeded) {
     SetStatusText(tr("《%1》下载成功").arg(title));
   } else if (result.status == RowStatus::kSkipped) {
@@ -297,17 +256,40 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   message_boxes_.Show(text, ApplicationTitle(), MessageButtons::kOk, MessageIcon::kNone);
 }
 
-void MainWindow::ShowBatchProgress() {
-  int64_t bytes = batch_bytes_done_;
-  for (const auto& [key, done] : batch_bytes_running_) bytes += done;
-  const int ticked = std::max(batch_ticked_, batch_finished_);
-  SetStatusText(BatchProgressText(batch_finished_, ticked, bytes));
-  ui_.prgrsts_downloadpg->SetPercent(
-      static_cast<uint16_t>(ticked > 0 ? batch_finished_ * 100 / ticked : 0));
+void MainWindow::ShowBatchProgress(const download::BatchProgress& progress) {
+  DownloadedCount_ = progress.saved;
+  using Phase = download::BatchProgress::Phase;
+  if (progress.parallel > 1) {
+    SetStatusText(BatchProgressText(progress.finished, progress.expected, progress.bytes));
+    ui_.prgrsts_downloadpg->SetPercent(static_cast<uint16_t>(
+        progress.expected > 0 ? progress.finished * 100 / progress.expected : 0));
+    return;
+  }
+  // One song at a time: its transfer, with the transport's own counts, as they always showed.
+  const auto task = batch_tasks_.find(progress.current_key);
+  const QString title = task != batch_tasks_.end() ? task->second.title : QString();
+  switch (progress.phase) {
+    case Phase::kBegun:
+      SetStatusText(tr("正在下载《%1》").arg(title));
+      ui_.prgrsts_downloadpg->SetPercent(0);
+      break;
+    case Phase::kReceiving: {
+      const int32_t done = progress.current.work_count;
+      const int32_t total = progress.current.work_count_max;
+      SetStatusText(DownloadProgressText(title, done, total, progress.saved));
+      ui_.prgrsts_downloadpg->SetPercent(IndicatorPercent(TransferPercent(done, total)));
+      break;
+    }
+    case Phase::kEnded:
+      ui_.prgrsts_downloadpg->SetPercent(100);
+      break;
+    case Phase::kNone:
+      break;
+  }
 }
 
 void MainWindow::SetRowProgress(int row, int percent, const QString& text) {
-  songs_->SetProgress(row, percent, text);
+  if (row >= 0) songs_->SetProgress(row, percent, text);
 }
 
 QString MainWindow::SelectedRateText() const {
