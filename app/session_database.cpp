@@ -97,18 +97,25 @@ SessionDatabase::Failure SessionDatabase::Open(const QString& path) {
   db_.setDatabaseName(path);
   // A file another copy of the program holds fails at once instead of after a wait.
   db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
-  const auto fail = [this](Failure failure) {
+  if (!Check(db_.open(), db_)) {
+    const Failure failure = Classify();
     Close();
     return failure;
-  };
-  if (!Check(db_.open(), db_)) return fail(Classify());
+  }
   open_ = true;
+  // The checks' queries are gone before a failed file is closed.
+  const Failure failure = CheckOpened();
+  if (failure != Failure::kNone) Close();
+  return failure;
+}
+
+SessionDatabase::Failure SessionDatabase::CheckOpened() {
   // Held for the whole run, so a second copy of the program cannot write over this one's list.
-  if (!Exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"))) return fail(Classify());
+  if (!Exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"))) return Classify();
   QSqlQuery query(db_);
   if (!Check(query.exec(QStringLiteral("PRAGMA user_version")), query) ||
       !Check(query.next(), query)) {
-    return fail(Classify());
+    return Classify();
   }
   const int version = query.value(0).toInt();
   query.finish();
@@ -116,43 +123,43 @@ SessionDatabase::Failure SessionDatabase::Open(const QString& path) {
     // A file without a layout version must be empty, as a new one is.
     if (!Check(query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")), query) ||
         !Check(query.next(), query)) {
-      return fail(Classify());
+      return Classify();
     }
     if (query.value(0).toInt() != 0) {
       last_error_ = QStringLiteral("the file holds tables of another program");
-      return fail(Failure::kUnreadable);
+      return Failure::kUnreadable;
     }
     query.finish();
   } else if (version != kSchemaVersion) {
     last_error_ = QStringLiteral("the file has layout version %1, not %2")
                       .arg(QString::number(version), QString::number(kSchemaVersion));
-    return fail(Failure::kUnreadable);
+    return Failure::kUnreadable;
   }
   // The write-ahead log makes every commit whole after a crash; syncing each one keeps it after
   // a power cut too. The writes run away from the window, so the sync costs the user nothing.
   if (!Check(query.exec(QStringLiteral("PRAGMA journal_mode=WAL")), query) ||
       !Check(query.next(), query)) {
-    return fail(Classify());
+    return Classify();
   }
   if (query.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
     last_error_ = QStringLiteral("the file cannot keep a write-ahead log");
-    return fail(Failure::kUnwritable);
+    return Failure::kUnwritable;
   }
   query.finish();
-  if (!Exec(QStringLiteral("PRAGMA synchronous=FULL"))) return fail(Classify());
-  if (version == 0 && !CreateSchema()) return fail(Classify());
+  if (!Exec(QStringLiteral("PRAGMA synchronous=FULL"))) return Classify();
+  if (version == 0 && !CreateSchema()) return Classify();
   // A file that opened for reading only fails here rather than at its first change, and the
   // lock that keeps a second copy out is taken now.
   if (!Exec(QStringLiteral("BEGIN IMMEDIATE")) || !Exec(QStringLiteral("COMMIT"))) {
-    return fail(Classify());
+    return Classify();
   }
   if (!Check(query.exec(QStringLiteral("PRAGMA quick_check")), query) ||
       !Check(query.next(), query)) {
-    return fail(Classify());
+    return Classify();
   }
   if (query.value(0).toString() != QLatin1String("ok")) {
     last_error_ = query.value(0).toString();
-    return fail(Failure::kUnreadable);
+    return Failure::kUnreadable;
   }
   query.finish();
   // Every table answers, with the columns this version reads.
@@ -161,7 +168,7 @@ SessionDatabase::Failure SessionDatabase::Open(const QString& path) {
         "SELECT name, value FROM meta LIMIT 0",
         "SELECT seq, time, id, title, singer, rate, file, size, outcome, reason FROM history "
         "LIMIT 0"}) {
-    if (!Exec(QString::fromLatin1(probe))) return fail(Failure::kUnreadable);
+    if (!Exec(QString::fromLatin1(probe))) return Failure::kUnreadable;
   }
   return Failure::kNone;
 }

@@ -97,6 +97,8 @@ class SessionDatabase {
   bool Check(bool ok, const QSqlDatabase& source);
   bool Failed(const QSqlError& error);
   Failure Classify() const;
+  // Sets the file up and checks it, once it is open.
+  Failure CheckOpened();
   bool CreateSchema();
 
   QString connection_;
