@@ -315,26 +315,6 @@ TEST_F(DownloadQueueTest, TheQueueCountsTheBatchAsAWholeForAnyNumberAtOnce) {
       EXPECT_EQ(phases_of_a, (std::vector<Phase>{Phase::kBegun, Phase::kReceiving, Phase::kEnded}));
     }
   }
-
-  // A stop counts as its own.
-  UseNewFolder(QStringLiteral("counts-stop"));
-  ServedFile slow{Pattern(400000, 's'), Framing::kLength};
-  slow.piece_pause_ms = 20;
-  DownloadQueue queue(links_);
-  Report report(queue);
-  BatchProgress last;
-  QObject::connect(&queue, &DownloadQueue::BatchProgressed,
-                   [&](const BatchProgress& progress) { last = progress; });
-  queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{Task(0, "S", "/s.mp3", slow)}),
-              1, 1);
-  ASSERT_TRUE(WaitUntil([&] { return last.phase == BatchProgress::Phase::kReceiving; }));
-  EXPECT_GT(last.bytes, 0);
-  EXPECT_EQ(last.running, 1);
-  queue.StopAll();
-  ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
-  EXPECT_EQ(last.stopped, 1);
-  EXPECT_EQ(last.finished, 1);
-  EXPECT_EQ(last.bytes, 0);
 }
 
 }  // namespace
