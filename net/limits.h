@@ -9,6 +9,9 @@ namespace mevra::net {
 constexpr int32_t kMaxLineLength = 16384;
 // One receive call asks for this much, and ReadToStream consumes (and reports) blocks of it.
 constexpr int32_t kRecvBufferSize = 32768;
+// The largest receive block a tool takes on its command line (mevra-fetch --recv-buffer): a
+// larger block only holds memory, it saves no calls.
+constexpr int32_t kMaxRecvBufferSize = 64 * 1024 * 1024;
 // Block size for sending a stream.
 constexpr int32_t kSendBufferSize = 32768;
 // Consumed bytes are left at the front of the input buffer until this many pile up, so reading
