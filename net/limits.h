@@ -17,6 +17,9 @@ constexpr int32_t kSendBufferSize = 32768;
 // Consumed bytes are left at the front of the input buffer until this many pile up, so reading
 // small lines does not move the unread rest each time.
 constexpr int64_t kCompactThreshold = 32768;
+// A queue read to its end keeps storage up to this size for the next receive, so a transfer
+// allocates nothing per block; storage grown beyond it by a one-off large read goes back.
+constexpr int64_t kRetainedBufferBytes = 1024 * 1024;
 // A declared length is trusted for pre-sizing the target stream only up to this much; beyond it
 // the stream grows as bytes arrive, so a hostile length cannot make us allocate it up front.
 constexpr int64_t kMaxPreallocation = 64LL * 1024 * 1024;
