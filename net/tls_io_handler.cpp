@@ -295,9 +295,7 @@ bool TlsIoHandler::WaitReadable(int32_t ms) {
   }
 }
 
-int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
-  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
-  if (length <= 0) return 0;
+int32_t TlsIoHandler::ReadDecrypted(void* buffer, int32_t length, bool& want_write) {
   auto* out = static_cast<char*>(buffer);
   int32_t total = 0;
   while (total < length && end_ == End::kNone) {
@@ -307,13 +305,30 @@ int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
       total += n;
       continue;
     }
-    bool want_write = false;
     if (!NeedsSocket(n, want_write) || total > 0) break;
+    return kNothingYet;
+  }
+  return total > 0 ? total : ReportEnd();
+}
+
+int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
+  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
+  if (length <= 0) return 0;
+  for (;;) {
+    bool want_write = false;
+    const int32_t n = ReadDecrypted(buffer, length, want_write);
+    if (n != kNothingYet) return n;
     // Only a caller that did not wait first gets here: it waits as a plain receive blocks,
     // without pumping.
     Handle()->Select(kNoLimit, want_write);
   }
-  return total > 0 ? total : ReportEnd();
+}
+
+int32_t TlsIoHandler::ReceiveAvailable(void* buffer, int32_t length) {
+  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
+  if (length <= 0) return 0;
+  bool want_write = false;
+  return ReadDecrypted(buffer, length, want_write);
 }
 
 int32_t TlsIoHandler::SendBytes(const void* buffer, int32_t length) {
