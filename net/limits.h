@@ -17,6 +17,10 @@ constexpr int32_t kSendBufferSize = 32768;
 // Consumed bytes are left at the front of the input buffer until this many pile up, so reading
 // small lines does not move the unread rest each time.
 constexpr int64_t kCompactThreshold = 32768;
+// Over TLS one socket read takes in up to this much: the records of two default receive blocks
+// with their framing, so that however the records fall a block costs at most one socket read,
+// rather than two per record (its header, then its body).
+constexpr int32_t kTlsReadAheadBytes = 2 * kRecvBufferSize + 2048;
 // A queue read to its end keeps storage up to this size for the next receive, so a transfer
 // allocates nothing per block; storage grown beyond it by a one-off large read goes back.
 constexpr int64_t kRetainedBufferBytes = 1024 * 1024;

@@ -9,6 +9,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "net/limits.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
 #include "net/tls_context.h"
@@ -166,6 +167,10 @@ void TlsIoHandler::Handshake(const std::string& host, int32_t limit) {
   channel_.descriptor = Handle()->Descriptor();
   BIO_set_data(bio, &channel_);
   SSL_set_bio(ssl_, bio, bio);
+  // One socket read takes in as many records as a receive block holds, instead of a header and
+  // a record body per read.
+  SSL_set_read_ahead(ssl_, 1);
+  SSL_set_default_read_buffer_len(ssl_, kTlsReadAheadBytes);
   // Waits belong to the wait slices, which pump messages; the TLS layer must never block.
   Handle()->SetNonBlocking(true);
 
