@@ -2,6 +2,9 @@
 // instead of a browser: final row states and their order, stops at every stage, a list that
 // changes under the batch, and no partial file left behind or reported saved.
 #include <QRegularExpression>
+#include <functional>
+
+#include "download/song_download_job.h"
 
 #include "tests/download/queue_fixture.h"
 
@@ -96,10 +99,11 @@ TEST_F(DownloadQueueTest, RowsEndWithTheirStatusesInListOrderWithOneSlotAndAnyOr
     EXPECT_EQ(report.started_count, 10);
     EXPECT_FALSE(report.stopped);
 
-    // Only whole files under their final names, and the cut song's partial file; the unreadable
-    // size leaves its file as before.
+    // Only whole files under their final names, and the cut song's partial file; a size the
+    // filter cannot read fetches nothing.
     EXPECT_EQ(Files(), (QStringList{"A - S.mp3", "A - S_new320.mp3", "B - S.mp3", "C - S.mp3",
-                                    "F - S.mp3.part", "F - S.mp3.part.info", "I - S.mp3"}));
+                                    "F - S.mp3.part", "F - S.mp3.part.info"}));
+    EXPECT_EQ(server_.Requests("/i.mp3"), 0);
     EXPECT_EQ(Bytes("A - S.mp3"), QByteArray::fromStdString(counted));
     EXPECT_EQ(Bytes("A - S_new320.mp3"), QByteArray::fromStdString(counted));
     EXPECT_EQ(Bytes("B - S.mp3"), QByteArray::fromStdString(chunked));
@@ -237,10 +241,12 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
     }
     ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 60000));
 
-    // The song whose turn had come goes on to its end only once its transfer runs.
+    // The song whose turn had come goes on to its end only once its transfer runs; dropped or
+    // finished, it counts as done.
     EXPECT_EQ(report.started, std::vector<int>{0});
     EXPECT_FALSE(report.stopped);
     EXPECT_EQ(report.started_count, 1);
+    EXPECT_EQ(queue.DoneCount(), 1);
     if (c.first_link_held) {
       EXPECT_EQ(report.dropped, std::vector<int>{0});
       EXPECT_TRUE(report.finished.empty());
@@ -255,6 +261,148 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
       EXPECT_EQ(server.Requests(path), 0) << path;
     }
     EXPECT_EQ(links.Pending(), 0);
+  }
+}
+
+// Receivers may call back: a stop from any report of the queue or of a job ends the batch, and
+// a song whose file is in place when the stop comes stays saved.
+TEST_F(DownloadQueueTest, AStopFromAnyReportEndsTheBatchSafely) {
+  // The first song is busy once, then comes whole, or comes part way and then nothing.
+  ServedFile busy_once{Pattern(100000, 'z'), Framing::kLength};
+  busy_once.fail_first = 1;
+  busy_once.fail_status = 503;
+  ServedFile busy_then_stalling = busy_once;
+  busy_then_stalling.stall_after = 40000;
+  struct Case {
+    const char* name;
+    // Connects the stop to one report of the queue.
+    std::function<void(DownloadQueue& queue, std::function<void()> stop)> connect;
+    const char* row;         // the first song's; "" when it was dropped
+    bool completes = false;  // the first song comes whole
+    bool drops = false;      // the list is cleared while the first link is held
+    int second_requests = 0;
+  };
+  const Case cases[] = {
+      {"TaskStarted",
+       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::TaskStarted, stop); },
+       "下载失败用户中止下载"},
+      {"TransferStarted",
+       [](DownloadQueue& q, auto stop) {
+         QObject::connect(&q, &DownloadQueue::TransferStarted, stop);
+       },
+       "下载失败用户中止下载"},
+      {"TaskProgress",
+       [](DownloadQueue& q, auto stop) {
+         QObject::connect(&q, &DownloadQueue::TaskProgress, stop);
+       },
+       "下载失败用户中止下载"},
+      {"TransferEnded",
+       [](DownloadQueue& q, auto stop) {
+         QObject::connect(&q, &DownloadQueue::TransferEnded, stop);
+       },
+       "下载失败用户中止下载"},
+      {"TaskRetrying",
+       [](DownloadQueue& q, auto stop) {
+         QObject::connect(&q, &DownloadQueue::TaskRetrying, stop);
+       },
+       "下载失败用户中止下载"},
+      {"TaskFinished",
+       [](DownloadQueue& q, auto stop) {
+         QObject::connect(&q, &DownloadQueue::TaskFinished, stop);
+       },
+       "下载成功", true},
+      {"TaskDropped",
+       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::TaskDropped, stop); },
+       "", false, true},
+      {"BatchEnded",
+       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::BatchEnded, stop); },
+       "下载成功", true, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    FileServer server;
+    FakeLinkSource links;
+    std::vector<SongTask> tasks;
+    for (int key = 0; key < 2; ++key) {
+      std::string path = "/";
+      path += std::to_string(key);
+      server.Serve(path, key == 1      ? ServedFile{Pattern(60000, 'y'), Framing::kLength}
+                         : c.completes ? busy_once
+                                       : busy_then_stalling);
+      links.SetLink(QString::number(key), QString::fromStdString(server.Url(path)));
+      SongTask task = Task(key, QString::number(key), "", {});
+      tasks.push_back(task);
+    }
+    if (c.drops) links.Hold(QStringLiteral("0"));
+    auto list = std::make_unique<TestTaskList>(tasks);
+    TestTaskList& rows = *list;
+    DownloadQueue queue(links);
+    queue.SetPolicies(FastRetries());
+    Report report(queue);
+    bool stopped_once = false;
+    c.connect(queue, [&] {
+      if (stopped_once) return;
+      stopped_once = true;
+      queue.StopAll();
+    });
+    queue.Start(std::move(list), 1);
+    if (c.drops) {
+      ASSERT_TRUE(WaitUntil([&] { return links.Requested().size() == 2; }));
+      rows.Clear();
+      links.Release(QStringLiteral("0"));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
+    EXPECT_TRUE(stopped_once);
+    EXPECT_EQ(report.transfers_running, 0);
+    EXPECT_EQ(report.finished.size() + report.dropped.size(), report.started.size());
+    if (*c.row != '\0') {
+      EXPECT_EQ(report.row_text[0], QString::fromUtf8(c.row));
+    }
+    EXPECT_EQ(server.Requests("/1"), c.second_requests);
+  }
+
+  // The same from the reports of one job, with no queue in between.
+  using Job = SongDownloadJob;
+  struct JobCase {
+    const char* name;
+    std::function<void(Job& job, std::function<void()> stop)> connect;
+    const char* row;
+    bool completes = false;
+  };
+  const JobCase job_cases[] = {
+      {"Resolved", [](Job& j, auto stop) { QObject::connect(&j, &Job::Resolved, stop); },
+       "下载失败用户中止下载"},
+      {"TransferStarted",
+       [](Job& j, auto stop) { QObject::connect(&j, &Job::TransferStarted, stop); },
+       "下载失败用户中止下载"},
+      {"Progress", [](Job& j, auto stop) { QObject::connect(&j, &Job::Progress, stop); },
+       "下载失败用户中止下载"},
+      {"TransferEnded", [](Job& j, auto stop) { QObject::connect(&j, &Job::TransferEnded, stop); },
+       "下载失败用户中止下载"},
+      {"RetryWaiting", [](Job& j, auto stop) { QObject::connect(&j, &Job::RetryWaiting, stop); },
+       "下载失败用户中止下载"},
+      {"Finished", [](Job& j, auto stop) { QObject::connect(&j, &Job::Finished, stop); },
+       "下载成功", true},
+  };
+  for (const JobCase& c : job_cases) {
+    SCOPED_TRACE(std::string("job ") + c.name);
+    UseNewFolder(QStringLiteral("job ") + QString::fromLatin1(c.name));
+    std::string path = "/j";
+    path += std::to_string(&c - job_cases);
+    Job job(Task(0, "J", path, c.completes ? busy_once : busy_then_stalling), links_,
+            FastRetries());
+    int finished = 0;
+    QString row;
+    QObject::connect(&job, &Job::Finished, [&](const JobResult& result) {
+      ++finished;
+      row = result.RowText();
+    });
+    c.connect(job, [&] { job.Stop(); });
+    job.Start();
+    ASSERT_TRUE(WaitUntil([&] { return finished > 0; }));
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(row, QString::fromUtf8(c.row));
   }
 }
 
