@@ -8,7 +8,7 @@ namespace mevra::download {
 
 // Where the bytes of a partial file came from, kept in a small file beside it
 // ("name.mp3.part.info"), so that a later try continues only the file it began: the same song
-// at the same rate from the same address, and a whole file of the same length.
+// at the same rate from the same address, and a whole file of the same length and version.
 struct PartFileInfo {
   QString id;
   QString rate;

@@ -3,6 +3,7 @@
 // changes under the batch, and no partial file left behind or reported saved.
 #include <QRegularExpression>
 #include <functional>
+#include <utility>
 
 #include "download/song_download_job.h"
 
@@ -264,6 +265,14 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
   }
 }
 
+// Connects a stop to one report of a queue or a job, whatever the report carries.
+template <typename Sender, typename Signal>
+std::function<void(Sender&, std::function<void()>)> On(Signal signal) {
+  return [signal](Sender& sender, std::function<void()> stop) {
+    QObject::connect(&sender, signal, stop);
+  };
+}
+
 // Receivers may call back: a stop from any report of the queue or of a job ends the batch, and
 // a song whose file is in place when the stop comes stays saved.
 TEST_F(DownloadQueueTest, AStopFromAnyReportEndsTheBatchSafely) {
@@ -273,84 +282,48 @@ TEST_F(DownloadQueueTest, AStopFromAnyReportEndsTheBatchSafely) {
   busy_once.fail_status = 503;
   ServedFile busy_then_stalling = busy_once;
   busy_then_stalling.stall_after = 40000;
+  const char* const stopped = "下载失败用户中止下载";
   struct Case {
     const char* name;
-    // Connects the stop to one report of the queue.
-    std::function<void(DownloadQueue& queue, std::function<void()> stop)> connect;
+    std::function<void(DownloadQueue&, std::function<void()>)> connect;
     const char* row;         // the first song's; "" when it was dropped
     bool completes = false;  // the first song comes whole
     bool drops = false;      // the list is cleared while the first link is held
     int second_requests = 0;
   };
+  using Q = DownloadQueue;
   const Case cases[] = {
-      {"TaskStarted",
-       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::TaskStarted, stop); },
-       "下载失败用户中止下载"},
-      {"TransferStarted",
-       [](DownloadQueue& q, auto stop) {
-         QObject::connect(&q, &DownloadQueue::TransferStarted, stop);
-       },
-       "下载失败用户中止下载"},
-      {"TaskProgress",
-       [](DownloadQueue& q, auto stop) {
-         QObject::connect(&q, &DownloadQueue::TaskProgress, stop);
-       },
-       "下载失败用户中止下载"},
-      {"TransferEnded",
-       [](DownloadQueue& q, auto stop) {
-         QObject::connect(&q, &DownloadQueue::TransferEnded, stop);
-       },
-       "下载失败用户中止下载"},
-      {"TaskRetrying",
-       [](DownloadQueue& q, auto stop) {
-         QObject::connect(&q, &DownloadQueue::TaskRetrying, stop);
-       },
-       "下载失败用户中止下载"},
-      {"TaskFinished",
-       [](DownloadQueue& q, auto stop) {
-         QObject::connect(&q, &DownloadQueue::TaskFinished, stop);
-       },
-       "下载成功", true},
-      {"TaskDropped",
-       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::TaskDropped, stop); },
-       "", false, true},
-      {"BatchEnded",
-       [](DownloadQueue& q, auto stop) { QObject::connect(&q, &DownloadQueue::BatchEnded, stop); },
-       "下载成功", true, false, 1},
+      {"TaskStarted", On<Q>(&Q::TaskStarted), stopped},
+      {"TransferStarted", On<Q>(&Q::TransferStarted), stopped},
+      {"TaskProgress", On<Q>(&Q::TaskProgress), stopped},
+      {"TransferEnded", On<Q>(&Q::TransferEnded), stopped},
+      {"TaskRetrying", On<Q>(&Q::TaskRetrying), stopped},
+      {"TaskFinished", On<Q>(&Q::TaskFinished), "下载成功", true},
+      {"TaskDropped", On<Q>(&Q::TaskDropped), "", false, true},
+      {"BatchEnded", On<Q>(&Q::BatchEnded), "下载成功", true, false, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    UseNewFolder(QString::fromLatin1(c.name));
-    FileServer server;
-    FakeLinkSource links;
-    std::vector<SongTask> tasks;
-    for (int key = 0; key < 2; ++key) {
-      std::string path = "/";
-      path += std::to_string(key);
-      server.Serve(path, key == 1      ? ServedFile{Pattern(60000, 'y'), Framing::kLength}
-                         : c.completes ? busy_once
-                                       : busy_then_stalling);
-      links.SetLink(QString::number(key), QString::fromStdString(server.Url(path)));
-      SongTask task = Task(key, QString::number(key), "", {});
-      tasks.push_back(task);
-    }
-    if (c.drops) links.Hold(QStringLiteral("0"));
+    const std::string tag = std::to_string(&c - cases);
+    const QString first = QString::fromStdString("q" + tag), second = first + "b";
+    std::vector<SongTask> tasks = {
+        Task(0, first, "/q" + tag, c.completes ? busy_once : busy_then_stalling),
+        Task(1, second, "/q" + tag + "b", {Pattern(60000, 'y'), Framing::kLength})};
+    if (c.drops) links_.Hold(first);
     auto list = std::make_unique<TestTaskList>(tasks);
     TestTaskList& rows = *list;
-    DownloadQueue queue(links);
+    DownloadQueue queue(links_);
     queue.SetPolicies(FastRetries());
     Report report(queue);
     bool stopped_once = false;
     c.connect(queue, [&] {
-      if (stopped_once) return;
-      stopped_once = true;
-      queue.StopAll();
+      if (!std::exchange(stopped_once, true)) queue.StopAll();
     });
     queue.Start(std::move(list), 1);
     if (c.drops) {
-      ASSERT_TRUE(WaitUntil([&] { return links.Requested().size() == 2; }));
+      ASSERT_TRUE(WaitUntil([&] { return links_.Requested().contains(second); }));
       rows.Clear();
-      links.Release(QStringLiteral("0"));
+      links_.Release(first);
     }
     ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
     EXPECT_TRUE(stopped_once);
@@ -359,50 +332,37 @@ TEST_F(DownloadQueueTest, AStopFromAnyReportEndsTheBatchSafely) {
     if (*c.row != '\0') {
       EXPECT_EQ(report.row_text[0], QString::fromUtf8(c.row));
     }
-    EXPECT_EQ(server.Requests("/1"), c.second_requests);
+    EXPECT_EQ(server_.Requests("/q" + tag + "b"), c.second_requests);
   }
 
   // The same from the reports of one job, with no queue in between.
   using Job = SongDownloadJob;
   struct JobCase {
     const char* name;
-    std::function<void(Job& job, std::function<void()> stop)> connect;
+    std::function<void(Job&, std::function<void()>)> connect;
     const char* row;
     bool completes = false;
   };
   const JobCase job_cases[] = {
-      {"Resolved", [](Job& j, auto stop) { QObject::connect(&j, &Job::Resolved, stop); },
-       "下载失败用户中止下载"},
-      {"TransferStarted",
-       [](Job& j, auto stop) { QObject::connect(&j, &Job::TransferStarted, stop); },
-       "下载失败用户中止下载"},
-      {"Progress", [](Job& j, auto stop) { QObject::connect(&j, &Job::Progress, stop); },
-       "下载失败用户中止下载"},
-      {"TransferEnded", [](Job& j, auto stop) { QObject::connect(&j, &Job::TransferEnded, stop); },
-       "下载失败用户中止下载"},
-      {"RetryWaiting", [](Job& j, auto stop) { QObject::connect(&j, &Job::RetryWaiting, stop); },
-       "下载失败用户中止下载"},
-      {"Finished", [](Job& j, auto stop) { QObject::connect(&j, &Job::Finished, stop); },
-       "下载成功", true},
+      {"Resolved", On<Job>(&Job::Resolved), stopped},
+      {"TransferStarted", On<Job>(&Job::TransferStarted), stopped},
+      {"Progress", On<Job>(&Job::Progress), stopped},
+      {"TransferEnded", On<Job>(&Job::TransferEnded), stopped},
+      {"RetryWaiting", On<Job>(&Job::RetryWaiting), stopped},
+      {"Finished", On<Job>(&Job::Finished), "下载成功", true},
   };
   for (const JobCase& c : job_cases) {
     SCOPED_TRACE(std::string("job ") + c.name);
-    UseNewFolder(QStringLiteral("job ") + QString::fromLatin1(c.name));
-    std::string path = "/j";
-    path += std::to_string(&c - job_cases);
-    Job job(Task(0, "J", path, c.completes ? busy_once : busy_then_stalling), links_,
-            FastRetries());
-    int finished = 0;
-    QString row;
-    QObject::connect(&job, &Job::Finished, [&](const JobResult& result) {
-      ++finished;
-      row = result.RowText();
-    });
+    const std::string tag = std::to_string(&c - job_cases);
+    Job job(Task(0, QString::fromStdString("j" + tag), "/j" + tag,
+                 c.completes ? busy_once : busy_then_stalling),
+            links_, FastRetries());
+    QStringList rows;
+    QObject::connect(&job, &Job::Finished, [&](const JobResult& r) { rows << r.RowText(); });
     c.connect(job, [&] { job.Stop(); });
     job.Start();
-    ASSERT_TRUE(WaitUntil([&] { return finished > 0; }));
-    EXPECT_EQ(finished, 1);
-    EXPECT_EQ(row, QString::fromUtf8(c.row));
+    ASSERT_TRUE(WaitUntil([&] { return !rows.isEmpty(); }));
+    EXPECT_EQ(rows, QStringList{QString::fromUtf8(c.row)});
   }
 }
 
