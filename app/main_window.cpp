@@ -194,6 +194,9 @@ void MainWindow::ConnectHandlers() {
           [this](int key) { http_downloadWorkEnd(key); });
   connect(queue, &DownloadQueue::TaskFinished, this,
           [this](int key, const download::JobResult& result) { BatchSongFinished(key, result); });
+  connect(queue, &DownloadQueue::TaskDropped, this, [this](int) {
+    if (download_queue_->Parallel() > 1) ShowBatchProgress();
+  });
   connect(
       queue, &DownloadQueue::TaskRetrying, this,
       [this](int key, int retry, int retries, qint64) { BatchSongRetrying(key, retry, retries); });

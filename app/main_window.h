@@ -228,7 +228,6 @@ class MainWindow : public QWidget {
   // The rows of the running batch, by key; a row that leaves the list leaves an invalid index.
   std::vector<QPersistentModelIndex> batch_rows_;
   int batch_ticked_ = 0;
-  int batch_finished_ = 0;
   int64_t batch_bytes_done_ = 0;  // of the songs finished
   std::map<int, int64_t> batch_bytes_running_;
   // The chart list's selection changed during the current mouse press and opened the chart, so

@@ -66,6 +66,14 @@ void MainWindow::btn_downClick() {
                         MessageIcon::kNone);
     return;
   }
+  // A size the filter cannot read would fail every song after fetching it; the user corrects
+  // it first.
+  if (ui_.chk_isFileterSize->isChecked() &&
+      !download::SizeFilterRemoves(0, ui_.cbb_minsize->currentText()).has_value()) {
+    message_boxes_.Show(tr("过滤大小不是数字，请填写以MB为单位的整数"), tr("提示"),
+                        MessageButtons::kOk, MessageIcon::kNone);
+    return;
+  }
   ui_.btn_down->setEnabled(false);
   ui_.btn_stop->setEnabled(true);
   StopRequested_ = false;
@@ -77,7 +85,6 @@ void MainWindow::btn_downClick() {
   // skipped instead of touched, and rows added later are not picked up.
   batch_rows_.clear();
   batch_ticked_ = 0;
-  batch_finished_ = 0;
   batch_bytes_done_ = 0;
   batch_bytes_running_.clear();
   QAbstractItemModel* model = ui_.lv_songs->model();
@@ -107,6 +114,7 @@ download::DownloadPolicies MainWindow::Policies() const {
   policies.retries = download_settings_.retries;
   policies.retry_backoff_base_ms = retry_backoff_base_ms_;
   policies.write_tags = download_settings_.write_tags;
+  policies.stall_timeout_ms = int64_t{download_settings_.stall_seconds} * 1000;
   policies.rate_limiter = rate_limiter_;
   return policies;
 }
@@ -203,7 +211,6 @@ void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
 
 void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   const int row = BatchRow(key);
-  ++batch_finished_;
   batch_bytes_running_.erase(key);
   if (result.status == RowStatus::kSucceeded) {
     ++DownloadedCount_;
@@ -280,10 +287,11 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
 void MainWindow::ShowBatchProgress() {
   int64_t bytes = batch_bytes_done_;
   for (const auto& [key, done] : batch_bytes_running_) bytes += done;
-  const int ticked = std::max(batch_ticked_, batch_finished_);
-  SetStatusText(BatchProgressText(batch_finished_, ticked, bytes));
-  ui_.prgrsts_downloadpg->SetPercent(
-      static_cast<uint16_t>(ticked > 0 ? batch_finished_ * 100 / ticked : 0));
+  // The queue counts the songs that are over, those dropped before their transfer too.
+  const int done = download_queue_->DoneCount();
+  const int ticked = std::max(batch_ticked_, done);
+  SetStatusText(BatchProgressText(done, ticked, bytes));
+  ui_.prgrsts_downloadpg->SetPercent(static_cast<uint16_t>(ticked > 0 ? done * 100 / ticked : 0));
 }
 
 void MainWindow::SetRowProgress(int row, int percent, const QString& text) {

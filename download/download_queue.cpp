@@ -4,6 +4,7 @@
 
 #include "download/limits.h"
 #include "download/song_download_job.h"
+#include "download/space_account.h"
 
 namespace mevra::download {
 
@@ -39,6 +40,9 @@ void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel) {
   list_ended_ = false;
   started_ = 0;
   saved_ = 0;
+  done_ = 0;
+  // The songs of one batch claim the room of their files in one account.
+  space_ = policies_.space ? policies_.space : std::make_shared<SpaceAccount>();
   SchedulePump();
 }
 
@@ -69,7 +73,10 @@ void DownloadQueue::Pump() {
         break;
       }
       auto entry = std::make_unique<Entry>();
-      SongDownloadJob* job = new SongDownloadJob(std::move(*task), links_, policies_, this);
+      DownloadPolicies policies = policies_;
+      policies.space = space_;
+      SongDownloadJob* job =
+          new SongDownloadJob(std::move(*task), links_, std::move(policies), this);
       entry->job = job;
       const int key = job->Task().key;
       connect(job, &SongDownloadJob::Resolved, this, &DownloadQueue::SchedulePump);
@@ -119,6 +126,7 @@ void DownloadQueue::Pump() {
       if (!tasks_->StillWanted(job->Task(), true)) {
         const int key = job->Task().key;
         Remove(job);
+        ++done_;
         emit TaskDropped(key);
         SchedulePump();
         continue;
@@ -145,6 +153,7 @@ void DownloadQueue::JobFinished(SongDownloadJob* job, const JobResult& result) {
   const int key = job->Task().key;
   Remove(job);
   if (started) {
+    ++done_;
     if (result.status == RowStatus::kSucceeded) ++saved_;
     emit TaskFinished(key, result);
   }

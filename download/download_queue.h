@@ -14,6 +14,7 @@
 namespace mevra::download {
 
 class SongDownloadJob;
+class SpaceAccount;
 
 // How a batch ended.
 enum class BatchEnd {
@@ -31,7 +32,8 @@ enum class BatchEnd {
 // with their links being resolved; such a song touches nothing of the caller's until its turn,
 // and is dropped silently when the list no longer wants it or the batch stops.
 //
-// Every signal comes from the event loop, never from inside a call to the queue.
+// Every signal comes from the event loop, never from inside a call to the queue, and a receiver
+// of any of them may stop the batch.
 class DownloadQueue : public QObject {
   Q_OBJECT
 
@@ -53,6 +55,9 @@ class DownloadQueue : public QObject {
   void StopAll();
   bool IsRunning() const { return running_; }
   int Parallel() const { return parallel_; }
+  // Songs of the batch whose turn came and that are over: finished, or dropped before their
+  // transfer began. With Parallel() songs at once, the batch's progress counts these.
+  int DoneCount() const { return done_; }
 
  signals:
   void TaskStarted(int key);
@@ -91,6 +96,9 @@ class DownloadQueue : public QObject {
   bool list_ended_ = false;
   int started_ = 0;
   int saved_ = 0;
+  int done_ = 0;
+  // Where the running transfers of the batch claim the room of their files.
+  std::shared_ptr<SpaceAccount> space_;
   // Pumps run from a timer, never inside the call or the signal that made room.
   QTimer pump_timer_;
 };
