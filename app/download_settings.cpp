@@ -36,6 +36,8 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.speed_limit_kb =
       ReadInteger(read("SpeedLimitKB"), 0, download::kMaxSpeedLimitKB, defaults.speed_limit_kb);
   settings.write_tags = ReadFlag(read("WriteTags"), defaults.write_tags);
+  settings.stall_seconds = ReadInteger(read("StallSeconds"), download::kMinStallSeconds,
+                                       download::kMaxStallSeconds, defaults.stall_seconds);
   return settings;
 }
 
@@ -47,6 +49,7 @@ void DownloadSettings::Write(
   write("Retries", QString::number(retries));
   write("SpeedLimitKB", QString::number(speed_limit_kb));
   write("WriteTags", Flag(write_tags));
+  write("StallSeconds", QString::number(stall_seconds));
 }
 
 }  // namespace mevra::app

@@ -17,6 +17,8 @@ struct DownloadSettings {
   int retries = download::kDefaultRetries;
   int speed_limit_kb = 0;  // KB/s for all transfers together; 0: none
   bool write_tags = false;
+  // No byte for this long fails a transfer, which is then tried again.
+  int stall_seconds = download::kDefaultStallSeconds;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

@@ -86,6 +86,14 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
                         MessageIcon::kNone);
     return;
   }
+  // A size the filter cannot read would fail every song after fetching it; the user corrects
+  // it first.
+  if (ui_.chk_isFileterSize->isChecked() &&
+      !download::SizeFilterRemoves(0, ui_.cbb_minsize->currentText()).has_value()) {
+    message_boxes_.Show(tr("过滤大小不是数字，请填写以MB为单位的整数"), tr("提示"),
+                        MessageButtons::kOk, MessageIcon::kNone);
+    return;
+  }
   ui_.btn_down->setEnabled(false);
   ui_.btn_stop->setEnabled(true);
   StopRequested_ = false;
@@ -121,6 +129,7 @@ download::DownloadPolicies MainWindow::Policies() const {
   policies.retries = download_settings_.retries;
   policies.retry_backoff_base_ms = retry_backoff_base_ms_;
   policies.write_tags = download_settings_.write_tags;
+  policies.stall_timeout_ms = int64_t{download_settings_.stall_seconds} * 1000;
   policies.rate_limiter = rate_limiter_;
   return policies;
 }

@@ -63,6 +63,11 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.chk_tags = new QCheckBox(tr("为没有标签的歌曲写入歌曲名和歌手名"), this);
   c.chk_tags->setChecked(settings.write_tags);
 
+  c.spn_stall = new QSpinBox(this);
+  c.spn_stall->setRange(download::kMinStallSeconds, download::kMaxStallSeconds);
+  c.spn_stall->setValue(settings.stall_seconds);
+  c.spn_stall->setSuffix(tr(" 秒"));
+
   auto* form = new QFormLayout;
   form->addRow(tr("同时下载："), c.spn_parallel);
   form->addRow(tr("文件已存在时："), c.cbb_existing);
@@ -70,6 +75,7 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("失败后重试："), c.spn_retries);
   form->addRow(tr("限速："), c.spn_speedlimit);
   form->addRow(tr("歌曲标签："), c.chk_tags);
+  form->addRow(tr("无数据超时："), c.spn_stall);
 
   auto* buttons = new QDialogButtonBox(this);
   c.btn_ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -96,6 +102,7 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.retries = controls_.spn_retries->value();
   settings.speed_limit_kb = controls_.spn_speedlimit->value();
   settings.write_tags = controls_.chk_tags->isChecked();
+  settings.stall_seconds = controls_.spn_stall->value();
   return settings;
 }
 

@@ -22,13 +22,14 @@ struct PreferencesControls {
   QSpinBox* spn_retries = nullptr;
   QSpinBox* spn_speedlimit = nullptr;
   QCheckBox* chk_tags = nullptr;
+  QSpinBox* spn_stall = nullptr;
   QPushButton* btn_ok = nullptr;
   QPushButton* btn_cancel = nullptr;
 };
 
 // The download preferences: songs at once, what to do with a song saved before, the archive of
-// saved songs (and emptying it), retries, a speed limit, tags. Modal; OK keeps the choices for
-// the caller to apply, Cancel keeps nothing, not even an emptied archive.
+// saved songs (and emptying it), retries, a speed limit, tags, the stall limit. Modal; OK keeps the
+// choices for the caller to apply, Cancel keeps nothing, not even an emptied archive.
 class PreferencesDialog : public QDialog {
   Q_OBJECT
 

@@ -20,6 +20,7 @@ bool AllDigits(const QString& text) {
 }  // namespace
 
 void DownloadArchive::Load() {
+  std::lock_guard lock(mutex_);
   saved_.clear();
   QFile file(path_);
   if (!file.open(QIODevice::ReadOnly)) return;
@@ -27,21 +28,36 @@ void DownloadArchive::Load() {
     const QString line = QString::fromUtf8(file.readLine()).remove(u'\r').remove(u'\n');
     const QStringList fields = line.split(u'\t');
     // A line cut short by a crash, or edited by hand into something else, is passed over.
-    if (fields.size() != 3 || !AllDigits(fields[0]) || !AllDigits(fields[1]) ||
-        fields[2].isEmpty()) {
+    if ((fields.size() != 3 && fields.size() != 4) || !AllDigits(fields[0]) ||
+        !AllDigits(fields[1]) || fields[2].isEmpty() ||
+        (fields.size() == 4 && !AllDigits(fields[3]))) {
       continue;
     }
-    saved_.insert(Key(fields[0], fields[1]), fields[2]);
+    saved_.insert(Key(fields[0], fields[1]),
+                  {fields[2], fields.size() == 4 ? fields[3].toLongLong() : -1});
   }
 }
 
 QString DownloadArchive::SavedPath(const QString& id, const QString& rate) const {
-  return saved_.value(Key(id, rate));
+  std::lock_guard lock(mutex_);
+  return saved_.value(Key(id, rate)).path;
+}
+
+int64_t DownloadArchive::SavedSize(const QString& id, const QString& rate) const {
+  std::lock_guard lock(mutex_);
+  return saved_.value(Key(id, rate)).size;
+}
+
+int DownloadArchive::Count() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(saved_.size());
 }
 
 bool DownloadArchive::Add(const QString& id, const QString& rate, const QString& saved_path,
-                          QString* error) {
-  saved_.insert(Key(id, rate), saved_path);
+                          int64_t size, QString* error) {
+  // One song's line at a time, so lines of songs saved at once never mix.
+  std::lock_guard lock(mutex_);
+  saved_.insert(Key(id, rate), {saved_path, size});
   QFile file(path_);
   if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
     if (error) *error = file.errorString();
@@ -55,7 +71,7 @@ bool DownloadArchive::Add(const QString& id, const QString& rate, const QString&
       line += '\n';
     }
   }
-  line += (Key(id, rate) + u'\t' + saved_path + u'\n').toUtf8();
+  line += (Key(id, rate) + u'\t' + saved_path + u'\t' + QString::number(size) + u'\n').toUtf8();
   const bool written =
       file.write(line) == line.size() && file.flush() && ::fsync(file.handle()) == 0;
   if (!written && error) *error = file.errorString();
@@ -63,6 +79,7 @@ bool DownloadArchive::Add(const QString& id, const QString& rate, const QString&
 }
 
 bool DownloadArchive::Clear(QString* error) {
+  std::lock_guard lock(mutex_);
   saved_.clear();
   QFile file(path_);
   if (!file.exists()) return true;

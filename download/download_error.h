@@ -31,4 +31,27 @@ class RangeMismatchError : public net::NetError {
   const char* ClassName() const override { return "RangeMismatchError"; }
 };
 
+// Another program holds the partial file locked: it is downloading the same song into it.
+class PartLockedError : public net::StreamError {
+ public:
+  using StreamError::StreamError;
+  const char* ClassName() const override { return "PartLockedError"; }
+};
+
+// The body ended, but the file is shorter than the whole file the server announced (a range that
+// stopped short): what came is kept, and the next try continues after it.
+class IncompleteFileError : public net::NetError {
+ public:
+  using NetError::NetError;
+  const char* ClassName() const override { return "IncompleteFileError"; }
+};
+
+// The server answered with something other than audio: a web page, a text, or bytes that begin
+// like no MP3 file.
+class NotAudioError : public net::NetError {
+ public:
+  using NetError::NetError;
+  const char* ClassName() const override { return "NotAudioError"; }
+};
+
 }  // namespace mevra::download

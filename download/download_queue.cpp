@@ -5,6 +5,7 @@
 
 #include "download/limits.h"
 #include "download/song_download_job.h"
+#include "download/space_account.h"
 
 namespace mevra::download {
 
@@ -45,6 +46,8 @@ void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel, int exp
   progress_.expected = std::max(expected, 0);
   saved_bytes_ = 0;
   transfers_.clear();
+  // The songs of one batch claim the room of their files in one account.
+  space_ = policies_.space ? policies_.space : std::make_shared<SpaceAccount>();
   SchedulePump();
 }
 
@@ -75,7 +78,10 @@ void DownloadQueue::Pump() {
         break;
       }
       auto entry = std::make_unique<Entry>();
-      SongDownloadJob* job = new SongDownloadJob(std::move(*task), links_, policies_, this);
+      DownloadPolicies policies = policies_;
+      policies.space = space_;
+      SongDownloadJob* job =
+          new SongDownloadJob(std::move(*task), links_, std::move(policies), this);
       entry->job = job;
       const int key = job->Task().key;
       connect(job, &SongDownloadJob::Resolved, this, &DownloadQueue::SchedulePump);

@@ -16,6 +16,7 @@
 namespace mevra::download {
 
 class SongDownloadJob;
+class SpaceAccount;
 
 // How a batch ended.
 enum class BatchEnd {
@@ -33,7 +34,8 @@ enum class BatchEnd {
 // with their links being resolved; such a song touches nothing of the caller's until its turn,
 // and is dropped silently when the list no longer wants it or the batch stops.
 //
-// Every signal comes from the event loop, never from inside a call to the queue.
+// Every signal comes from the event loop, never from inside a call to the queue, and a receiver
+// of any of them may stop the batch.
 class DownloadQueue : public QObject {
   Q_OBJECT
 
@@ -55,6 +57,8 @@ class DownloadQueue : public QObject {
   void StopAll();
   bool IsRunning() const { return running_; }
   int Parallel() const { return parallel_; }
+  // The running (or last) batch as a whole, as BatchProgressed last reported it.
+  const BatchProgress& Progress() const { return progress_; }
 
  signals:
   void TaskStarted(int key);
@@ -109,6 +113,8 @@ class DownloadQueue : public QObject {
     bool active = false;
   };
   std::map<int, Running> transfers_;
+  // Where the running transfers of the batch claim the room of their files.
+  std::shared_ptr<SpaceAccount> space_;
   // Pumps run from a timer, never inside the call or the signal that made room.
   QTimer pump_timer_;
 };

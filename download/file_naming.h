@@ -18,6 +18,30 @@ QString SongFileName(NamingScheme scheme, const QString& title, const QString& s
 // name can never climb out of the folder or name the folder itself.
 QString SafeFileName(const QString& name);
 
+// Which names the file system of a save folder takes besides those every one takes.
+enum class NameRules {
+  kPosix,  // every name without "/" and NUL
+  kFat,    // FAT, exFAT and NTFS, as memory cards and music players have them
+};
+
+// Makes a name one that FAT, exFAT and NTFS take and their players show: the characters
+// : * ? " < > | and trailing dots and blanks become "_", and a name the other system reserves for
+// a device (CON, NUL, COM1 ... with any extension) gets a "_" after it.
+QString FatSafeFileName(const QString& name);
+
+// The longest prefix of `name` that is at most `max_bytes` long in UTF-8, never cut within a
+// character.
+QString CutToUtf8Bytes(const QString& name, int max_bytes);
+
+// The bytes the longest name derived from a song's base name adds to it: "_new" and the rate,
+// ".mp3", the last part file's ".15.part" and its record's ".info".
+int DerivedNameBytes();
+
+// The base name (without extension) a song is saved under in a folder with `rules`: its name by
+// the scheme, made safe, and cut so that every name derived from it fits kMaxFileNameBytes.
+QString SongBaseName(NamingScheme scheme, const QString& title, const QString& singer,
+                     NameRules rules);
+
 // The path a downloaded song is written to: save folder + "/" + name + ".mp3", or, when that
 // file exists already, save folder + "/" + name + "_new" + rate + ".mp3" (which is replaced if
 // it exists too).

@@ -32,6 +32,14 @@ constexpr int64_t kMaxRetryWaitMs = 60 * 1000;
 constexpr int64_t kFreeSpaceMarginBytes = 1024 * 1024;
 // The highest speed limit that can be set, in KB/s (1 GB/s): beyond it a limit means nothing.
 constexpr int kMaxSpeedLimitKB = 1024 * 1024;
+// A transfer that gets no byte for this long is taken for a stalled one and tried again: long
+// enough for a busy server's pause, short enough that a batch does not hang behind a silent one.
+constexpr int kDefaultStallSeconds = 30;
+// A shorter limit would cut slow but healthy transfers; a longer one is a hang to the user.
+constexpr int kMinStallSeconds = 5;
+constexpr int kMaxStallSeconds = 600;
+// The longest file name, in bytes, that the file systems songs are saved to take (NAME_MAX).
+constexpr int kMaxFileNameBytes = 255;
 // Partial files of different songs that would end under one name lie beside each other as
 // "name.mp3.part", "name.mp3.1.part" ...; more than this many of one name are not kept.
 constexpr int kMaxPartFilesPerName = 16;

@@ -30,6 +30,10 @@ std::optional<PartFileInfo> PartFileInfo::Read(const QString& part_path) {
     } else if (key == QLatin1String("link")) {
       info.link = value;
       has_link = true;
+    } else if (key == QLatin1String("etag")) {
+      info.etag = value;
+    } else if (key == QLatin1String("modified")) {
+      info.last_modified = value;
     } else if (key == QLatin1String("length")) {
       bool ok = false;
       const qint64 length = value.toLongLong(&ok);
@@ -41,14 +45,29 @@ std::optional<PartFileInfo> PartFileInfo::Read(const QString& part_path) {
   return info;
 }
 
-bool PartFileInfo::Write(const QString& part_path) const {
+bool PartFileInfo::Write(const QString& part_path, QString* error) const {
   QFile file(InfoPath(part_path));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const QString text = QStringLiteral("id=") + id + QStringLiteral("\nrate=") + rate +
-                       QStringLiteral("\nlink=") + link + QStringLiteral("\nlength=") +
-                       QString::number(complete_length) + u'\n';
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (error) *error = file.errorString();
+    return false;
+  }
+  QString text = QStringLiteral("id=") + id + QStringLiteral("\nrate=") + rate +
+                 QStringLiteral("\nlink=") + link + QStringLiteral("\nlength=") +
+                 QString::number(complete_length) + u'\n';
+  // A line break in a header value would start a line of its own.
+  if (!etag.isEmpty()) text += QStringLiteral("etag=") + QString(etag).remove(u'\n') + u'\n';
+  if (!last_modified.isEmpty()) {
+    text += QStringLiteral("modified=") + QString(last_modified).remove(u'\n') + u'\n';
+  }
   const QByteArray bytes = text.toUtf8();
-  return file.write(bytes) == bytes.size() && file.flush();
+  if (file.write(bytes) == bytes.size() && file.flush()) return true;
+  if (error) *error = file.errorString();
+  return false;
+}
+
+QString PartFileInfo::IfRange() const {
+  if (!etag.isEmpty() && !etag.startsWith(QLatin1String("W/"))) return etag;
+  return last_modified;
 }
 
 void PartFileInfo::Remove(const QString& part_path) { QFile::remove(InfoPath(part_path)); }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,14 @@ constexpr int64_t kSmallestPacedPiece = 1024;
 PartFileStream::PartFileStream(std::string path, int64_t keep) : path_(std::move(path)) {
   descriptor_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (descriptor_ < 0) Fail("Cannot open file", path_, errno);
+  // Locked before anything of it is cut: the bytes may be another program's download.
+  if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
+    const int code = errno;
+    ::close(descriptor_);
+    descriptor_ = -1;
+    if (code == EWOULDBLOCK) throw PartLockedError("Another program holds '" + path_ + "' locked.");
+    Fail("Cannot lock file", path_, code);
+  }
   const int64_t size = Size();
   keep = std::clamp<int64_t>(keep, 0, size);
   if (keep < size && ::ftruncate(descriptor_, keep) != 0) {
@@ -50,6 +59,23 @@ void PartFileStream::RunFirstWriteCheck() {
   if (checked_) return;
   checked_ = true;
   if (OnFirstWrite) OnFirstWrite();
+}
+
+void PartFileStream::SetFirstBytesCheck(size_t count,
+                                        std::function<void(std::string_view first_bytes)> check) {
+  first_bytes_count_ = count;
+  first_bytes_check_ = std::move(check);
+}
+
+void PartFileStream::RunFirstBytesCheck() {
+  if (!first_bytes_check_) return;
+  const auto check = std::move(first_bytes_check_);
+  first_bytes_check_ = nullptr;
+  std::string bytes(first_bytes_count_, '\0');
+  const ssize_t n = ::pread(descriptor_, bytes.data(), bytes.size(), 0);
+  if (n < 0) Fail("Cannot read file", path_, errno);
+  bytes.resize(static_cast<size_t>(n));
+  check(bytes);
 }
 
 void PartFileStream::SetRateLimiter(RateLimiter* limiter, const std::atomic<bool>* cancelled) {
@@ -100,6 +126,9 @@ int64_t PartFileStream::Write(const void* buffer, int64_t count) {
     }
     if (paced && OnPacedPieceWritten) OnPacedPieceWritten();
   }
+  if (first_bytes_check_ && FileBytes() >= static_cast<int64_t>(first_bytes_count_)) {
+    RunFirstBytesCheck();
+  }
   return count;
 }
 
@@ -117,6 +146,10 @@ void PartFileStream::SetSize(int64_t size) {
     Fail("Cannot resize file", path_, errno);
   }
   position_ = std::min(position_, size);
+}
+
+void PartFileStream::Sync() {
+  if (::fsync(descriptor_) != 0) Fail("Cannot write file", path_, errno);
 }
 
 void PartFileStream::Close() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "net/stream.h"
 
@@ -12,12 +13,15 @@ namespace mevra::download {
 class RateLimiter;
 
 // The partial file a body streams into: opened without losing the bytes an earlier try left,
-// written straight to the file descriptor so that a full disk shows at the write that hit it,
-// and paced by a shared speed limit.
+// held under an exclusive lock (flock) while it is open so that no other program writes into it
+// at the same time, written straight to the file descriptor so that a full disk shows at the
+// write that hit it, and paced by a shared speed limit.
 class PartFileStream : public net::Stream {
  public:
-  // Opens the file, creating it when missing, keeps its first `keep` bytes (cutting anything
-  // after them) and stands at their end. Throws net::StreamError with the system's text.
+  // Opens the file, creating it when missing, locks it, keeps its first `keep` bytes (cutting
+  // anything after them) and stands at their end. Throws PartLockedError when another open file
+  // holds the lock (the file is then left as it is), otherwise net::StreamError with the
+  // system's text.
   PartFileStream(std::string path, int64_t keep);
   ~PartFileStream() override;
   PartFileStream(const PartFileStream&) = delete;
@@ -27,6 +31,11 @@ class PartFileStream : public net::Stream {
   // body. Called by the owner too when a body ended without a byte.
   std::function<void()> OnFirstWrite;
   void RunFirstWriteCheck();
+  // Runs once with the file's first `count` bytes, as soon as the file holds that many, or with
+  // fewer when the owner calls RunFirstBytesCheck at the end of a shorter body; it may throw to
+  // refuse the body.
+  void SetFirstBytesCheck(size_t count, std::function<void(std::string_view first_bytes)> check);
+  void RunFirstBytesCheck();
   // Each write waits for its turn at `limiter` (none when null); a wait ends with an error as
   // soon as `cancelled` is set and the limiter woken.
   void SetRateLimiter(RateLimiter* limiter, const std::atomic<bool>* cancelled);
@@ -50,7 +59,10 @@ class PartFileStream : public net::Stream {
   // Cuts the file. A larger size is not given to the file ahead of the bytes: a file grown in
   // advance would hold zeros where no byte came, and a later try would continue after them.
   void SetSize(int64_t size) override;
-  // Closes the file; throws net::StreamError when the system reports a failure.
+  // Puts the file's bytes on the disk for good; throws net::StreamError when the system cannot.
+  void Sync();
+  // Closes the file, which gives its lock up; throws net::StreamError when the system reports a
+  // failure.
   void Close();
 
  private:
@@ -60,6 +72,8 @@ class PartFileStream : public net::Stream {
   // Where the file's first byte stands in the positions the writer sees.
   int64_t base_ = 0;
   bool checked_ = false;
+  size_t first_bytes_count_ = 0;
+  std::function<void(std::string_view)> first_bytes_check_;
   RateLimiter* limiter_ = nullptr;
   const std::atomic<bool>* cancelled_ = nullptr;
 };

@@ -68,4 +68,20 @@ QString ResumeFailedReason(const QString& detail) {
   return QCoreApplication::translate("RowStatus", "无法续传：%1").arg(detail);
 }
 
+QString NotAudioReason(const QString& content_type) {
+  if (content_type.isEmpty()) {
+    return QCoreApplication::translate("RowStatus", "服务器返回的不是音频文件");
+  }
+  return QCoreApplication::translate("RowStatus", "服务器返回的不是音频文件（%1）")
+      .arg(content_type);
+}
+
+QString PartLockedReason() {
+  return QCoreApplication::translate("RowStatus", "另一个程序正在下载这首歌");
+}
+
+QString StalledReason(int seconds) {
+  return QCoreApplication::translate("RowStatus", "服务器%1秒没有发来数据").arg(seconds);
+}
+
 }  // namespace mevra::download

@@ -32,5 +32,12 @@ QString DiskFullReason();
 QString DiskFullStopReason();
 // A partial file that could not be continued: the server refused the range or sent another.
 QString ResumeFailedReason(const QString& detail);
+// The server sent a web page, a text or other bytes that are no song; with the reply's
+// Content-Type when it gave one.
+QString NotAudioReason(const QString& content_type);
+// Another program holds the song's partial file.
+QString PartLockedReason();
+// The server sent no byte for `seconds`, on every try.
+QString StalledReason(int seconds);
 
 }  // namespace mevra::download

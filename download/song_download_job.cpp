@@ -5,18 +5,15 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-#include <fcntl.h>
 
 #include "download/download_archive.h"
 #include "download/file_naming.h"
+#include "download/folder_name_rules.h"
 #include "download/limits.h"
 #include "download/part_file_info.h"
-#include "download/tag_writer.h"
+#include "download/song_saver.h"
 #include "download/transfer_failure.h"
+#include "net/net_error.h"
 
 namespace mevra::download {
 namespace {
@@ -35,8 +32,6 @@ QString OneLine(const QString& text) {
   line.replace(QLatin1Char('\n'), QLatin1Char(' '));
   return line.trimmed();
 }
-
-QString SystemText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 // The speed is looked at this often while no bytes of a begun body arrive.
 constexpr int kSpeedRefreshMs = 500;
@@ -68,19 +63,30 @@ bool SongDownloadJob::Ended() const {
   return state_ == State::kDone || state_ == State::kFailed || state_ == State::kStopped;
 }
 
-QString SongDownloadJob::BaseTargetPath() const {
-  return task_.save_folder + QLatin1Char('/') +
-         SafeFileName(SongFileName(task_.naming, task_.title, task_.singer)) +
-         QStringLiteral(".mp3");
+QString SongDownloadJob::BaseName() {
+  if (base_name_.isEmpty()) {
+    base_name_ =
+        SongBaseName(task_.naming, task_.title, task_.singer, FolderNameRules(task_.save_folder));
+  }
+  return base_name_;
 }
 
-bool SongDownloadJob::AlreadySaved() const {
+QString SongDownloadJob::BaseTargetPath() {
+  return task_.save_folder + QLatin1Char('/') + BaseName() + QStringLiteral(".mp3");
+}
+
+bool SongDownloadJob::AlreadySaved() {
   if (!task_.fixed_path.isEmpty()) return false;
   if (policies_.existing_file == ExistingFilePolicy::kSkip && QFileInfo::exists(BaseTargetPath()))
     return true;
   if (policies_.archive) {
+    // An empty file, or one of another size than was saved, is no saved song: a crash or
+    // another program left it so.
     const QString saved = policies_.archive->SavedPath(task_.id, task_.rate);
-    if (!saved.isEmpty() && QFileInfo::exists(saved)) return true;
+    const int64_t size = policies_.archive->SavedSize(task_.id, task_.rate);
+    const QFileInfo file(saved);
+    if (!saved.isEmpty() && file.isFile() && file.size() > 0 && (size < 0 || file.size() == size))
+      return true;
   }
   return false;
 }
@@ -116,9 +122,10 @@ void SongDownloadJob::Stop(const QString& reason) {
   if (Ended() || stop_requested_) return;
   stop_requested_ = true;
   stop_reason_ = reason;
-  if (state_ == State::kTransferring) {
-    // The worker's end comes back through WorkerFinished, which keeps the part file.
-    worker_->Abort();
+  if (state_ == State::kTransferring || state_ == State::kSaving) {
+    // The worker's end comes back through WorkerFinished, which keeps the part file. Without a
+    // worker the stop comes from a receiver of its end, which looks at the stop next.
+    if (worker_) worker_->Abort();
     return;
   }
   retry_timer_.stop();
@@ -150,6 +157,12 @@ void SongDownloadJob::BeginTransfer() {
     End(State::kFailed, {RowStatus::kFailed, link_.reason, {}});
     return;
   }
+  // A size box that holds no number could not judge the file; nothing is fetched for it.
+  if (task_.fixed_path.isEmpty() && task_.filter.enabled &&
+      !SizeFilterRemoves(0, task_.filter.megabytes)) {
+    End(State::kFailed, {RowStatus::kFailed, FilterSizeNotANumberReason(), {}});
+    return;
+  }
   // The part file lies beside the name the song would get now; the final name is decided when
   // the body is complete, since another song may take this one meanwhile.
   part_path_ = ClaimPartPath(task_.fixed_path.isEmpty() ? BaseTargetPath() : task_.fixed_path);
@@ -160,17 +173,19 @@ void SongDownloadJob::BeginTransfer() {
          {}});
     return;
   }
-  WritePartInfo();
   StartAttempt();
 }
 
 void SongDownloadJob::StartAttempt() {
   state_ = State::kTransferring;
   transfer_begun_ = true;
-  // A try continues whatever the tries before it left; the preview always starts afresh.
-  resume_from_ = task_.fixed_path.isEmpty() ? std::max<qint64>(QFileInfo(part_path_).size(), 0) : 0;
+  const bool preview = !task_.fixed_path.isEmpty();
+  // A try continues whatever the tries before it left, as long as something tells that the
+  // server still has the same file; the preview always starts afresh.
+  resume_from_ =
+      preview || !record_.CanContinue() ? 0 : std::max<qint64>(QFileInfo(part_path_).size(), 0);
   // A partial file as long as the whole cannot be continued: the server would refuse the range.
-  if (expected_length_ >= 0 && resume_from_ >= expected_length_) resume_from_ = 0;
+  if (record_.complete_length >= 0 && resume_from_ >= record_.complete_length) resume_from_ = 0;
   progress_ = {};
   progress_.bytes_done = resume_from_;
   speed_ = SpeedMeter();
@@ -181,12 +196,49 @@ void SongDownloadJob::StartAttempt() {
   request.url = link_.url.toStdString();
   request.file_path = QFile::encodeName(part_path_).toStdString();
   request.resume_from = resume_from_;
-  request.expected_length = expected_length_;
-  request.free_space_margin = task_.fixed_path.isEmpty() ? policies_.free_space_margin : -1;
+  request.expected_length = record_.complete_length;
+  request.if_range = record_.IfRange().toStdString();
+  request.free_space_margin = preview ? -1 : policies_.free_space_margin;
   request.limiter = policies_.rate_limiter;
+  request.space = policies_.space;
   request.ca_file = QFile::encodeName(task_.ca_file).toStdString();
+  request.stall_timeout_ms = policies_.stall_timeout_ms;
+
+  // The record is written on the worker as soon as the response head is in, before a byte of
+  // the body; a record that cannot be written fails the try, since its bytes could never be
+  // continued.
+  attempt_record_ = std::make_shared<PartFileInfo>(record_);
+  attempt_record_->link = LinkIdentity(link_.url);
+  TransferWorker::HeadHandler on_head;
+  if (!preview) {
+    on_head = [record = attempt_record_, path = part_path_](const TransferWorker::Head& head) {
+      record->complete_length = head.complete_length;
+      record->etag = QString::fromStdString(head.etag);
+      record->last_modified = QString::fromStdString(head.last_modified);
+      QString error;
+      if (!record->Write(path, &error)) {
+        throw net::StreamError("Cannot write file '" +
+                               QFile::encodeName(PartFileInfo::InfoPath(path)).toStdString() +
+                               "': " + error.toStdString());
+      }
+    };
+  }
+  saved_ = std::make_shared<std::optional<JobResult>>();
+  auto saver =
+      std::make_shared<SongSaver>(task_, policies_, part_path_, BaseName(), attempt_record_->link);
   // The worker's news comes back as queued calls; one still queued when the job goes is dropped
   // with it.
+  TransferWorker::CompleteHandler on_complete =
+      [this, saver, saved = saved_](PartFileStream& file, const std::atomic<bool>& stopped) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+              if (state_ == State::kTransferring) state_ = State::kSaving;
+            },
+            Qt::QueuedConnection);
+        *saved = saver->Save(file, stopped);
+        return saved->has_value();
+      };
   worker_ = std::make_unique<TransferWorker>(
       std::move(request),
       [this](const TransferProgress& progress) {
@@ -196,14 +248,23 @@ void SongDownloadJob::StartAttempt() {
       [this](const TransferWorker::Result& result) {
         QMetaObject::invokeMethod(
             this, [this, result] { WorkerFinished(result); }, Qt::QueuedConnection);
-      });
+      },
+      std::move(on_head), std::move(on_complete));
   emit TransferStarted();
   if (state_ != State::kTransferring) return;
+  // A receiver stopped the job before its transfer began: nothing was fetched.
+  if (stop_requested_) {
+    worker_.reset();
+    emit TransferEnded();
+    KeepPartFile();
+    End(State::kStopped, {RowStatus::kStopped, stop_reason_, {}});
+    return;
+  }
   worker_->Start();
 }
 
 void SongDownloadJob::WorkerProgress(const TransferProgress& progress) {
-  if (state_ != State::kTransferring) return;
+  if (state_ != State::kTransferring && state_ != State::kSaving) return;
   // A server that sends the whole file instead of the rest starts the count again.
   if (progress.bytes_done < progress_.bytes_done) {
     speed_ = SpeedMeter();
@@ -223,13 +284,25 @@ void SongDownloadJob::EmitProgress() {
 }
 
 void SongDownloadJob::WorkerFinished(const TransferWorker::Result& result) {
-  if (state_ != State::kTransferring) return;
+  if (state_ != State::kTransferring && state_ != State::kSaving) return;
   worker_.reset();  // its thread has reported its end; this only joins it
   speed_timer_.stop();
-  if (result.complete_length >= 0) expected_length_ = result.complete_length;
+  // The worker has ended, so what it left is safe to read here.
+  if (attempt_record_) record_ = *attempt_record_;
+  if (result.complete_length >= 0) record_.complete_length = result.complete_length;
   emit TransferEnded();
 
   using Outcome = TransferWorker::Result::Outcome;
+  // A song put in place is saved, whatever came after; the saver has left its files as they
+  // should be.
+  if (result.outcome == Outcome::kComplete) {
+    ReleasePartPath();
+    const JobResult saved = saved_ && saved_->has_value()
+                                ? **saved_
+                                : JobResult{RowStatus::kFailed, SaveFailedReason({}), {}};
+    End(saved.status == RowStatus::kFailed ? State::kFailed : State::kDone, saved);
+    return;
+  }
   if (stop_requested_ || result.outcome == Outcome::kAborted) {
     KeepPartFile();
     End(State::kStopped,
@@ -239,12 +312,6 @@ void SongDownloadJob::WorkerFinished(const TransferWorker::Result& result) {
   const QString message = QString::fromStdString(result.message);
   JobResult failed{RowStatus::kFailed, {}, {}};
   switch (result.outcome) {
-    case Outcome::kComplete: {
-      state_ = State::kSaving;
-      const JobResult saved = Save();
-      End(saved.status == RowStatus::kFailed ? State::kFailed : State::kDone, saved);
-      return;
-    }
     case Outcome::kFileError:
       failed.reason = SaveFailedReason(message);
       break;
@@ -256,6 +323,12 @@ void SongDownloadJob::WorkerFinished(const TransferWorker::Result& result) {
     case Outcome::kRangeMismatch:
       failed.reason = ResumeFailedReason(message);
       break;
+    case Outcome::kPartLocked:
+      failed.reason = PartLockedReason();
+      break;
+    case Outcome::kNotAudio:
+      failed.reason = NotAudioReason(QString::fromStdString(result.content_type).trimmed());
+      break;
     case Outcome::kHttpStatus:
       // The status line the server sent says it best; a refused range says what it was for.
       failed.reason = QString::fromStdString(result.response_text);
@@ -263,83 +336,43 @@ void SongDownloadJob::WorkerFinished(const TransferWorker::Result& result) {
         failed.reason = ResumeFailedReason(failed.reason);
       }
       break;
-    case Outcome::kAborted:
     case Outcome::kTransferError:
-      failed.reason = message;
+      failed.reason =
+          result.stalled
+              ? StalledReason(static_cast<int>((policies_.stall_timeout_ms + 999) / 1000))
+              : message;
+      break;
+    case Outcome::kComplete:
+    case Outcome::kAborted:
       break;
   }
   failed.reason = OneLine(failed.reason);
 
   if (result.transient && retries_made_ < policies_.retries) {
     ++retries_made_;
-    const int64_t wait = result.retry_after_ms
-                             ? std::min(*result.retry_after_ms, kMaxRetryWaitMs)
-                             : BackoffMs(retries_made_, policies_.retry_backoff_base_ms);
-    // The part file stays this song's while it waits; its record is brought up to date.
-    WritePartInfo();
+    // The server's Retry-After is a least wait, never a reason to try sooner than the back-off.
+    const int64_t wait =
+        std::min(std::max(result.retry_after_ms.value_or(0),
+                          BackoffMs(retries_made_, policies_.retry_backoff_base_ms)),
+                 kMaxRetryWaitMs);
+    // The part file stays this song's while it waits.
     state_ = State::kWaitingRetry;
     retry_timer_.start(static_cast<int>(wait));
     emit RetryWaiting(retries_made_, policies_.retries, wait);
     return;
   }
-  // What a passing failure left may be continued by a later batch; a disk without room for the
-  // file keeps what came before, since nothing of this try was written. Everything else is of
-  // no use.
-  if (result.transient || result.outcome == Outcome::kNotEnoughSpace) {
+  // Another program's partial file is left to it, untouched.
+  if (result.outcome == Outcome::kPartLocked) {
+    ReleasePartPath();
+  } else if (result.transient || result.outcome == Outcome::kNotEnoughSpace) {
+    // What a passing failure left may be continued by a later batch; a disk without room for
+    // the file keeps what came before, since nothing of this try was written. Everything else
+    // is of no use.
     KeepPartFile();
   } else {
     DiscardPartFile();
   }
   End(State::kFailed, failed);
-}
-
-JobResult SongDownloadJob::Save() {
-  const bool preview = !task_.fixed_path.isEmpty();
-  const QString base = preview ? task_.fixed_path : BaseTargetPath();
-  // The "_new" rule looks at the folder now, after every song saved before this one.
-  const QString target =
-      !preview && policies_.existing_file == ExistingFilePolicy::kRename
-          ? SongSavePath(task_.save_folder,
-                         SafeFileName(SongFileName(task_.naming, task_.title, task_.singer)),
-                         task_.rate, [](const QString& path) { return QFileInfo::exists(path); })
-          : base;
-  // Tags go in before the rename, so the finished name never holds a file being rewritten.
-  if (!preview && policies_.write_tags) WriteMissingTags(part_path_, task_.title, task_.singer);
-
-  const QByteArray from = QFile::encodeName(part_path_);
-  const QByteArray to = QFile::encodeName(target);
-  // A plain rename replaces a file of the final name in one step, as "overwrite" and the "_new"
-  // rule's second collision want. Under "skip" a file that appeared meanwhile is never
-  // replaced.
-  const bool no_replace = !preview && policies_.existing_file == ExistingFilePolicy::kSkip;
-  const int renamed = no_replace ? ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
-                                               RENAME_NOREPLACE)
-                                 : std::rename(from.constData(), to.constData());
-  if (renamed != 0) {
-    const int code = errno;
-    DiscardPartFile();
-    if (no_replace && code == EEXIST) return {RowStatus::kSkipped, {}, {}};
-    return {RowStatus::kFailed, SaveFailedReason(SystemText(code)), {}};
-  }
-  PartFileInfo::Remove(part_path_);
-  ReleasePartPath();
-
-  JobResult result{RowStatus::kSucceeded, {}, target};
-  if (!preview && task_.filter.enabled) {
-    state_ = State::kFiltering;
-    const std::optional<bool> removes =
-        SizeFilterRemoves(QFileInfo(target).size(), task_.filter.megabytes);
-    // The saved file stays when the size box holds no number; only the row says so.
-    if (!removes) return {RowStatus::kFailed, FilterSizeNotANumberReason(), {}};
-    if (*removes) {
-      QFile::remove(target);
-      return {RowStatus::kFiltered, {}, {}};
-    }
-  }
-  // Recorded once the file is there for good; a record that cannot be written costs the song
-  // nothing, only its skipping next time.
-  if (!preview && policies_.archive) policies_.archive->Add(task_.id, task_.rate, target);
-  return result;
 }
 
 QString SongDownloadJob::ClaimPartPath(const QString& target) {
@@ -354,7 +387,8 @@ QString SongDownloadJob::ClaimPartPath(const QString& target) {
       }
     }
   }
-  const PartFileInfo source{task_.id, task_.rate, LinkIdentity(link_.url), -1};
+  const PartFileInfo source{task_.id, task_.rate, LinkIdentity(link_.url)};
+  record_ = source;
   QString fresh;
   for (int slot = 0; slot < kMaxPartFilesPerName; ++slot) {
     const QString path = PartFilePath(target, slot);
@@ -367,7 +401,7 @@ QString SongDownloadJob::ClaimPartPath(const QString& target) {
     const std::optional<PartFileInfo> info = PartFileInfo::Read(path);
     if (info && info->SameSource(source)) {
       claimed.insert(path);
-      expected_length_ = info->complete_length;
+      record_ = *info;
       return path;
     }
   }
@@ -381,18 +415,12 @@ void SongDownloadJob::ReleasePartPath() {
   part_path_.clear();
 }
 
-void SongDownloadJob::WritePartInfo() const {
-  if (part_path_.isEmpty() || !task_.fixed_path.isEmpty()) return;
-  PartFileInfo{task_.id, task_.rate, LinkIdentity(link_.url), expected_length_}.Write(part_path_);
-}
-
 void SongDownloadJob::KeepPartFile() {
   if (part_path_.isEmpty()) return;
   if (!task_.fixed_path.isEmpty() || QFileInfo(part_path_).size() <= 0) {
     DiscardPartFile();
     return;
   }
-  WritePartInfo();
   ReleasePartPath();
 }
 

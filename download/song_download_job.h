@@ -6,10 +6,12 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/link_source.h"
+#include "download/part_file_info.h"
 #include "download/song_task.h"
 #include "download/speed_meter.h"
 #include "download/transfer_progress.h"
@@ -18,11 +20,12 @@
 namespace mevra::download {
 
 // One song's download as a job: its link is asked for, its file streams into a ".part" file
-// beside its final name on a worker thread, and is then renamed to the name the naming rules
-// and the policies give at that moment and put through the small-file filter. Progress comes as
-// signals at most 20 times a second; the end comes once, as the row's final status. Every signal
-// is emitted from the event loop, never inside a call to the job, so a receiver may call back
-// into the job or delete it later (deleteLater) from a slot.
+// beside its final name on a worker thread, and is then, on that thread too, put through the
+// small-file filter and renamed to the name the naming rules and the policies give at that
+// moment. Progress comes as signals at most 20 times a second; the end comes once, as the row's
+// final status. Every signal is emitted from the event loop, never inside a call to the job, so
+// a receiver may call back into the job, Stop included, or delete it later (deleteLater) from a
+// slot.
 //
 // A song saved before (by name, or by the archive) is skipped without asking for its link. A try
 // that fails for a passing reason is repeated after a pause, continuing the partial file where
@@ -39,8 +42,7 @@ class SongDownloadJob : public QObject {
     kResolved,  // the link (or the reason there is none) is known; waiting for Transfer
     kTransferring,
     kWaitingRetry,
-    kSaving,
-    kFiltering,
+    kSaving,  // the whole body is in; the file is being put in place
     kDone,
     kFailed,
     kStopped,
@@ -69,8 +71,9 @@ class SongDownloadJob : public QObject {
   // Resolve, then fetch as soon as the link is there.
   void Start();
   // Ends the job as stopped with `reason`: a pending link request is dropped, a running
-  // transfer is cut at once, a wait for the next try ends. Finished follows; nothing for a job
-  // that has ended.
+  // transfer is cut at once, a wait for the next try ends. A song whose file is being put in
+  // place is stopped only before it takes its name; after that it ends saved. Finished follows;
+  // nothing for a job that has ended. Safe from a receiver of any of the job's signals.
   void Stop(const QString& reason = StoppedReason());
 
  signals:
@@ -89,20 +92,19 @@ class SongDownloadJob : public QObject {
   void StartAttempt();
   void WorkerProgress(const TransferProgress& progress);
   void WorkerFinished(const TransferWorker::Result& result);
-  // Renames the complete part file to its final name and applies the filter.
-  JobResult Save();
-  // Whether the song is there already by the policies: its name under "skip", or the archive.
-  bool AlreadySaved() const;
+  // Whether the song is there already by the policies: its name under "skip", or the archive
+  // with a file of the size it recorded.
+  bool AlreadySaved();
+  // The song's file name without extension, as the save folder's file system takes it.
+  QString BaseName();
   // The file the song would be saved as, before the "_new" rule.
-  QString BaseTargetPath() const;
+  QString BaseTargetPath();
   // Claims the part file for `target`: one of this song's own that a try left, else a name no
   // other song's partial file holds. Empty when every name is taken.
   QString ClaimPartPath(const QString& target);
   void ReleasePartPath();
-  // What a part file holds, as written beside it.
-  void WritePartInfo() const;
-  // Keeps the part file (and its record) for a later try, or removes it when it holds nothing
-  // or belongs to the preview.
+  // Keeps the part file (and the record the transfer wrote beside it) for a later try, or
+  // removes it when it holds nothing or belongs to the preview.
   void KeepPartFile();
   // Removes the part file of an unfinished body, with its record, and gives its name up.
   void DiscardPartFile();
@@ -122,10 +124,17 @@ class SongDownloadJob : public QObject {
   LinkSource::Ticket ticket_ = 0;
   bool ticket_open_ = false;
   LinkAnswer link_;
+  QString base_name_;  // empty until first asked for
   QString part_path_;
-  // The part file's bytes at the start of the try, and the whole file's length they belong to.
+  // Where the part file's bytes came from, as its record says; the transfer brings it up to
+  // date once a response head is in.
+  PartFileInfo record_;
+  // The part file's bytes at the start of the try.
   int64_t resume_from_ = 0;
-  int64_t expected_length_ = -1;
+  // What the try's transfer found, handed over when its thread has ended: the record as the
+  // response head left it, and how the song was put in place.
+  std::shared_ptr<PartFileInfo> attempt_record_;
+  std::shared_ptr<std::optional<JobResult>> saved_;
   int retries_made_ = 0;
   std::unique_ptr<TransferWorker> worker_;
   TransferProgress progress_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "download/download_error.h"
 #include "download/limits.h"
 #include "http/http_error.h"
 #include "net/net_error.h"
@@ -59,13 +60,14 @@ bool IsTransientFailure(const std::exception& error) {
     const std::optional<int32_t> code = SocketCodeIn(error.what());
     return code && IsTransientSocketCode(*code);
   }
-  // The peer went quiet, or closed before the response or its body was whole.
+  // The peer went quiet, or closed before the response, its body or the whole file was there.
   return dynamic_cast<const net::ConnectTimeoutError*>(&error) ||
          dynamic_cast<const net::ReadTimeoutError*>(&error) ||
          dynamic_cast<const net::ConnClosedGracefullyError*>(&error) ||
          dynamic_cast<const net::NotConnectedError*>(&error) ||
          dynamic_cast<const net::ClosedSocketError*>(&error) ||
          dynamic_cast<const http::IncompleteBodyError*>(&error) ||
+         dynamic_cast<const IncompleteFileError*>(&error) ||
          dynamic_cast<const http::StatusLineError*>(&error);
 }
 

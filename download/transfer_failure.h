@@ -11,8 +11,8 @@ namespace mevra::download {
 
 // Whether a failed exchange may well succeed when tried again a little later: the peer refused
 // or did not answer the connect, reset the connection or closed it early, or answered 5xx, 408
-// or 429. Anything else (another client error, a broken response, a file that cannot be
-// written) fails the same way every time.
+// or 429, or sent a range that stopped short of the file's end. Anything else (another client
+// error, a broken response, a file that cannot be written) fails the same way every time.
 bool IsTransientFailure(const std::exception& error);
 
 // A Retry-After value as a wait in milliseconds: delay seconds, or an HTTP date (a date in the

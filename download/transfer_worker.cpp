@@ -4,13 +4,17 @@
 #include <cctype>
 #include <chrono>
 #include <exception>
+#include <limits>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include "download/audio_check.h"
 #include "download/download_error.h"
 #include "download/limits.h"
 #include "download/part_file_stream.h"
 #include "download/rate_limiter.h"
+#include "download/space_account.h"
 #include "download/transfer_failure.h"
 #include "http/http_client.h"
 #include "http/http_error.h"
@@ -36,22 +40,56 @@ int64_t AnnouncedLength(const http::HttpClient& client) {
   return client.Response().ContentLength();
 }
 
-// Bytes free for this process on the disk that holds `file_path`; -1 when it cannot be told.
-int64_t FreeBytesBeside(const std::string& file_path) {
+// Bytes free for this process on the disk that holds `file_path` and that disk's device; free
+// is -1 when it cannot be told.
+struct DiskRoom {
+  int64_t free = -1;
+  uint64_t device = 0;
+};
+DiskRoom RoomBeside(const std::string& file_path) {
   const size_t slash = file_path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : file_path.substr(0, slash + 1);
   struct statvfs info {};
-  if (::statvfs(folder.c_str(), &info) != 0) return -1;
-  return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
+  struct stat where {};
+  if (::statvfs(folder.c_str(), &info) != 0 || ::stat(folder.c_str(), &where) != 0) return {};
+  return {static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize),
+          static_cast<uint64_t>(where.st_dev)};
 }
+
+// Gives the claim up when the transfer ends, however it ends.
+class SpaceClaim {
+ public:
+  explicit SpaceClaim(std::shared_ptr<SpaceAccount> account) : account_(std::move(account)) {}
+  ~SpaceClaim() {
+    if (ticket_ != 0) account_->Release(ticket_);
+  }
+  SpaceClaim(const SpaceClaim&) = delete;
+  SpaceClaim& operator=(const SpaceClaim&) = delete;
+
+  SpaceAccount& Account() { return *account_; }
+  void Hold(SpaceAccount::Ticket ticket) {
+    if (ticket_ != 0) account_->Release(ticket_);
+    ticket_ = ticket;
+  }
+  void Update(int64_t bytes_left) {
+    if (ticket_ != 0) account_->Update(ticket_, bytes_left);
+  }
+
+ private:
+  std::shared_ptr<SpaceAccount> account_;
+  SpaceAccount::Ticket ticket_ = 0;
+};
 
 }  // namespace
 
 TransferWorker::TransferWorker(Request request, ProgressHandler on_progress,
-                               FinishHandler on_finish)
+                               FinishHandler on_finish, HeadHandler on_head,
+                               CompleteHandler on_complete)
     : request_(std::move(request)),
       on_progress_(std::move(on_progress)),
       on_finish_(std::move(on_finish)),
+      on_head_(std::move(on_head)),
+      on_complete_(std::move(on_complete)),
       latch_(std::make_shared<net::AbortLatch>()) {}
 
 TransferWorker::~TransferWorker() {
@@ -75,24 +113,54 @@ void TransferWorker::Run() {
   http::ApplyProgramConfiguration(client);
   client.SetAbortLatch(latch_);
   client.SetCaFile(request_.ca_file);
+  // The read time-out is the stall limit: it counts from the last byte that came.
+  if (request_.stall_timeout_ms > 0) {
+    client.SetReadTimeout(static_cast<int32_t>(
+        std::min<int64_t>(request_.stall_timeout_ms, std::numeric_limits<int32_t>::max())));
+  }
+  SpaceClaim space(request_.space ? request_.space : std::make_shared<SpaceAccount>());
   try {
     PartFileStream file(request_.file_path, request_.resume_from);
     // The file may hold fewer bytes than the caller thought; it is continued where it ends.
     const int64_t resume_from = file.Position();
-    if (resume_from > 0) client.Request().SetContentRangeStart(resume_from);
+    if (resume_from > 0) {
+      client.Request().SetContentRangeStart(resume_from);
+      // A file changed on the server since answers with all of its new bytes instead.
+      if (!request_.if_range.empty()) {
+        client.Request().CustomHeaders().SetValue("If-Range", request_.if_range);
+      }
+    }
     file.SetRateLimiter(request_.limiter.get(), &aborted_);
+    // Where the body's bytes begin in the file, and how many of them are announced.
+    int64_t body_start = 0;
+    int64_t to_come = 0;
 
     // Decided once the final response is in hand, before its first byte is written: whether
-    // the body continues the file or starts it again, and whether the disk has room for it.
+    // it is audio at all, whether the body continues the file or starts it again, and whether
+    // the disk has room for it.
     file.OnFirstWrite = [&] {
+      const http::HttpResponse& response = client.Response();
+      Head head;
+      head.content_type = response.ContentType();
+      head.etag = response.RawHeaders().Value("ETag");
+      head.last_modified = response.RawHeaders().Value("Last-Modified");
+      result.content_type = head.content_type;
+      if (IsNonAudioContentType(head.content_type)) {
+        throw NotAudioError("The server sent \"" + head.content_type + "\" instead of audio.");
+      }
       const int64_t announced = AnnouncedLength(client);
-      int64_t to_come = std::max<int64_t>(announced, 0);
+      to_come = std::max<int64_t>(announced, 0);
       if (client.ResponseCode() == 206) {
-        const http::HttpResponse& response = client.Response();
         if (!response.HasContentRange() || response.ContentRangeStart() != resume_from) {
           throw RangeMismatchError(
               "The server sent \"" + response.RawHeaders().Value("Content-Range") +
               "\" where the bytes from " + std::to_string(resume_from) + " on were asked for.");
+        }
+        // A server that ignored If-Range gives itself away by its ETag.
+        if (!head.etag.empty() && request_.if_range.starts_with('"') &&
+            head.etag != request_.if_range) {
+          throw RangeMismatchError("The server sent the rest of " + head.etag +
+                                   " for a partial file of " + request_.if_range + ".");
         }
         result.complete_length = response.ContentRangeInstanceLength();
         if (result.complete_length >= 0 && request_.expected_length >= 0 &&
@@ -105,21 +173,37 @@ void TransferWorker::Run() {
         if (result.complete_length < 0 && announced >= 0) {
           result.complete_length = resume_from + announced;
         }
+        body_start = resume_from;
       } else {
         // The whole file comes: what an earlier try left goes.
         if (file.FileBytes() > 0) file.StartAgain();
         result.complete_length = announced;
       }
       if (request_.free_space_margin >= 0) {
-        const int64_t free = FreeBytesBeside(request_.file_path);
-        if (free >= 0 && free < to_come + request_.free_space_margin) {
-          throw NotEnoughSpaceError("Only " + std::to_string(free) +
-                                    " bytes are free in the save folder; the file needs " +
-                                    std::to_string(to_come) + " bytes and " +
-                                    std::to_string(request_.free_space_margin) + " to spare.");
+        const DiskRoom room = RoomBeside(request_.file_path);
+        if (room.free >= 0) {
+          int64_t others = 0;
+          const SpaceAccount::Ticket ticket = space.Account().Claim(
+              room.device, to_come, room.free, request_.free_space_margin, &others);
+          if (ticket == 0) {
+            throw NotEnoughSpaceError(
+                "Only " + std::to_string(room.free) + " bytes are free in the save folder; " +
+                std::to_string(others) + " are promised to other songs, the file needs " +
+                std::to_string(to_come) + " bytes and " +
+                std::to_string(request_.free_space_margin) + " to spare.");
+          }
+          space.Hold(ticket);
         }
       }
+      head.complete_length = result.complete_length;
+      if (on_head_) on_head_(head);
     };
+    // A body that begins like no MP3 file is no song, whatever its type said.
+    file.SetFirstBytesCheck(kAudioSniffBytes, [&](std::string_view first_bytes) {
+      if (!StartsLikeAudio(first_bytes)) {
+        throw NotAudioError("The bytes the server sent begin like no MP3 file.");
+      }
+    });
 
     TransferProgress progress;
     Clock::time_point last_report{};
@@ -155,28 +239,56 @@ void TransferWorker::Run() {
       progress.work_count = work_count;
       // The file counts the body alone: a redirect's body never reaches it.
       progress.bytes_done = file.FileBytes();
+      space.Update(to_come - (progress.bytes_done - body_start));
       report(false);
     };
 
     client.Get(request_.url, file);
     // A body without a single byte is looked at all the same.
     file.RunFirstWriteCheck();
+    file.RunFirstBytesCheck();
     progress.bytes_done = file.FileBytes();
-    file.Close();
     result.response_text = client.ResponseText();
     report(true);
-    result.outcome = Result::Outcome::kComplete;
+    // A body cut by the abort may look complete (a body read until the peer closes); it is not.
+    if (!aborted_) {
+      // A range that stopped short leaves a file that is not the whole song yet.
+      if (result.complete_length >= 0 && progress.bytes_done < result.complete_length) {
+        throw IncompleteFileError("The file holds " + std::to_string(progress.bytes_done) +
+                                  " of its " + std::to_string(result.complete_length) +
+                                  " bytes after the body ended.");
+      }
+      if (result.complete_length >= 0 && progress.bytes_done > result.complete_length) {
+        throw RangeMismatchError("The file holds " + std::to_string(progress.bytes_done) +
+                                 " bytes, more than the server's " +
+                                 std::to_string(result.complete_length) + ".");
+      }
+      if (!on_complete_) {
+        file.Close();
+        result.outcome = Result::Outcome::kComplete;
+      } else if (on_complete_(file, aborted_)) {
+        // Put in place for good: a stop that comes now changes nothing of it. The file is
+        // closed with the stream, its bytes are synced already.
+        result.outcome = Result::Outcome::kComplete;
+      }
+    }
   } catch (const DiskFullError& error) {
     result.outcome = Result::Outcome::kDiskFull;
     result.message = error.what();
   } catch (const NotEnoughSpaceError& error) {
     result.outcome = Result::Outcome::kNotEnoughSpace;
     result.message = error.what();
+  } catch (const PartLockedError& error) {
+    result.outcome = Result::Outcome::kPartLocked;
+    result.message = error.what();
   } catch (const net::StreamError& error) {
     result.outcome = Result::Outcome::kFileError;
     result.message = error.what();
   } catch (const RangeMismatchError& error) {
     result.outcome = Result::Outcome::kRangeMismatch;
+    result.message = error.what();
+  } catch (const NotAudioError& error) {
+    result.outcome = Result::Outcome::kNotAudio;
     result.message = error.what();
   } catch (const http::HttpProtocolError& error) {
     result.outcome = Result::Outcome::kHttpStatus;
@@ -190,10 +302,13 @@ void TransferWorker::Run() {
     result.outcome = Result::Outcome::kTransferError;
     result.message = error.what();
     result.transient = IsTransientFailure(error);
+    result.stalled = dynamic_cast<const net::ReadTimeoutError*>(&error) != nullptr;
   }
   if (result.response_text.empty()) result.response_text = client.ResponseText();
-  // A body cut by the abort may look complete (a body read until the peer closes); it is not.
-  if (aborted_) result.outcome = Result::Outcome::kAborted;
+  // Whatever a stopped transfer ran into is the stop's doing, unless its file was put in place.
+  if (aborted_ && result.outcome != Result::Outcome::kComplete) {
+    result.outcome = Result::Outcome::kAborted;
+  }
   if (on_finish_) on_finish_(result);
 }
 

@@ -22,6 +22,7 @@ inline constexpr std::string_view kStallingSongId = "23470420";     // body stop
 inline constexpr std::string_view kResetTwiceSongId = "23470711";    // reset twice per download
 inline constexpr std::string_view kBusyOnceSongId = "23470712";      // 503, Retry-After: 1, once
 inline constexpr std::string_view kIgnoresRangeSongId = "23470713";  // 200 whatever the Range
+inline constexpr std::string_view kShortRangeSongId = "23470714";    // a short 206, once
 
 // Songs that exercise the harvester, the rate choice and file naming.
 inline constexpr std::string_view kOnly128SongId = "23470128";          // offers only 128

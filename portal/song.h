@@ -20,10 +20,12 @@ enum class Fault {
   kStall,        // sends the head and part of the body, then nothing for a long time
   // Faults that pass, so retries and resumed downloads can be shown: the first two requests of
   // each download reset the connection part way; the first answers 503 with Retry-After: 1; every
-  // request gets the whole file with 200 whatever range it asks for.
+  // request gets the whole file with 200 whatever range it asks for; the first range request of
+  // each download gets 206 with only half of the bytes it asked for.
   kResetsTwice,
   kBusyOnce,
-  kIgnoresRange
+  kIgnoresRange,
+  kShortRangeOnce
 };
 
 // One song of the portal's data set.

@@ -260,6 +260,22 @@
         <source>同名的未完成文件太多</source>
         <translation>too many unfinished files of the same name</translation>
     </message>
+    <message>
+        <source>服务器返回的不是音频文件</source>
+        <translation>the server sent something that is not an audio file</translation>
+    </message>
+    <message>
+        <source>服务器返回的不是音频文件（%1）</source>
+        <translation>the server sent something that is not an audio file (%1)</translation>
+    </message>
+    <message>
+        <source>另一个程序正在下载这首歌</source>
+        <translation>another program is downloading this song</translation>
+    </message>
+    <message>
+        <source>服务器%1秒没有发来数据</source>
+        <translation>the server sent nothing for %1 seconds</translation>
+    </message>
 </context>
 <context>
     <name>TransferText</name>
@@ -468,6 +484,10 @@ Look at it now?</translation>
         <translation>The last download did not finish (%1 songs). Continue it now?</translation>
     </message>
     <message>
+        <source>过滤大小不是数字，请填写以MB为单位的整数</source>
+        <translation>The filter size is not a number. Please enter a whole number of megabytes.</translation>
+    </message>
+    <message>
         <source>您确定要清空下载记录吗？</source>
         <translation>Are you sure you want to clear the download history?</translation>
     </message>
@@ -549,6 +569,14 @@ Look at it now?</translation>
     <message>
         <source>（已记录 %1 首）</source>
         <translation>(%1 songs recorded)</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>无数据超时：</source>
+        <translation>Time out after no data for:</translation>
     </message>
 </context>
 <context>

@@ -8,8 +8,12 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 which=batch
 case "${1:-}" in batch|rss) which=$1; shift ;; esac
-build=${1:-/tmp/build-bench-download}
-[ $# -gt 0 ] && shift
+build=/tmp/build-bench-download
+# A "--" right after the benchmark's name starts its arguments; it names no build dir.
+if [ $# -gt 0 ] && [ "$1" != "--" ]; then
+  build=$1
+  shift
+fi
 [ "${1:-}" = "--" ] && shift
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMEVRA_BUILD_BENCH=ON \

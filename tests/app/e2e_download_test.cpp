@@ -334,9 +334,22 @@ TEST_F(DownloadTest, RetriesAndResumeCarryTheFlakySongsThroughOneBatch) {
       Q(restarted), QStringLiteral("128"),
       endpoints_.music_base_url + "/data/music/" + Q(restarted) + "/128.mp3", -1};
   ASSERT_TRUE(source.Write(PartOf(restarted)));
+  // And the start of the song whose first range comes short: it is continued twice.
+  const std::string_view shortened = portal::kShortRangeSongId;
+  {
+    QFile part(PartOf(shortened));
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly));
+    part.write(PortalBytes(shortened, 128).left(50000));
+  }
+  const download::PartFileInfo short_source{
+      Q(shortened), QStringLiteral("128"),
+      endpoints_.music_base_url + "/data/music/" + Q(shortened) + "/128.mp3",
+      PortalBytes(shortened, 128).size()};
+  ASSERT_TRUE(short_source.Write(PartOf(shortened)));
 
-  const std::string_view ids[] = {portal::kResetTwiceSongId, portal::kBusyOnceSongId, restarted};
-  TickOnly(w, {ids[0], ids[1], ids[2]});
+  const std::string_view ids[] = {portal::kResetTwiceSongId, portal::kBusyOnceSongId, restarted,
+                                  shortened};
+  TickOnly(w, {ids[0], ids[1], ids[2], ids[3]});
   QSet<QString> shown;
   QTimer poll;
   poll.setInterval(5);
@@ -358,9 +371,9 @@ TEST_F(DownloadTest, RetriesAndResumeCarryTheFlakySongsThroughOneBatch) {
   // The rows said what they waited for.
   EXPECT_TRUE(shown.contains(QStringLiteral("等待重试(1/3)")));
   EXPECT_TRUE(shown.contains(QStringLiteral("等待重试(2/3)")));
-  EXPECT_EQ(SavedFiles().size(), 3) << SavedFiles().join(' ').toStdString();
+  EXPECT_EQ(SavedFiles().size(), 4) << SavedFiles().join(' ').toStdString();
   ASSERT_FALSE(Boxes().Shown().empty());
-  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了3首歌曲"));
+  EXPECT_EQ(Boxes().Shown().back().text, QStringLiteral("所有任务已经完成！本次共下载了4首歌曲"));
 }
 
 TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {

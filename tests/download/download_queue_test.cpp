@@ -2,6 +2,10 @@
 // instead of a browser: final row states and their order, stops at every stage, a list that
 // changes under the batch, and no partial file left behind or reported saved.
 #include <QRegularExpression>
+#include <functional>
+#include <utility>
+
+#include "download/song_download_job.h"
 
 #include "tests/download/queue_fixture.h"
 
@@ -96,10 +100,11 @@ TEST_F(DownloadQueueTest, RowsEndWithTheirStatusesInListOrderWithOneSlotAndAnyOr
     EXPECT_EQ(report.started_count, 10);
     EXPECT_FALSE(report.stopped);
 
-    // Only whole files under their final names, and the cut song's partial file; the unreadable
-    // size leaves its file as before.
+    // Only whole files under their final names, and the cut song's partial file; a size the
+    // filter cannot read fetches nothing.
     EXPECT_EQ(Files(), (QStringList{"A - S.mp3", "A - S_new320.mp3", "B - S.mp3", "C - S.mp3",
-                                    "F - S.mp3.part", "F - S.mp3.part.info", "I - S.mp3"}));
+                                    "F - S.mp3.part", "F - S.mp3.part.info"}));
+    EXPECT_EQ(server_.Requests("/i.mp3"), 0);
     EXPECT_EQ(Bytes("A - S.mp3"), QByteArray::fromStdString(counted));
     EXPECT_EQ(Bytes("A - S_new320.mp3"), QByteArray::fromStdString(counted));
     EXPECT_EQ(Bytes("B - S.mp3"), QByteArray::fromStdString(chunked));
@@ -237,10 +242,12 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
     }
     ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 60000));
 
-    // The song whose turn had come goes on to its end only once its transfer runs.
+    // The song whose turn had come goes on to its end only once its transfer runs; dropped or
+    // finished, it counts as done.
     EXPECT_EQ(report.started, std::vector<int>{0});
     EXPECT_FALSE(report.stopped);
     EXPECT_EQ(report.started_count, 1);
+    EXPECT_EQ(queue.Progress().finished, 1);
     if (c.first_link_held) {
       EXPECT_EQ(report.dropped, std::vector<int>{0});
       EXPECT_TRUE(report.finished.empty());
@@ -314,6 +321,107 @@ TEST_F(DownloadQueueTest, TheQueueCountsTheBatchAsAWholeForAnyNumberAtOnce) {
       using Phase = BatchProgress::Phase;
       EXPECT_EQ(phases_of_a, (std::vector<Phase>{Phase::kBegun, Phase::kReceiving, Phase::kEnded}));
     }
+  }
+}
+
+// Connects a stop to one report of a queue or a job, whatever the report carries.
+template <typename Sender, typename Signal>
+std::function<void(Sender&, std::function<void()>)> On(Signal signal) {
+  return [signal](Sender& sender, std::function<void()> stop) {
+    QObject::connect(&sender, signal, stop);
+  };
+}
+
+// Receivers may call back: a stop from any report of the queue or of a job ends the batch, and
+// a song whose file is in place when the stop comes stays saved.
+TEST_F(DownloadQueueTest, AStopFromAnyReportEndsTheBatchSafely) {
+  // The first song is busy once, then comes whole, or comes part way and then nothing.
+  ServedFile busy_once{Pattern(100000, 'z'), Framing::kLength};
+  busy_once.fail_first = 1;
+  busy_once.fail_status = 503;
+  ServedFile busy_then_stalling = busy_once;
+  busy_then_stalling.stall_after = 40000;
+  const char* const stopped = "下载失败用户中止下载";
+  struct Case {
+    const char* name;
+    std::function<void(DownloadQueue&, std::function<void()>)> connect;
+    const char* row;         // the first song's; "" when it was dropped
+    bool completes = false;  // the first song comes whole
+    bool drops = false;      // the list is cleared while the first link is held
+    int second_requests = 0;
+  };
+  using Q = DownloadQueue;
+  const Case cases[] = {
+      {"TaskStarted", On<Q>(&Q::TaskStarted), stopped},
+      {"TransferStarted", On<Q>(&Q::TransferStarted), stopped},
+      {"TaskProgress", On<Q>(&Q::TaskProgress), stopped},
+      {"TransferEnded", On<Q>(&Q::TransferEnded), stopped},
+      {"TaskRetrying", On<Q>(&Q::TaskRetrying), stopped},
+      {"TaskFinished", On<Q>(&Q::TaskFinished), "下载成功", true},
+      {"TaskDropped", On<Q>(&Q::TaskDropped), "", false, true},
+      {"BatchEnded", On<Q>(&Q::BatchEnded), "下载成功", true, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string tag = std::to_string(&c - cases);
+    const QString first = QString::fromStdString("q" + tag), second = first + "b";
+    std::vector<SongTask> tasks = {
+        Task(0, first, "/q" + tag, c.completes ? busy_once : busy_then_stalling),
+        Task(1, second, "/q" + tag + "b", {Pattern(60000, 'y'), Framing::kLength})};
+    if (c.drops) links_.Hold(first);
+    auto list = std::make_unique<TestTaskList>(tasks);
+    TestTaskList& rows = *list;
+    DownloadQueue queue(links_);
+    queue.SetPolicies(FastRetries());
+    Report report(queue);
+    bool stopped_once = false;
+    c.connect(queue, [&] {
+      if (!std::exchange(stopped_once, true)) queue.StopAll();
+    });
+    queue.Start(std::move(list), 1);
+    if (c.drops) {
+      ASSERT_TRUE(WaitUntil([&] { return links_.Requested().contains(second); }));
+      rows.Clear();
+      links_.Release(first);
+    }
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
+    EXPECT_TRUE(stopped_once);
+    EXPECT_EQ(report.transfers_running, 0);
+    EXPECT_EQ(report.finished.size() + report.dropped.size(), report.started.size());
+    if (*c.row != '\0') {
+      EXPECT_EQ(report.row_text[0], QString::fromUtf8(c.row));
+    }
+    EXPECT_EQ(server_.Requests("/q" + tag + "b"), c.second_requests);
+  }
+
+  // The same from the reports of one job, with no queue in between.
+  using Job = SongDownloadJob;
+  struct JobCase {
+    const char* name;
+    std::function<void(Job&, std::function<void()>)> connect;
+    const char* row;
+    bool completes = false;
+  };
+  const JobCase job_cases[] = {
+      {"Resolved", On<Job>(&Job::Resolved), stopped},
+      {"TransferStarted", On<Job>(&Job::TransferStarted), stopped},
+      {"Progress", On<Job>(&Job::Progress), stopped},
+      {"TransferEnded", On<Job>(&Job::TransferEnded), stopped},
+      {"RetryWaiting", On<Job>(&Job::RetryWaiting), stopped},
+      {"Finished", On<Job>(&Job::Finished), "下载成功", true},
+  };
+  for (const JobCase& c : job_cases) {
+    SCOPED_TRACE(std::string("job ") + c.name);
+    const std::string tag = std::to_string(&c - job_cases);
+    Job job(Task(0, QString::fromStdString("j" + tag), "/j" + tag,
+                 c.completes ? busy_once : busy_then_stalling),
+            links_, FastRetries());
+    QStringList rows;
+    QObject::connect(&job, &Job::Finished, [&](const JobResult& r) { rows << r.RowText(); });
+    c.connect(job, [&] { job.Stop(); });
+    job.Start();
+    ASSERT_TRUE(WaitUntil([&] { return !rows.isEmpty(); }));
+    EXPECT_EQ(rows, QStringList{QString::fromUtf8(c.row)});
   }
 }
 

@@ -1,11 +1,15 @@
-// File naming, the part files, the size filter and the speed of a transfer.
+// File naming and the names file systems take, the part files, the size filter, what counts as
+// audio and the speed of a transfer.
 #include <gtest/gtest.h>
 
 #include <QSet>
 #include <QString>
 #include <optional>
 
+#include "download/audio_check.h"
 #include "download/file_naming.h"
+#include "download/folder_name_rules.h"
+#include "download/limits.h"
 #include "download/speed_meter.h"
 
 QT_BEGIN_NAMESPACE
@@ -43,6 +47,79 @@ TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
     EXPECT_EQ(safe, QString::fromUtf8(c.out));
     EXPECT_FALSE(safe.contains(QLatin1Char('/')));
   }
+}
+
+TEST(FileNamingTest, LongNamesAreCutOnACharacterSoEveryDerivedNameFits) {
+  // "_new320" + ".mp3" + ".15.part" + ".info"
+  ASSERT_EQ(DerivedNameBytes(), 24);
+  const int room = kMaxFileNameBytes - DerivedNameBytes();
+  const QString cjk = QStringLiteral("歌");   // 3 bytes
+  const QString emoji = QStringLiteral("😀");  // 4 bytes, two UTF-16 units
+  struct Case {
+    const char* name;
+    QString in;
+    QString out;
+  };
+  const Case cases[] = {
+      {"ASCII at the limit", QString(room, u'a'), QString(room, u'a')},
+      {"ASCII one over", QString(room + 1, u'a'), QString(room, u'a')},
+      {"CJK one character over", cjk.repeated(room / 3 + 1), cjk.repeated(room / 3)},
+      // 230 bytes of "a" leave one byte: no room for any part of the next character.
+      {"no half of a character", QString(room - 1, u'a') + cjk, QString(room - 1, u'a')},
+      {"no half of a surrogate pair", QString(room - 3, u'a') + emoji, QString(room - 3, u'a')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CutToUtf8Bytes(c.in, room), c.out);
+  }
+  // 86 CJK characters failed with "File name too long"; cut, the longest part record fits.
+  const QString base = SongBaseName(NamingScheme::kTitleSinger, cjk.repeated(86),
+                                    QStringLiteral("S"), NameRules::kPosix);
+  EXPECT_EQ(base, cjk.repeated(room / 3));
+  EXPECT_LE((base + QStringLiteral("_new320.mp3.15.part.info")).toUtf8().size(), 255);
+}
+
+TEST(FileNamingTest, FatMediaGetNamesTheyTakeAndOtherDisksKeepTheirs) {
+  struct Case {
+    const char* in;
+    const char* fat;
+  } cases[] = {
+      {"a:b*c?d\"e<f>g|h", "a_b_c_d_e_f_g_h"},
+      {"Wait... ", "Wait____"},
+      {"CON", "CON_"},
+      {"nul.x", "nul_.x"},
+      {"CONSOLE", "CONSOLE"},
+      {"COM10", "COM10"},
+      {"歌 - 手", "歌 - 手"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(FatSafeFileName(QString::fromUtf8(c.in)), QString::fromUtf8(c.fat));
+    EXPECT_EQ(SongBaseName(NamingScheme::kTitle, QString::fromUtf8(c.in), {}, NameRules::kFat),
+              FatSafeFileName(QString::fromUtf8(c.in).trimmed()));
+    EXPECT_EQ(SongBaseName(NamingScheme::kTitle, QString::fromUtf8(c.in), {}, NameRules::kPosix),
+              QString::fromUtf8(c.in).trimmed());
+  }
+
+  // The statfs types of the disks media players use; FUSE only when mounted as "fuseblk".
+  struct Disk {
+    const char* name;
+    int64_t statfs_type;
+    const char* mount_type;
+    NameRules rules;
+  } disks[] = {
+      {"vfat", 0x4d44, "", NameRules::kFat},
+      {"exfat", 0x2011BAB0, "", NameRules::kFat},
+      {"ntfs3", 0x7366746e, "", NameRules::kFat},
+      {"ntfs-3g on fuseblk", 0x65735546, "fuseblk", NameRules::kFat},
+      {"sshfs", 0x65735546, "fuse.sshfs", NameRules::kPosix},
+      {"ext4", 0xEF53, "", NameRules::kPosix},
+  };
+  for (const Disk& d : disks) {
+    SCOPED_TRACE(d.name);
+    EXPECT_EQ(NameRulesFor(d.statfs_type, d.mount_type), d.rules);
+  }
+  EXPECT_EQ(FolderNameRules(QStringLiteral("/tmp")), NameRules::kPosix);
 }
 
 TEST(FileNamingTest, SecondSaveGetsNewPlusRateAndThirdReplacesIt) {
@@ -91,6 +168,37 @@ TEST(FileNamingTest, PartFilesOfOneTargetNeverShareAName) {
   EXPECT_EQ(PartFilePath(QStringLiteral("/m/A - B.mp3")), QStringLiteral("/m/A - B.mp3.part"));
   EXPECT_EQ(PartFilePath(QStringLiteral("/m/A - B.mp3"), 2), QStringLiteral("/m/A - B.mp3.2.part"));
   EXPECT_FALSE(PartFilePath(QStringLiteral("/m/x.mp3")).endsWith(QStringLiteral(".mp3")));
+}
+
+TEST(AudioCheckTest, TextAndPagesAreNoSongWhateverTheirBytes) {
+  struct Type {
+    const char* type;
+    bool non_audio;
+  } types[] = {
+      {"text/html; charset=utf-8", true},  {"TEXT/plain", true},
+      {"application/json", true},          {" application/xml ", true},
+      {"application/xhtml+xml", true},     {"audio/mpeg", false},
+      {"application/octet-stream", false}, {"", false},
+  };
+  for (const Type& t : types) {
+    SCOPED_TRACE(t.type);
+    EXPECT_EQ(IsNonAudioContentType(t.type), t.non_audio);
+  }
+  struct Start {
+    const char* name;
+    std::string bytes;
+    bool audio;
+  } starts[] = {
+      {"an ID3v2 tag", "ID3", true},
+      {"an MPEG-1 layer III frame", "\xFF\xFB\x90", true},
+      {"eleven bits, but one short", "\xFF\xC0\x00", false},
+      {"a web page", "<!D", false},
+      {"a lone sync byte", "\xFF", false},
+  };
+  for (const Start& s : starts) {
+    SCOPED_TRACE(s.name);
+    EXPECT_EQ(StartsLikeAudio(s.bytes), s.audio);
+  }
 }
 
 TEST(SpeedMeterTest, AveragesOverTheLastSecondAndFallsWhenBytesStop) {

@@ -109,6 +109,12 @@ std::vector<std::string> FileServer::Ranges(const std::string& path) const {
   return it == ranges_.end() ? std::vector<std::string>{} : it->second;
 }
 
+std::vector<std::string> FileServer::IfRanges(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = if_ranges_.find(path);
+  return it == if_ranges_.end() ? std::vector<std::string>{} : it->second;
+}
+
 void FileServer::AcceptLoop() {
   while (!stopping_) {
     pollfd entry{listener_, POLLIN, 0};
@@ -139,14 +145,19 @@ void FileServer::Answer(int descriptor) {
   path = path.substr(0, path.find('?'));
 
   const std::string range = HeaderValue(head, "Range");
+  const std::string if_range = HeaderValue(head, "If-Range");
   ServedFile file;
   bool known = false;
   int index = 0;
+  int range_index = 0;
   {
     std::lock_guard lock(mutex_);
     std::vector<std::string>& asked = ranges_[path];
     index = static_cast<int>(asked.size());
+    range_index = static_cast<int>(
+        std::count_if(asked.begin(), asked.end(), [](const std::string& r) { return !r.empty(); }));
     asked.push_back(range);
+    if_ranges_[path].push_back(if_range);
     if (const auto it = files_.find(path); it != files_.end()) {
       file = it->second;
       known = true;
@@ -167,7 +178,9 @@ void FileServer::Answer(int descriptor) {
   std::string extra = file.fail_headers;
   if (!failing) extra.clear();
   int status = file.status;
-  if (file.status == 200 && file.honour_range && range.rfind("bytes=", 0) == 0) {
+  size_t end = file.body.size();
+  const bool same_file = if_range.empty() || if_range == file.etag;
+  if (file.status == 200 && file.honour_range && range.rfind("bytes=", 0) == 0 && same_file) {
     start = static_cast<size_t>(std::stoull(range.substr(6)));
     if (start >= file.body.size()) {
       status = 416;
@@ -176,20 +189,24 @@ void FileServer::Answer(int descriptor) {
       start = 0;
     } else {
       status = 206;
+      if (file.short_range_once && range_index == 0) end = start + (end - start) / 2;
       extra += "Content-Range: " +
-               (file.wrong_content_range.empty() ? "bytes " + std::to_string(start) + "-" +
-                                                       std::to_string(file.body.size() - 1) + "/" +
-                                                       std::to_string(file.body.size())
-                                                 : file.wrong_content_range) +
+               (file.wrong_content_range.empty()
+                    ? "bytes " + std::to_string(start) + "-" + std::to_string(end - 1) + "/" +
+                          std::to_string(file.body.size())
+                    : file.wrong_content_range) +
                "\r\n";
     }
+  }
+  if (status == 200 || status == 206) {
+    if (!file.etag.empty()) extra += "ETag: " + file.etag + "\r\n";
+    if (!file.content_type.empty()) extra += "Content-Type: " + file.content_type + "\r\n";
   }
   std::string response = "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
                          "\r\nConnection: close\r\n" + extra;
   if (file.framing == ServedFile::Framing::kLength) {
-    const long long length = file.announced_length >= 0
-                                 ? file.announced_length
-                                 : static_cast<long long>(file.body.size() - start);
+    const long long length =
+        file.announced_length >= 0 ? file.announced_length : static_cast<long long>(end - start);
     response += "Content-Length: " + std::to_string(length) + "\r\n";
   } else if (file.framing == ServedFile::Framing::kChunked) {
     response += "Transfer-Encoding: chunked\r\n";
@@ -197,9 +214,11 @@ void FileServer::Answer(int descriptor) {
   response += "\r\n";
   bool going = SendAll(descriptor, response.data(), response.size());
 
-  size_t limit = std::min({file.body.size(), file.stall_after, file.close_after});
-  const bool reset = failing && file.fail_status == 0;
-  if (reset) limit = std::min(limit, start + file.fail_after);
+  size_t limit = std::min({end, file.stall_after, file.close_after});
+  const bool reset = failing && file.fail_status == 0 && !file.fail_by_stall;
+  const bool stall = file.stall_after < file.body.size() ||
+                     (failing && file.fail_status == 0 && file.fail_by_stall);
+  if (failing && file.fail_status == 0) limit = std::min(limit, start + file.fail_after);
   for (size_t offset = start; going && offset < limit;) {
     const size_t piece = std::min(kPieceBytes, limit - offset);
     if (file.framing == ServedFile::Framing::kChunked) {
@@ -214,10 +233,10 @@ void FileServer::Answer(int descriptor) {
       std::this_thread::sleep_for(std::chrono::milliseconds(file.piece_pause_ms));
     }
   }
-  if (going && limit == file.body.size() && file.framing == ServedFile::Framing::kChunked) {
+  if (going && limit == end && file.framing == ServedFile::Framing::kChunked) {
     going = SendAll(descriptor, "0\r\n\r\n", 5);
   }
-  if (going && file.stall_after < file.body.size()) HoldUntilClientGoes(descriptor);
+  if (going && stall) HoldUntilClientGoes(descriptor);
   if (going && reset) ResetWhenDelivered(descriptor);
 
   std::lock_guard lock(mutex_);

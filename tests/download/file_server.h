@@ -29,14 +29,23 @@ struct ServedFile {
   bool honour_range = false;
   // Sent instead of the right Content-Range with a 206 (a server that answers another range).
   std::string wrong_content_range{};
+  // The first range request gets 206 with only the first half of the rest, honestly said.
+  bool short_range_once = false;
+  // Sent as the ETag of a 200 or 206; a range asked for with another If-Range gets the whole
+  // body with 200, as a file changed since.
+  std::string etag{};
+  // Sent as the Content-Type when not empty.
+  std::string content_type{};
   // Announced instead of the body's length (a body the disk has no room for).
   long long announced_length = -1;
   // The first `fail_first` requests fail: with `fail_status` and `fail_headers`, or, when
-  // `fail_status` is 0, by a reset after `fail_after` bytes of the body.
+  // `fail_status` is 0, by a reset after `fail_after` bytes of the body (by going silent
+  // there, held open, when `fail_by_stall`).
   int fail_first = 0;
   int fail_status = 0;
   std::string fail_headers{};
   size_t fail_after = 0;
+  bool fail_by_stall = false;
 };
 
 // A loopback HTTP server for the download tests: one request per connection, each on a thread
@@ -54,6 +63,8 @@ class FileServer {
   int Requests(const std::string& path) const;
   // The Range header of each request for `path` so far, "" for a request without one.
   std::vector<std::string> Ranges(const std::string& path) const;
+  // The If-Range header of each request for `path` so far, "" for a request without one.
+  std::vector<std::string> IfRanges(const std::string& path) const;
   // Connections whose client has not gone yet.
   int OpenConnections() const { return open_connections_; }
 
@@ -74,6 +85,7 @@ class FileServer {
   mutable std::mutex mutex_;
   std::map<std::string, ServedFile> files_;
   std::map<std::string, std::vector<std::string>> ranges_;
+  std::map<std::string, std::vector<std::string>> if_ranges_;
   std::vector<int> descriptors_;  // open connections, to wake them when the server stops
   std::vector<std::thread> threads_;
   std::thread acceptor_;

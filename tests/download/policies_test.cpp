@@ -3,16 +3,25 @@
 // the tags of saved files.
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <thread>
 
+#include <fcntl.h>
+#include <id3v2header.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
 #include <netinet/in.h>
+#include <relativevolumeframe.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/statvfs.h>
+#include <textidentificationframe.h>
 #include <unistd.h>
 
 #include "download/download_archive.h"
@@ -85,11 +94,25 @@ TEST_F(PoliciesTest, ASongSavedBeforeIsRenamedSkippedOrReplacedAsChosen) {
     QStringList files;
     const char* row;
     int requests;
+    // The small-file filter removes the new file; the user's files must stay as they were.
+    bool filtered = false;
   };
   const Case cases[] = {
       {"rename", ExistingFilePolicy::kRename, {"A - S.mp3", "A - S_new320.mp3"}, "下载成功", 1},
       {"skip", ExistingFilePolicy::kSkip, {"A - S.mp3"}, "已存在，跳过", 0},
       {"overwrite", ExistingFilePolicy::kOverwrite, {"A - S.mp3"}, "下载成功", 1},
+      {"overwrite, filtered",
+       ExistingFilePolicy::kOverwrite,
+       {"A - S.mp3"},
+       "文件太小，已过滤",
+       1,
+       true},
+      {"rename onto the user's _new file, filtered",
+       ExistingFilePolicy::kRename,
+       {"A - S.mp3", "A - S_new320.mp3"},
+       "文件太小，已过滤",
+       1,
+       true},
   };
   const std::string body = Pattern(70000, 'a');
   for (const Case& c : cases) {
@@ -97,11 +120,14 @@ TEST_F(PoliciesTest, ASongSavedBeforeIsRenamedSkippedOrReplacedAsChosen) {
     UseNewFolder(QString::fromLatin1(c.name));
     FakeLinkSource links;
     FileServer server;
-    const std::string path = std::string("/") + c.name + ".mp3";
+    const std::string path = "/" + std::to_string(&c - cases) + ".mp3";
     server.Serve(path, {body, Framing::kLength});
     links.SetLink("A", QString::fromStdString(server.Url(path)));
     SongTask task = Task(0, "A", "", {});
-    WriteFile("A - S.mp3", "the song as saved before");
+    if (c.filtered) task.filter = {true, QStringLiteral("2")};
+    for (const QString& name : c.filtered ? c.files : QStringList{"A - S.mp3"}) {
+      WriteFile(name, "the song as saved before");
+    }
 
     DownloadPolicies policies = FastRetries();
     policies.existing_file = c.policy;
@@ -114,6 +140,10 @@ TEST_F(PoliciesTest, ASongSavedBeforeIsRenamedSkippedOrReplacedAsChosen) {
     EXPECT_EQ(Files(), c.files);
     EXPECT_EQ(server.Requests(path), c.requests);
     const QByteArray fresh = QByteArray::fromStdString(body);
+    if (c.filtered) {
+      for (const QString& name : c.files) EXPECT_EQ(Bytes(name), "the song as saved before");
+      continue;
+    }
     switch (c.policy) {
       case ExistingFilePolicy::kRename:
         EXPECT_EQ(Bytes("A - S_new320.mp3"), fresh);
@@ -136,30 +166,67 @@ TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedL
   const QString archive_path = dir_.filePath(QStringLiteral("downloaded.txt"));
   const std::string body = Pattern(40000, 'k');
   std::vector<SongTask> tasks;
-  for (const char* id : {"1", "2", "3"}) {
+  for (const char* id : {"1", "2", "3", "4", "5"}) {
     tasks.push_back(Task(static_cast<int>(tasks.size()), id, std::string("/") + id + ".mp3",
                          {body, Framing::kLength}));
   }
-  // Song 1 was saved and its file is there; song 2's file is gone; a damaged line and a last
-  // line cut short by a crash lie between them.
+  // Song 1 was saved and its file is there; song 2's file is gone; song 4's was left empty by a
+  // power cut and song 5's is not the size that was saved. A damaged line and a last line cut
+  // short by a crash lie between them.
   WriteFile("kept.mp3", "saved by an earlier run");
+  WriteFile("empty.mp3", "");
+  WriteFile("other.mp3", "another file");
   QFile archive(archive_path);
   ASSERT_TRUE(archive.open(QIODevice::WriteOnly));
   archive.write(("1\t320\t" + PathOf("kept.mp3") + "\n").toUtf8());
   archive.write("garbage without tabs\n2\tx\t/nowhere\n");
   archive.write(("2\t320\t" + PathOf("gone.mp3") + "\n").toUtf8());
+  archive.write(("4\t320\t" + PathOf("empty.mp3") + "\n").toUtf8());
+  archive.write(("5\t320\t" + PathOf("other.mp3") + "\t40000\n").toUtf8());
   archive.write("3\t32");
   archive.close();
 
+  // Each song is put in place on its transfer's thread, in an order that survives a power cut;
+  // while the rename waits, the event loop of the window's thread goes on.
+  std::vector<SaveStep> steps;
+  std::atomic<bool> saving = false, loop_ran = false;
+  bool loop_ran_every_time = true;
   DownloadPolicies policies = FastRetries();
+  policies.on_save_step = [&](SaveStep step) {
+    steps.push_back(step);
+    if (step != SaveStep::kRename) return;
+    loop_ran = false;
+    saving = true;
+    // A slow disk: the step takes up to a second, unless the loop shows it is not held up.
+    for (int waited = 0; waited < 1000 && !loop_ran; waited += 5) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    loop_ran_every_time = loop_ran_every_time && loop_ran;
+    saving = false;
+  };
+  QTimer loop_probe;
+  QObject::connect(&loop_probe, &QTimer::timeout, [&] {
+    if (saving) loop_ran = true;
+  });
+  loop_probe.start(2);
   policies.archive = std::make_shared<DownloadArchive>(archive_path);
   policies.archive->Load();
   auto first = Run(tasks, policies);
+  loop_probe.stop();
   EXPECT_EQ(first->report.row_text[0], QStringLiteral("已存在，跳过"));
-  EXPECT_EQ(first->report.row_text[1], QStringLiteral("下载成功"));
-  EXPECT_EQ(first->report.row_text[2], QStringLiteral("下载成功"));
+  for (int key = 1; key < 5; ++key) {
+    EXPECT_EQ(first->report.row_text[key], QStringLiteral("下载成功")) << key;
+  }
   EXPECT_EQ(server_.Requests("/1.mp3"), 0);
   EXPECT_FALSE(links_.Requested().contains(QStringLiteral("1")));
+  EXPECT_TRUE(loop_ran_every_time);
+  const std::vector<SaveStep> one_song = {SaveStep::kSyncFile, SaveStep::kRename,
+                                          SaveStep::kSyncFolder, SaveStep::kArchive};
+  std::vector<SaveStep> four_songs;
+  for (int song = 0; song < 4; ++song) {
+    four_songs.insert(four_songs.end(), one_song.begin(), one_song.end());
+  }
+  EXPECT_EQ(steps, four_songs);
 
   // A later batch reads the archive anew: every song is there now.
   policies.archive = std::make_shared<DownloadArchive>(archive_path);
@@ -167,12 +234,14 @@ TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedL
   EXPECT_EQ(policies.archive->SavedPath("2", "320"), PathOf("2 - S.mp3"));
   EXPECT_EQ(policies.archive->SavedPath("3", "320"), PathOf("3 - S.mp3"));
   EXPECT_EQ(policies.archive->SavedPath("3", "128"), QString());
+  policies.on_save_step = nullptr;
   auto second = Run(tasks, policies);
-  for (int key = 0; key < 3; ++key) {
+  for (int key = 0; key < 5; ++key) {
     EXPECT_EQ(second->report.row_text[key], QStringLiteral("已存在，跳过")) << key;
   }
-  EXPECT_EQ(server_.Requests("/2.mp3"), 1);
-  EXPECT_EQ(server_.Requests("/3.mp3"), 1);
+  for (const std::string path : {"/2.mp3", "/3.mp3", "/4.mp3", "/5.mp3"}) {
+    EXPECT_EQ(server_.Requests(path), 1) << path;
+  }
 
   // The damaged lines stay in the file as they were; emptying it forgets every song.
   ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
@@ -180,6 +249,7 @@ TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedL
   archive.close();
   EXPECT_TRUE(text.contains("garbage without tabs\n"));
   EXPECT_TRUE(text.contains("3\t32\n2\t320\t"));
+  EXPECT_TRUE(text.contains(("\n4\t320\t" + PathOf("4 - S.mp3") + "\t40000\n").toUtf8()));
   EXPECT_TRUE(policies.archive->Clear());
   EXPECT_EQ(policies.archive->Count(), 0);
   EXPECT_EQ(QFileInfo(archive_path).size(), 0);
@@ -208,6 +278,20 @@ TEST_F(PoliciesTest, PassingFailuresAreTriedAgainAndOthersFailAtOnce) {
   ServedFile cut{body, Framing::kLength};
   cut.close_after = 50000;
   ServedFile broken{"oops", Framing::kLength, 500};
+  ServedFile stalling{body, Framing::kLength};
+  stalling.honour_range = true;
+  stalling.fail_first = 1;
+  stalling.fail_after = 100000;
+  stalling.fail_by_stall = true;
+  ServedFile silent = stalling;
+  silent.fail_first = 100;
+  ServedFile busy_now{body, Framing::kLength};
+  busy_now.fail_first = 100;
+  busy_now.fail_status = 503;
+  busy_now.fail_headers = "Retry-After: 0\r\n";
+  ServedFile page{"<!DOCTYPE html><html><body>Sign in</body></html>", Framing::kLength};
+  page.content_type = "text/html; charset=utf-8";
+  ServedFile no_mp3{std::string(5000, 'x'), Framing::kLength};
   const Case cases[] = {
       {"reset twice, continued each time",
        reset,
@@ -232,6 +316,30 @@ TEST_F(PoliciesTest, PassingFailuresAreTriedAgainAndOthersFailAtOnce) {
        {false},
        {},
        false},
+      {"stalled once, continued", stalling, 3, "下载成功", {false, true}, {"1/3 10"}, false},
+      {"silent after every start",
+       silent,
+       1,
+       "下载失败服务器1秒没有发来数据",
+       {false, true},
+       {"1/1 10"},
+       true},
+      // The server's "no wait" does not make the tries come faster than the back-off.
+      {"busy with Retry-After: 0 every time",
+       busy_now,
+       3,
+       "下载失败HTTP/1.1 503 Service Unavailable",
+       {false, false, false, false},
+       {"1/3 10", "2/3 20", "3/3 40"},
+       false},
+      {"a web page",
+       page,
+       3,
+       "下载失败服务器返回的不是音频文件（text/html; charset=utf-8）",
+       {false},
+       {},
+       false},
+      {"bytes of no MP3", no_mp3, 3, "下载失败服务器返回的不是音频文件", {false}, {}, false},
   };
 
   for (const Case& c : cases) {
@@ -240,6 +348,8 @@ TEST_F(PoliciesTest, PassingFailuresAreTriedAgainAndOthersFailAtOnce) {
     const std::string path = "/" + std::to_string(&c - cases) + ".mp3";
     DownloadPolicies policies = FastRetries();
     policies.retries = c.retries;
+    policies.stall_timeout_ms = 300;
+    policies.archive = std::make_shared<DownloadArchive>(folder_ + QStringLiteral(".txt"));
     auto batch = Run({Task(0, "R", path, c.file)}, policies);
     EXPECT_TRUE(batch->report.row_text[0].startsWith(QString::fromUtf8(c.row)))
         << batch->report.row_text[0].toStdString();
@@ -256,12 +366,15 @@ TEST_F(PoliciesTest, PassingFailuresAreTriedAgainAndOthersFailAtOnce) {
       last_start = start;
     }
     EXPECT_EQ(batch->report.retries[0], c.retried);
+    // Only a song saved whole is recorded as saved.
     if (batch->report.row_text[0] == QStringLiteral("下载成功")) {
       EXPECT_EQ(Files(), QStringList{"R - S.mp3"});
       EXPECT_EQ(Bytes("R - S.mp3"), QByteArray::fromStdString(body));
+      EXPECT_EQ(policies.archive->Count(), 1);
     } else {
       EXPECT_EQ(QFileInfo::exists(PathOf("R - S.mp3.part")), c.part_left);
       EXPECT_FALSE(QFileInfo::exists(PathOf("R - S.mp3")));
+      EXPECT_EQ(policies.archive->Count(), 0);
     }
   }
 
@@ -310,16 +423,26 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
     bool honour_range;
     std::string wrong_range;  // a 206 for bytes other than those asked for
     std::vector<std::string> ranges;
+    std::vector<std::string> if_ranges;
     const char* row;  // the row's text, or its start
     QStringList files;
+    bool short_range = false;  // the first 206 carries half of the rest
+    bool locked = false;       // another program holds the part file
   };
-  const PartFileInfo same{"P", "320", LinkIdentity(url_of_song), 300000};
+  // The server's file is "v1"; a record of "v0" belongs to a file since changed.
+  const PartFileInfo same{"P", "320", LinkIdentity(url_of_song), 300000, "\"v1\""};
   PartFileInfo other_rate = same;
   other_rate.rate = "128";
   PartFileInfo other_link = same;
   other_link.link = "http://127.0.0.1:1/p.mp3";
   PartFileInfo unknown_length = same;
   unknown_length.complete_length = -1;
+  PartFileInfo changed = same;
+  changed.etag = "\"v0\"";
+  PartFileInfo bare = same;
+  bare.etag.clear();
+  bare.complete_length = -1;
+  const std::vector<std::string> v1 = {"\"v1\""};
   const Case cases[] = {
       {"206 with the rest",
        body.substr(0, 120000),
@@ -327,6 +450,7 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        true,
        "",
        {"bytes=120000-"},
+       v1,
        "下载成功",
        {"P - S.mp3"}},
       {"200 with the whole file",
@@ -335,6 +459,7 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        false,
        "",
        {"bytes=120000-"},
+       v1,
        "下载成功",
        {"P - S.mp3"}},
       {"416 past the end",
@@ -343,6 +468,7 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        true,
        "",
        {"bytes=300005-"},
+       v1,
        "下载失败无法续传：HTTP/1.1 416 Range Not Satisfiable",
        {}},
       {"206 with other bytes",
@@ -351,6 +477,7 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        true,
        "bytes 0-299999/300000",
        {"bytes=120000-"},
+       v1,
        "下载失败无法续传：The server sent",
        {}},
       {"a part of another rate",
@@ -358,6 +485,7 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        other_rate,
        true,
        "",
+       {""},
        {""},
        "下载成功",
        {"P - S.mp3", "P - S.mp3.part", "P - S.mp3.part.info"}},
@@ -367,8 +495,50 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
        true,
        "",
        {""},
+       {""},
        "下载成功",
        {"P - S.mp3", "P - S.mp3.part", "P - S.mp3.part.info"}},
+      // A short range is no whole song: the next try continues where it stopped.
+      {"a 206 that stops short, then the rest",
+       body.substr(0, 120000),
+       same,
+       true,
+       "",
+       {"bytes=120000-", "bytes=210000-"},
+       {"\"v1\"", "\"v1\""},
+       "下载成功",
+       {"P - S.mp3"},
+       true},
+      {"a file changed since: 200 to the If-Range",
+       std::string(120000, 'x'),
+       changed,
+       true,
+       "",
+       {"bytes=120000-"},
+       {"\"v0\""},
+       "下载成功",
+       {"P - S.mp3"}},
+      // Nothing tells that these bytes belong to the file the server has now.
+      {"a record with neither validator nor length",
+       std::string(120000, 'x'),
+       bare,
+       true,
+       "",
+       {""},
+       {""},
+       "下载成功",
+       {"P - S.mp3"}},
+      {"a part another program writes",
+       body.substr(0, 120000),
+       same,
+       true,
+       "",
+       {},
+       {},
+       "下载失败另一个程序正在下载这首歌",
+       {"P - S.mp3.part", "P - S.mp3.part.info"},
+       false,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -378,6 +548,8 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
     ServedFile file{body, Framing::kLength};
     file.honour_range = c.honour_range;
     file.wrong_content_range = c.wrong_range;
+    file.short_range_once = c.short_range;
+    file.etag = "\"v1\"";
     server.Serve("/p.mp3", file);
     // The record names the link as the server of this case serves it.
     PartFileInfo source = c.source;
@@ -386,22 +558,30 @@ TEST_F(PoliciesTest, APartialFileIsContinuedOnlyWhereTheServerSendsExactlyTheRes
     links.SetLink("P", QString::fromStdString(server.Url("/p.mp3")) + "?t=signed");
     WriteFile("P - S.mp3.part", QByteArray::fromStdString(c.part));
     ASSERT_TRUE(source.Write(PathOf("P - S.mp3.part")));
+    const int held =
+        c.locked ? ::open(QFile::encodeName(PathOf("P - S.mp3.part")).constData(), O_RDWR) : -1;
+    if (c.locked) {
+      ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    }
     SongTask task = Task(0, "P", "", {});
 
     Batch batch(links);
     batch.queue.SetPolicies(FastRetries());
     batch.queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{task}), 1);
     ASSERT_TRUE(WaitUntil([&] { return batch.report.ended; }));
+    if (held >= 0) ::close(held);
     EXPECT_TRUE(batch.report.row_text[0].startsWith(QString::fromUtf8(c.row)))
         << batch.report.row_text[0].toStdString();
     EXPECT_EQ(server.Ranges("/p.mp3"), c.ranges);
+    EXPECT_EQ(server.IfRanges("/p.mp3"), c.if_ranges);
     EXPECT_EQ(Files(), c.files);
     if (c.files.contains("P - S.mp3")) {
       EXPECT_EQ(Bytes("P - S.mp3"), QByteArray::fromStdString(body));
     }
-    // Another song's partial file is left as it was.
+    // Another song's partial file, or another program's, is left as it was.
     if (c.files.contains("P - S.mp3.part")) {
       EXPECT_EQ(Bytes("P - S.mp3.part"), QByteArray::fromStdString(c.part));
+      EXPECT_TRUE(PartFileInfo::Read(PathOf("P - S.mp3.part")).has_value());
     }
   }
 }
@@ -411,12 +591,19 @@ TEST_F(PoliciesTest, AStoppedSongIsContinuedByTheNextBatch) {
   ServedFile stalling{body, Framing::kLength};
   stalling.stall_after = 150000;
   stalling.honour_range = true;
+  stalling.etag = "\"s1\"";
   DownloadQueue queue(links_);
   queue.SetPolicies(FastRetries());
   Report report(queue);
   queue.Start(
       std::make_unique<TestTaskList>(std::vector<SongTask>{Task(0, "T", "/t.mp3", stalling)}), 1);
   ASSERT_TRUE(WaitUntil([&] { return report.progress_reports > 0; }));
+  // The record says what the bytes are from while they still come, so a crash cannot leave
+  // bytes nothing vouches for.
+  const std::optional<PartFileInfo> record = PartFileInfo::Read(PathOf("T - S.mp3.part"));
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->complete_length, 400000);
+  EXPECT_EQ(record->etag, "\"s1\"");
   queue.StopAll();
   ASSERT_TRUE(WaitUntil([&] { return report.ended; }));
   const qint64 kept = QFileInfo(PathOf("T - S.mp3.part")).size();
@@ -425,10 +612,12 @@ TEST_F(PoliciesTest, AStoppedSongIsContinuedByTheNextBatch) {
 
   ServedFile whole{body, Framing::kChunked};
   whole.honour_range = true;
+  whole.etag = "\"s1\"";
   auto next = Run({Task(0, "T", "/t.mp3", whole)}, FastRetries());
   EXPECT_EQ(next->report.row_text[0], QStringLiteral("下载成功"));
   EXPECT_EQ(server_.Ranges("/t.mp3"),
             (std::vector<std::string>{"", "bytes=" + std::to_string(kept) + "-"}));
+  EXPECT_EQ(server_.IfRanges("/t.mp3"), (std::vector<std::string>{"", "\"s1\""}));
   EXPECT_EQ(Files(), QStringList{"T - S.mp3"});
   EXPECT_EQ(Bytes("T - S.mp3"), QByteArray::fromStdString(body));
 }
@@ -525,6 +714,61 @@ TEST_F(PoliciesTest, AFullDiskFailsItsSongKeepsEarlierFilesAndStopsTheBatch) {
   }
 }
 
+// Three songs at once each fit the disk alone, and two of them together: the third, checked
+// while the others are still coming, does not.
+TEST_F(PoliciesTest, TheFreeSpaceCheckCountsTheSongsComingAtOnce) {
+  struct statvfs disk {};
+  ASSERT_EQ(::statvfs(QFile::encodeName(folder_).constData(), &disk), 0);
+  const long long free_bytes = static_cast<long long>(disk.f_bavail) * disk.f_frsize;
+  std::vector<SongTask> tasks;
+  for (int key = 0; key < 3; ++key) {
+    // Announced as two fifths of the disk; the body stops early and waits, so all three run.
+    ServedFile big{Pattern(200000, 'q'), Framing::kLength};
+    big.announced_length = free_bytes * 2 / 5;
+    big.stall_after = 100000;
+    std::string path = "/big";
+    path += std::to_string(key);
+    tasks.push_back(Task(key, QString::number(key), path, big));
+  }
+  DownloadPolicies policies = FastRetries();
+  policies.retries = 0;
+  auto batch = Run(tasks, policies, 3);
+  EXPECT_EQ(batch->report.end, BatchEnd::kOutOfSpace);
+  QStringList rows;
+  for (const auto& [key, text] : batch->report.row_text) rows << text;
+  rows.sort();
+  EXPECT_EQ(rows, (QStringList{"下载失败保存位置的磁盘空间不足", "下载失败磁盘空间不足，下载已停止",
+                               "下载失败磁盘空间不足，下载已停止"}));
+}
+
+TEST_F(PoliciesTest, LongNamesAreCutToFitAndASavedSongLeavesNoPartOfItsOwn) {
+  const std::string body = Pattern(50000, 'n');
+  const QString cjk = QStringLiteral("长");
+  // 86 characters of 3 bytes: the name is cut to 77, and " - S" goes with the rest.
+  SongTask long_name = Task(0, "L", "/long.mp3", {body, Framing::kLength});
+  long_name.title = cjk.repeated(86);
+  const QString cut = cjk.repeated(77);
+  // An earlier try of this song left a part file under another slot; one of another song lies
+  // beside it.
+  WriteFile(cut + ".mp3.1.part", "stale bytes");
+  ASSERT_TRUE((PartFileInfo{"L", "320",
+                            LinkIdentity(QString::fromStdString(server_.Url("/long.mp3"))), 9000})
+                  .Write(PathOf(cut + ".mp3.1.part")));
+  WriteFile(cut + ".mp3.2.part", "another song's");
+  ASSERT_TRUE((PartFileInfo{"M", "320", "http://127.0.0.1:1/m.mp3", 9000})
+                  .Write(PathOf(cut + ".mp3.2.part")));
+  // A song whose record cannot be written could never be continued: it fails and leaves none.
+  SongTask no_record = Task(1, "R", "/r.mp3", {body, Framing::kLength});
+  ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("R - S.mp3.part.info")));
+
+  auto batch = Run({long_name, no_record}, FastRetries());
+  EXPECT_EQ(batch->report.row_text[0], QStringLiteral("下载成功"));
+  EXPECT_TRUE(batch->report.row_text[1].startsWith(QStringLiteral("下载失败无法保存文件：")))
+      << batch->report.row_text[1].toStdString();
+  EXPECT_EQ(Bytes(cut + ".mp3"), QByteArray::fromStdString(body));
+  EXPECT_EQ(Files(), (QStringList{cut + ".mp3", cut + ".mp3.2.part", cut + ".mp3.2.part.info"}));
+}
+
 TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
   const std::string untagged = UntaggedMp3(40);
   // The same audio with a tag of its own, which is left as it is.
@@ -543,6 +787,31 @@ TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
   QFile tagged_file(tagged_path);
   ASSERT_TRUE(tagged_file.open(QIODevice::ReadOnly));
   const std::string tagged = tagged_file.readAll().toStdString();
+  // A 2.4 tag with a title only, and frames that version 2.3 does not have.
+  const QString v24_path = dir_.filePath(QStringLiteral("v24.mp3"));
+  {
+    QFile file(v24_path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(untagged));
+  }
+  {
+    TagLib::MPEG::File file(QFile::encodeName(v24_path).constData());
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+    tag->setTitle("Own Title");
+    for (const char* id : {"TMOO", "TDRL"}) {
+      auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, TagLib::String::UTF8);
+      frame->setText(id == std::string("TMOO") ? "calm" : "2012-12-25");
+      tag->addFrame(frame);
+    }
+    auto* volume = new TagLib::ID3v2::RelativeVolumeFrame();
+    volume->setIdentification("track");
+    volume->setVolumeAdjustment(-2.5f);
+    tag->addFrame(volume);
+    ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4));
+  }
+  QFile v24_file(v24_path);
+  ASSERT_TRUE(v24_file.open(QIODevice::ReadOnly));
+  const std::string v24 = v24_file.readAll().toStdString();
 
   struct Case {
     const char* name;
@@ -550,11 +819,13 @@ TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
     bool write_tags;
     const char* title;  // what the saved file's tag says; "" for no tag
     const char* artist;
+    unsigned version = 0;  // the saved tag's version, when the case cares
   };
   const Case cases[] = {
-      {"untagged, tags on", untagged, true, "歌名", "歌手"},
+      {"untagged, tags on", untagged, true, "歌名", "歌手", 3},
       {"untagged, tags off", untagged, false, "", ""},
       {"tagged, tags on", tagged, true, "Own Title", "Own Artist"},
+      {"a 2.4 tag keeps its version and its frames", v24, true, "Own Title", "歌手", 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -571,6 +842,18 @@ TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
     ASSERT_TRUE(file.isValid());
     EXPECT_EQ(file.tag()->title().to8Bit(true), c.title);
     EXPECT_EQ(file.tag()->artist().to8Bit(true), c.artist);
+    if (c.version != 0) {
+      ASSERT_TRUE(file.hasID3v2Tag());
+      EXPECT_EQ(file.ID3v2Tag()->header()->majorVersion(), c.version);
+    }
+    if (c.version == 4) {
+      const TagLib::ID3v2::FrameListMap& frames = file.ID3v2Tag()->frameListMap();
+      for (const char* id : {"TMOO", "TDRL", "RVA2"}) {
+        EXPECT_FALSE(frames[id].isEmpty()) << id;
+      }
+      ASSERT_FALSE(frames["TMOO"].isEmpty());
+      EXPECT_EQ(frames["TMOO"].front()->toString().to8Bit(true), "calm");
+    }
     if (!c.write_tags || c.body == tagged) {
       EXPECT_EQ(Bytes(QStringLiteral("歌名 - 歌手.mp3")), QByteArray::fromStdString(c.body));
     }

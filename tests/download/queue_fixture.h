@@ -32,10 +32,12 @@ namespace mevra::download::testing {
 using browser::test::WaitUntil;
 using Framing = ServedFile::Framing;
 
-// Bytes that differ from their neighbours, so a misplaced block shows.
+// Bytes that differ from their neighbours, so a misplaced block shows. They begin with an MPEG
+// frame sync, as a song's file does, so the engine takes them for audio.
 inline std::string Pattern(size_t size, char seed) {
   std::string bytes(size, '\0');
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + (i * 7 + i / 251) % 26);
+  if (size >= 2) bytes.replace(0, 2, "\xFF\xFB");
   return bytes;
 }
 

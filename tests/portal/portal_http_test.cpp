@@ -324,6 +324,39 @@ TEST_F(PortalHttpTest, FileLinksAnswerRangesAndTheFaultSongsStayFaultyWithinThem
     }
   }
 
+  // Every file answer names its version; a range asked for with If-Range of another version
+  // gets the whole file, as from a file changed since.
+  {
+    const std::string target = link(kCountedSongId);
+    const std::string whole = EncodedSongBytes(*FindSong(kCountedSongId), 128, portal_.data_dir());
+    httplib::Client client("127.0.0.1", portal_.music_port());
+    auto plain = client.Get(target.c_str());
+    ASSERT_TRUE(plain);
+    const std::string etag = plain->get_header_value("ETag");
+    const std::string modified = plain->get_header_value("Last-Modified");
+    ASSERT_TRUE(etag.starts_with('"') && etag.ends_with('"')) << etag;
+    ASSERT_TRUE(modified.ends_with(" GMT")) << modified;
+    struct Case {
+      std::string if_range;
+      int status;
+    };
+    const Case cases[] = {
+        {etag, 206},
+        {modified, 206},
+        {"\"0-0\"", 200},
+        {"W/" + etag, 200},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.if_range);
+      auto res = client.Get(target.c_str(),
+                            httplib::Headers{{"Range", "bytes=1000-"}, {"If-Range", c.if_range}});
+      ASSERT_TRUE(res);
+      EXPECT_EQ(res->status, c.status);
+      EXPECT_EQ(res->body, c.status == 206 ? whole.substr(1000) : whole);
+      EXPECT_EQ(res->get_header_value("ETag"), etag);
+    }
+  }
+
   // The 404 song stays 404; the short body ends short within the range too.
   auto missing = ranged(link(kMissingFileSongId), "bytes=100-");
   ASSERT_TRUE(missing);
@@ -374,8 +407,39 @@ TEST_F(PortalHttpTest, FlakySongsFailInPassingAndThenServeTheirFile) {
   EXPECT_EQ(served->status, 200);
   EXPECT_EQ(served->body, EncodedSongBytes(*FindSong(kBusyOnceSongId), 128, portal_.data_dir()));
 
-  // The whole file whatever range is asked for.
+  // The first range of a download gets half of what it asks for, said so in its Content-Range;
+  // the next one the rest, and the download after that a short one again.
+  const std::string shortened =
+      EncodedSongBytes(*FindSong(kShortRangeSongId), 128, portal_.data_dir());
+  const std::string short_link = link(kShortRangeSongId);
+  const std::string size = std::to_string(shortened.size());
+  const size_t half = 1000 + (shortened.size() - 1000) / 2;
   httplib::Client client("127.0.0.1", portal_.music_port());
+  struct Range {
+    size_t from;
+    std::string content_range;
+    std::string body;
+  };
+  const Range ranges[] = {
+      {1000, "bytes 1000-" + std::to_string(half - 1) + "/" + size,
+       shortened.substr(1000, half - 1000)},
+      {half,
+       "bytes " + std::to_string(half) + "-" + std::to_string(shortened.size() - 1) + "/" + size,
+       shortened.substr(half)},
+      {1000, "bytes 1000-" + std::to_string(half - 1) + "/" + size,
+       shortened.substr(1000, half - 1000)},
+  };
+  for (const Range& r : ranges) {
+    SCOPED_TRACE(r.content_range);
+    auto res = client.Get(short_link.c_str(),
+                          httplib::Headers{{"Range", "bytes=" + std::to_string(r.from) + "-"}});
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 206);
+    EXPECT_EQ(res->get_header_value("Content-Range"), r.content_range);
+    EXPECT_EQ(res->body, r.body);
+  }
+
+  // The whole file whatever range is asked for.
   auto whole =
       client.Get(link(kIgnoresRangeSongId).c_str(), httplib::Headers{{"Range", "bytes=1000-"}});
   ASSERT_TRUE(whole);

@@ -225,15 +225,15 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\n"},
+       "0\nWriteTags=0\nStallSeconds=30\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\n"},
+       "0\nWriteTags=0\nStallSeconds=30\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\n"},
+       "0\nWriteTags=0\nStallSeconds=30\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -357,7 +357,8 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n"
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
-                              "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n\r\n"
+                              "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
+                              "StallSeconds=30\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -559,7 +560,7 @@ TEST_F(WindowTest, InEnglishNoChineseIsLeftAndEveryCaptionFits) {
 
 // --- Parallel downloads ------------------------------------------------------------------------
 
-TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKeys) {
+TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys) {
   using download::ExistingFilePolicy;
   struct Case {
     const char* name;
@@ -576,19 +577,23 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKey
       {"missing", "", defaults},
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
-       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\n",
-       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true}},
-      {"blanks and case", "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \n",
+       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n",
+       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true, 600}},
+      {"blanks and case",
+       "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \nStallSeconds= 5 \n",
        with([](DownloadSettings& d) {
          d.parallel_downloads = 3;
          d.existing_file = ExistingFilePolicy::kSkip;
          d.retries = 0;
+         d.stall_seconds = 5;
        })},
-      {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\n", defaults},
-      {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\n", defaults},
+      {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\nStallSeconds=601\n",
+       defaults},
+      {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\nStallSeconds=4\n",
+       defaults},
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
-       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\n",
+       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n",
        defaults},
   };
   for (const Case& c : cases) {
@@ -599,13 +604,14 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheFiveKey
     EXPECT_EQ(Probe().RateLimiter().BytesPerSecond(), int64_t{c.expected.speed_limit_kb} * 1024);
     CloseWindow();
   }
-  // Keys new to the file come after the five, in their order.
+  // Keys new to the file come after the window's own, in their order.
   WriteFile("config.ini", EndpointsSection());
   Open();
   CloseWindow();
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
-                            "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"))
+                            "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
+                            "StallSeconds=30\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -635,7 +641,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     EXPECT_TRUE(seen);
   };
 
-  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true};
+  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true, 45};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -645,6 +651,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     c.spn_retries->setValue(5);
     c.spn_speedlimit->setValue(512);
     c.chk_tags->setChecked(true);
+    c.spn_stall->setValue(45);
     c.btn_cleararchive->click();
   };
   // Cancel: nothing changes, the archive keeps its songs.
@@ -661,7 +668,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
   CloseWindow();
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
-                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\n"))
+                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
@@ -675,10 +682,42 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
         EXPECT_EQ(c.spn_retries->value(), 5);
         EXPECT_EQ(c.spn_speedlimit->value(), 512);
         EXPECT_TRUE(c.chk_tags->isChecked());
+        EXPECT_EQ(c.spn_stall->value(), 45);
         EXPECT_FALSE(c.btn_cleararchive->isEnabled());
       },
       false);
   EXPECT_EQ(Probe().Settings(), chosen);
+}
+
+TEST_F(WindowTest, AnEmptyFilterSizeStopsTheBatchBeforeItStarts) {
+  // A size that is not one of the box's items leaves it empty, as an old config.ini can.
+  WriteFile("config.ini", EndpointsSection() + "[Config]\nisFileterSize=1\nFileterSize=12\n");
+  MainWindow& w = Open();
+  Ui().edt_saveto->setText(dir_.path());
+  ASSERT_TRUE(Ui().chk_isFileterSize->isChecked());
+  ASSERT_EQ(Ui().cbb_minsize->currentText(), "");
+  w.btn_downClick();
+  ASSERT_EQ(Boxes().Shown().size(), 1u);
+  EXPECT_EQ(Boxes().Shown()[0].text, "过滤大小不是数字，请填写以MB为单位的整数");
+  EXPECT_FALSE(Probe().Queue().IsRunning());
+  EXPECT_TRUE(Ui().btn_down->isEnabled());
+
+  // With a size, or with the filter off, the batch starts as always: nothing is listed, so it
+  // asks about fetching everything.
+  for (const bool size_chosen : {true, false}) {
+    SCOPED_TRACE(size_chosen ? "a size" : "the filter off");
+    if (size_chosen) {
+      Ui().cbb_minsize->setCurrentIndex(0);
+    } else {
+      Ui().cbb_minsize->setCurrentIndex(-1);
+      Ui().chk_isFileterSize->setChecked(false);
+    }
+    Boxes().ClearShown();
+    answer_ = MessageAnswer::kNo;
+    w.btn_downClick();
+    ASSERT_TRUE(WaitUntil([&] { return !Boxes().Shown().empty(); }));
+    EXPECT_EQ(Boxes().Shown()[0].buttons, MessageButtons::kYesNo);
+  }
 }
 
 // --- Harvest into the window -------------------------------------------------------------------
