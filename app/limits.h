@@ -15,5 +15,8 @@ constexpr int kPumpDelaySliceMs = 50;
 // Longest time one pump of the anti-freeze keeps dispatching while handlers keep producing new
 // events, so a busy timer cannot hold a transfer up.
 constexpr int kDrainBudgetMs = 50;
+// The history keeps this many of the newest songs that ended; older ones are dropped, so the
+// file and the window that lists them stay small however long the program is used.
+constexpr int kMaxHistoryEntries = 5000;
 
 }  // namespace mevra::app

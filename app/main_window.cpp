@@ -3,6 +3,7 @@
 #include <QAudioOutput>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -24,8 +25,10 @@
 #include "app/browser_link_source.h"
 #include "app/chart_list.h"
 #include "app/download_prompt.h"
+#include "app/history_window.h"
 #include "app/limits.h"
 #include "app/program_paths.h"
+#include "app/session_store.h"
 #include "app/song_status_delegate.h"
 #include "app/text_trim.h"
 #include "browser/browser_control.h"
@@ -60,6 +63,10 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
       config_path_(files.config_path.isEmpty() ? ProgramPaths::ConfigFilePath()
                                                : files.config_path),
       temp_path_(files.temp_path.isEmpty() ? ProgramPaths::TempFilePath() : files.temp_path),
+      session_path_(
+          files.config_path.isEmpty()
+              ? ProgramPaths::SessionFilePath()
+              : QFileInfo(files.config_path).dir().filePath(QStringLiteral("session.sqlite"))),
       tick_clock_(std::move(tick_clock)) {
   rate_limiter_ = std::make_shared<download::RateLimiter>();
   endpoints_ = Endpoints::Load(config_path_);
@@ -69,7 +76,9 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   http::ApplyProgramConfiguration(*http_update_);
   ApplyCaFile();
   antifreeze1_ = std::make_unique<AntiFreeze>();
-  ui_.SetupUi(this);
+  songs_ = new SongListModel(this);
+  session_ = std::make_unique<SessionStore>();
+  ui_.SetupUi(this, songs_);
   // Further hidden pages for parallel downloads lie where web2 does, beneath web1.
   link_source_ = std::make_unique<BrowserLinkSource>(
       *ui_.web2,
@@ -105,6 +114,8 @@ MainWindow::~MainWindow() {
   preview_job_.reset();
   download_queue_.reset();
   link_source_.reset();
+  // Whatever the list did last is on disk before the list goes.
+  session_.reset();
   ui_.web1->OnDocumentComplete = nullptr;
   delete ui_.pnl_web;
 }
@@ -146,6 +157,7 @@ void MainWindow::ConnectHandlers() {
   on_click(ui_.btn_listen, &MainWindow::btn_listenClick);
   on_click(ui_.btn_listenstop, &MainWindow::btn_listenstopClick);
   on_click(ui_.btn_settings, &MainWindow::btn_settingsClick);
+  on_click(ui_.btn_history, &MainWindow::btn_historyClick);
   on_click(ui_.btn_CheckUpdate, &MainWindow::btn_CheckUpdateClick);
   on_click(ui_.btn_processSong, &MainWindow::btn_processSongClick);
   connect(ui_.rb_128k, &QRadioButton::clicked, this,
@@ -192,14 +204,14 @@ void MainWindow::ConnectHandlers() {
           });
   connect(queue, &DownloadQueue::TransferEnded, this,
           [this](int key) { http_downloadWorkEnd(key); });
+  connect(queue, &DownloadQueue::TaskDropped, this, [this](int key) { batch_tasks_.erase(key); });
   connect(queue, &DownloadQueue::TaskFinished, this,
           [this](int key, const download::JobResult& result) { BatchSongFinished(key, result); });
-  connect(queue, &DownloadQueue::TaskDropped, this, [this](int) {
-    if (download_queue_->Parallel() > 1) ShowBatchProgress();
-  });
   connect(
       queue, &DownloadQueue::TaskRetrying, this,
       [this](int key, int retry, int retries, qint64) { BatchSongRetrying(key, retry, retries); });
+  connect(queue, &DownloadQueue::BatchProgressed, this,
+          [this](const download::BatchProgress& progress) { ShowBatchProgress(progress); });
   connect(queue, &DownloadQueue::BatchEnded, this,
           [this](int saved, int started, download::BatchEnd end) {
             Guarded([&] { BatchEnded(saved, started, end); });
@@ -219,9 +231,13 @@ void MainWindow::FormCreate() {
   ClearSongs();
   DownloadedCount_ = 0;
   LoadSettings();
+  OpenSession();
 }
 
-void MainWindow::FormClose() { SaveSettings(); }
+void MainWindow::FormClose() {
+  SaveSettings();
+  session_->Flush();
+}
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   FormClose();
@@ -283,60 +299,28 @@ void MainWindow::SetStatusText(const QString& text) { ui_.stspn_info->SetCaption
 
 // --- Song list ------------------------------------------------------------------------------
 
-int MainWindow::SongCount() const { return ui_.lv_songs->rowCount(); }
+int MainWindow::SongCount() const { return songs_->Count(); }
 
 QString MainWindow::SongText(int row, SongColumn column) const {
-  const QTableWidgetItem* item = ui_.lv_songs->item(row, column);
-  return item ? item->text() : QString();
-}
-
-void MainWindow::SetSongText(int row, SongColumn column, const QString& text) {
-  if (row < 0 || row >= ui_.lv_songs->rowCount()) return;
-  if (QTableWidgetItem* item = ui_.lv_songs->item(row, column)) item->setText(text);
+  return songs_->Text(row, static_cast<SongListModel::Column>(column));
 }
 
 bool MainWindow::SongTicked(int row) const {
-  const QTableWidgetItem* item = ui_.lv_songs->item(row, kColumnId);
-  return item && item->checkState() == Qt::Checked;
+  return row >= 0 && row < songs_->Count() && songs_->Row(row).ticked;
 }
 
-void MainWindow::SetSongTicked(int row, bool ticked) {
-  if (QTableWidgetItem* item = ui_.lv_songs->item(row, kColumnId)) {
-    item->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
-  }
-}
+void MainWindow::SetSongTicked(int row, bool ticked) { songs_->SetTicked(row, ticked); }
 
 void MainWindow::AddSong(const QString& id, const QString& title, const QString& singer) {
-  const int row = ui_.lv_songs->rowCount();
-  ui_.lv_songs->insertRow(row);
-  const QString texts[] = {id, title, singer,
-                           download::RowStatusText(download::RowStatus::kWaiting)};
-  for (int column = 0; column < 4; ++column) {
-    auto* item = new QTableWidgetItem(texts[column]);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable |
-                   (column == kColumnId ? Qt::ItemIsUserCheckable : Qt::NoItemFlags));
-    if (column == kColumnId) item->setCheckState(Qt::Unchecked);
-    ui_.lv_songs->setItem(row, column, item);
-  }
-  ui_.lst_repeatProcess->addItem(id);
-  listed_ids_.insert(id);
+  SongRow song;
+  song.id = id;
+  song.title = title;
+  song.singer = singer;
+  songs_->Append({song});
 }
 
-void MainWindow::ClearSongs() {
-  ui_.lv_songs->setRowCount(0);
-  ui_.lst_repeatProcess->clear();
-  listed_ids_.clear();
-}
+void MainWindow::ClearSongs() { songs_->Clear(); }
 
-bool MainWindow::SongListed(const QString& id) {
-  // The set mirrors the hidden list box; rebuild it should anyone have changed the box directly.
-  if (listed_ids_.size() != ui_.lst_repeatProcess->count()) {
-    listed_ids_.clear();
-    for (int i = 0; i < ui_.lst_repeatProcess->count(); ++i) {
-      listed_ids_.insert(ui_.lst_repeatProcess->item(i)->text());
-    }
-  }
-  return listed_ids_.contains(id);
-}
+bool MainWindow::SongListed(const QString& id) const { return songs_->Contains(id); }
 
 }  // namespace mevra::app

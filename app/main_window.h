@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QPersistentModelIndex>
-#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -10,12 +8,16 @@
 #include <optional>
 #include <vector>
 
+#include "app/config_settings.h"
 #include "app/download_settings.h"
 #include "app/endpoints.h"
 #include "app/main_window_ui.h"
 #include "app/message_boxes.h"
+#include "app/session_database.h"
+#include "app/song_list_model.h"
 #include "app/tick_clock.h"
 #include "app/url_opener.h"
+#include "download/song_task.h"
 
 class QAudioOutput;
 class QMediaPlayer;
@@ -29,9 +31,9 @@ class RateLimiter;
 class SongDownloadJob;
 enum class BatchEnd;
 enum class NamingScheme;
+struct BatchProgress;
 struct DownloadPolicies;
 struct JobResult;
-struct SongTask;
 struct TransferProgress;
 }  // namespace mevra::download
 namespace mevra::http {
@@ -42,11 +44,14 @@ namespace mevra::app {
 
 class AntiFreeze;
 class BrowserLinkSource;
+class HistoryWindow;
+class SessionStore;
 namespace testing {
 class MainWindowProbe;
 }
 
 // Where a test wants the window's files; empty members mean the program's own locations.
+// session.sqlite lies beside a config.ini given here.
 struct MainWindowFiles {
   QString config_path;  // config.ini
   QString temp_path;    // temp.mp3 of the preview
@@ -62,7 +67,12 @@ class MainWindow : public QWidget {
 
  public:
   // Columns of the song list; the id column carries the row's check box.
-  enum SongColumn { kColumnId = 0, kColumnTitle = 1, kColumnSinger = 2, kColumnStatus = 3 };
+  enum SongColumn {
+    kColumnId = SongListModel::kColumnId,
+    kColumnTitle = SongListModel::kColumnTitle,
+    kColumnSinger = SongListModel::kColumnSinger,
+    kColumnStatus = SongListModel::kColumnStatus,
+  };
 
   // The application title in the chosen language, caption of the program's plain message
   // dialogs.
@@ -81,6 +91,8 @@ class MainWindow : public QWidget {
   // "设置…": the download preferences, in a modal dialog. OK applies them (the speed limit at
   // once, the rest from the next batch on) and the window writes them at close.
   void btn_settingsClick();
+  // "下载记录…": the history of the songs that ended, in a window of its own.
+  void btn_historyClick();
   // Waits while dispatching window messages; messages are dispatched at least once. Ends when
   // `milliseconds` have passed on the tick clock or the clock wrapped.
   void PumpDelay(double milliseconds);
@@ -132,17 +144,16 @@ class MainWindow : public QWidget {
   void MciNotify();
 
   // --- Song list helpers -------------------------------------------------------------------------
+  // The list itself; these helpers read and change it as the handlers do.
+  SongListModel& Songs() const { return *songs_; }
   int SongCount() const;
   QString SongText(int row, SongColumn column) const;
-  void SetSongText(int row, SongColumn column, const QString& text);
   bool SongTicked(int row) const;
   void SetSongTicked(int row, bool ticked);
-  // Appends an unticked row with the status "等待中".
+  // Appends an unticked row with the status "等待中", unless the id is listed already.
   void AddSong(const QString& id, const QString& title, const QString& singer);
-  // Empties the song list and the listed-id set together.
   void ClearSongs();
-  // Whether an id is in the listed-id set (the hidden list box lst_repeatProcess).
-  bool SongListed(const QString& id);
+  bool SongListed(const QString& id) const;
 
   const Endpoints& EndpointsInUse() const { return endpoints_; }
   // Points the window at other endpoints (the chart list follows); start-up reads them from
@@ -152,6 +163,7 @@ class MainWindow : public QWidget {
   // downloaded.txt, the archive of saved songs, beside config.ini.
   QString ArchivePath() const;
   const QString& TempPath() const { return temp_path_; }
+  const QString& SessionPath() const { return session_path_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -173,6 +185,15 @@ class MainWindow : public QWidget {
   void SetStatusText(const QString& text);
   QString SelectedRateText() const;
   download::NamingScheme SelectedNamingScheme() const;
+  // The window's choices as config.ini keeps them, and the other way round (the download
+  // preferences stay apart in download_settings_).
+  ConfigSettings CurrentSettings() const;
+  void ShowSettings(const ConfigSettings& settings);
+
+  // --- Batch (main_window_download.cpp) ---
+  // Starts a batch over the rows of `keys`, in list order; each row is fetched if it is still
+  // listed and ticked when its turn comes. `end_key` bounds the rows a later start may resume.
+  void StartBatch(std::vector<int> keys, int end_key);
   // The song of a batch row as the choices stand now; nullopt for a row that is gone or
   // unticked.
   std::optional<download::SongTask> BatchTask(int key) const;
@@ -186,9 +207,21 @@ class MainWindow : public QWidget {
   download::DownloadPolicies Policies() const;
   // Shows a row's progress in its status cell, or plain text again with an empty `text`.
   void SetRowProgress(int row, int percent, const QString& text);
-  // With several songs at once the pane and the indicator show the batch as a whole.
-  void ShowBatchProgress();
+  // The pane and the indicator: one song's transfer at a time, or with several songs at once
+  // the batch as a whole.
+  void ShowBatchProgress(const download::BatchProgress& progress);
   void PreviewFinished(const download::JobResult& result);
+
+  // --- Session and history (main_window_session.cpp) ---
+  // Shows the list the session kept and offers to go on with a batch it was in.
+  void OpenSession();
+  void AskToResume();
+  // The rows of the kept batch still to fetch: ticked, and waiting or unfinished.
+  std::vector<int> ResumableKeys(const BatchRecord& batch) const;
+  void RecordHistory(const download::SongTask& task, const download::JobResult& result);
+  // "重试失败": the songs back in the list, ticked, and a batch over them.
+  void RetryFailed(const std::vector<HistoryEntry>& songs);
+  void ClearHistoryAsked();
 
   MainWindowUi ui_;
 
@@ -201,6 +234,10 @@ class MainWindow : public QWidget {
   std::unique_ptr<BrowserLinkSource> link_source_;
   std::unique_ptr<download::DownloadQueue> download_queue_;
   std::unique_ptr<download::SongDownloadJob> preview_job_;
+  // The song list (a child of the window) and the session that keeps it.
+  SongListModel* songs_ = nullptr;
+  std::unique_ptr<SessionStore> session_;
+  HistoryWindow* history_window_ = nullptr;
   // The preview's player and its output take the place of the system's media device.
   QMediaPlayer* preview_player_ = nullptr;
   QAudioOutput* preview_audio_ = nullptr;
@@ -213,9 +250,6 @@ class MainWindow : public QWidget {
   // The user asked the running batch to stop; the preview is stopped through its own job.
   bool StopRequested_ = false;
   int32_t DownloadedCount_ = 0;
-  QString CurrentSongTitle_;
-  int32_t DownloadTotal_ = 0;
-  int32_t DownloadDone_ = 0;
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
@@ -225,20 +259,18 @@ class MainWindow : public QWidget {
   std::shared_ptr<download::RateLimiter> rate_limiter_;
   // The first pause before a retry; tests shorten it.
   int64_t retry_backoff_base_ms_ = download::kRetryBackoffBaseMs;
-  // The rows of the running batch, by key; a row that leaves the list leaves an invalid index.
-  std::vector<QPersistentModelIndex> batch_rows_;
-  int batch_ticked_ = 0;
-  int64_t batch_bytes_done_ = 0;  // of the songs finished
-  std::map<int, int64_t> batch_bytes_running_;
+  // The songs the running batch has taken, by key, for the history of those that end.
+  std::map<int, download::SongTask> batch_tasks_;
+  // The batch the session kept from the last run, until the user has answered for it.
+  BatchRecord kept_batch_;
   // The chart list's selection changed during the current mouse press and opened the chart, so
   // the click that ends the press has nothing left to open.
   bool chart_opened_by_selection_ = false;
 
   Endpoints endpoints_;
-  // Mirrors lst_repeatProcess so the harvest's lookups stay cheap on long lists.
-  QSet<QString> listed_ids_;
   QString config_path_;
   QString temp_path_;
+  QString session_path_;
   TickClock tick_clock_;
 };
 

@@ -1,7 +1,7 @@
 // Commands on the song list: tick marks, the title search and clearing.
 #include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QTableWidget>
+#include <QTableView>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -9,28 +9,11 @@
 
 namespace mevra::app {
 
-void MainWindow::btn_selectAllClick() {
-  try {
-    for (int row = 0; row < SongCount(); ++row) SetSongTicked(row, true);
-  } catch (...) {
-  }
-}
+void MainWindow::btn_selectAllClick() { songs_->TickAll(); }
 
-void MainWindow::btn_NotSelectClick() {
-  try {
-    for (int row = 0; row < SongCount(); ++row) {
-      if (SongTicked(row)) SetSongTicked(row, false);
-    }
-  } catch (...) {
-  }
-}
+void MainWindow::btn_NotSelectClick() { songs_->UntickAll(); }
 
-void MainWindow::btn_ReSelectClick() {
-  try {
-    for (int row = 0; row < SongCount(); ++row) SetSongTicked(row, !SongTicked(row));
-  } catch (...) {
-  }
-}
+void MainWindow::btn_ReSelectClick() { songs_->InvertTicks(); }
 
 void MainWindow::lv_songsDblClick() {
   const QModelIndexList rows = ui_.lv_songs->selectionModel()->selectedRows();
@@ -49,13 +32,7 @@ void MainWindow::btn_searchClick() {
     ui_.edt_search->setFocus();
     return;
   }
-  int found = 0;
-  for (int row = 0; row < SongCount(); ++row) {
-    if (TrimText(SongText(row, kColumnTitle)).contains(keyword, Qt::CaseSensitive)) {
-      SetSongTicked(row, true);
-      ++found;
-    }
-  }
+  const int found = songs_->TickTitlesContaining(keyword);
   message_boxes_.Show(tr("共搜索到相关歌曲%1首").arg(found), ApplicationTitle(),
                       MessageButtons::kOk, MessageIcon::kNone);
 }

@@ -5,13 +5,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <algorithm>
 
 #include "app/browser_link_source.h"
+#include "app/history_window.h"
 #include "app/main_window.h"
+#include "app/session_store.h"
 #include "app/song_status_delegate.h"
 #include "app/transfer_text.h"
+#include "download/batch_progress.h"
 #include "download/download_archive.h"
 #include "download/download_queue.h"
 #include "download/file_naming.h"
@@ -34,13 +37,20 @@ class BatchTaskList : public download::TaskList {
  public:
   using TaskOf = std::function<std::optional<download::SongTask>(int key)>;
   using RowOf = std::function<int(int key)>;
+  using Taken = std::function<void(const download::SongTask& task)>;
 
-  BatchTaskList(int count, TaskOf task_of, RowOf row_of)
-      : count_(count), task_of_(std::move(task_of)), row_of_(std::move(row_of)) {}
+  BatchTaskList(std::vector<int> keys, TaskOf task_of, RowOf row_of, Taken taken)
+      : keys_(std::move(keys)),
+        task_of_(std::move(task_of)),
+        row_of_(std::move(row_of)),
+        taken_(std::move(taken)) {}
 
   std::optional<download::SongTask> TakeNext() override {
-    while (next_ < count_) {
-      if (std::optional<download::SongTask> task = task_of_(next_++)) return task;
+    while (next_ < keys_.size()) {
+      if (std::optional<download::SongTask> task = task_of_(keys_[next_++])) {
+        taken_(*task);
+        return task;
+      }
     }
     return std::nullopt;
   }
@@ -52,15 +62,25 @@ class BatchTaskList : public download::TaskList {
   }
 
  private:
-  int count_;
-  int next_ = 0;
+  std::vector<int> keys_;
+  size_t next_ = 0;
   TaskOf task_of_;
   RowOf row_of_;
+  Taken taken_;
 };
 
 }  // namespace
 
 void MainWindow::btn_downClick() {
+  // The rows present now are the batch; rows added later are not picked up, and rows that
+  // leave the list are skipped instead of touched.
+  std::vector<int> keys;
+  keys.reserve(static_cast<size_t>(SongCount()));
+  for (int row = 0; row < SongCount(); ++row) keys.push_back(songs_->Row(row).key);
+  StartBatch(std::move(keys), songs_->NextKey());
+}
+
+void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
   if (ui_.edt_saveto->text().trimmed().isEmpty()) {
     message_boxes_.Show(tr("请先选择音乐保存位置，再开始下载"), tr("提示"), MessageButtons::kOk,
                         MessageIcon::kNone);
@@ -80,18 +100,12 @@ void MainWindow::btn_downClick() {
   ui_.lv_songs->setFocus();
   DownloadedCount_ = 0;
 
-  // The rows present now are the batch. Persistent indexes follow a row while the list changes
-  // under the batch and become invalid when the list is cleared, so a row that is gone is
-  // skipped instead of touched, and rows added later are not picked up.
-  batch_rows_.clear();
-  batch_ticked_ = 0;
-  batch_bytes_done_ = 0;
-  batch_bytes_running_.clear();
-  QAbstractItemModel* model = ui_.lv_songs->model();
-  for (int i = 0; i < SongCount(); ++i) {
-    batch_rows_.emplace_back(model->index(i, kColumnId));
-    if (SongTicked(i)) ++batch_ticked_;
-  }
+  batch_tasks_.clear();
+  const int ticked = static_cast<int>(std::count_if(
+      keys.begin(), keys.end(), [this](int key) { return SongTicked(BatchRow(key)); }));
+  if (history_window_) history_window_->SetRetryEnabled(false);
+  // What a later start needs to go on where this one ends.
+  session_->SetBatch({true, end_key, CurrentSettings()});
   const int parallel = download_settings_.parallel_downloads;
   link_source_->SetPageCount(parallel);
   download::DownloadPolicies policies = Policies();
@@ -103,9 +117,10 @@ void MainWindow::btn_downClick() {
   download_queue_->SetPolicies(std::move(policies));
   download_queue_->Start(
       std::make_unique<BatchTaskList>(
-          static_cast<int>(batch_rows_.size()), [this](int key) { return BatchTask(key); },
-          [this](int key) { return BatchRow(key); }),
-      parallel);
+          std::move(keys), [this](int key) { return BatchTask(key); },
+          [this](int key) { return BatchRow(key); },
+          [this](const download::SongTask& task) { batch_tasks_[task.key] = task; }),
+      parallel, ticked);
 }
 
 download::DownloadPolicies MainWindow::Policies() const {
@@ -119,11 +134,7 @@ download::DownloadPolicies MainWindow::Policies() const {
   return policies;
 }
 
-int MainWindow::BatchRow(int key) const {
-  if (key < 0 || key >= static_cast<int>(batch_rows_.size())) return -1;
-  const QPersistentModelIndex& row = batch_rows_[static_cast<size_t>(key)];
-  return row.isValid() ? row.row() : -1;
-}
+int MainWindow::BatchRow(int key) const { return songs_->RowOfKey(key); }
 
 std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
   const int row = BatchRow(key);
@@ -145,65 +156,36 @@ void MainWindow::BatchSongStarted(int key) {
   const int row = BatchRow(key);
   if (row < 0) return;
   // The song whose turn has come is brought near the top of the list.
+  const QModelIndex index = songs_->index(row, kColumnId);
   ui_.lv_songs->clearSelection();
   ui_.lv_songs->selectRow(row);
-  ui_.lv_songs->setCurrentCell(row, kColumnId);
-  ui_.lv_songs->scrollTo(batch_rows_[static_cast<size_t>(key)], QAbstractItemView::PositionAtTop);
-  SetSongText(row, kColumnStatus, download::RowStatusText(RowStatus::kDownloading));
+  ui_.lv_songs->setCurrentIndex(index);
+  ui_.lv_songs->scrollTo(index, QAbstractItemView::PositionAtTop);
+  songs_->SetStatus(row, RowStatus::kDownloading);
 }
 
+// The rows' own cells follow their transfers; the status pane and the indicator show what the
+// queue counts of the batch (ShowBatchProgress).
 void MainWindow::http_downloadWorkBegin(int key) {
-  const int row = BatchRow(key);
-  const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
-  if (row >= 0) SetRowProgress(row, 0, download::RowStatusText(RowStatus::kDownloading));
-  if (download_queue_->Parallel() > 1) {
-    ShowBatchProgress();
-    return;
-  }
-  CurrentSongTitle_ = title;
-  SetStatusText(tr("正在下载《%1》").arg(title));
-  ui_.prgrsts_downloadpg->SetPercent(0);
-  DownloadDone_ = 0;
-  DownloadTotal_ = 0;
+  SetRowProgress(BatchRow(key), 0, download::RowStatusText(RowStatus::kDownloading));
 }
 
 void MainWindow::http_downloadWork(int key, const download::TransferProgress& progress) {
-  const int row = BatchRow(key);
-  if (row >= 0) {
-    const int percent = progress.bytes_total > 0
-                            ? static_cast<int>(progress.bytes_done * 100 / progress.bytes_total)
-                            : -1;
-    SetRowProgress(
-        row, percent,
-        RowProgressText(progress.bytes_done, progress.bytes_total, progress.bytes_per_second));
-  }
-  if (download_queue_->Parallel() > 1) {
-    batch_bytes_running_[key] = progress.bytes_done;
-    ShowBatchProgress();
-    return;
-  }
-  // One song at a time: the transport's own counts, as they always showed.
-  DownloadTotal_ = progress.work_count_max;
-  DownloadDone_ = progress.work_count;
-  SetStatusText(
-      DownloadProgressText(CurrentSongTitle_, DownloadDone_, DownloadTotal_, DownloadedCount_));
-  ui_.prgrsts_downloadpg->SetPercent(
-      IndicatorPercent(TransferPercent(DownloadDone_, DownloadTotal_)));
+  const int percent = progress.bytes_total > 0
+                          ? static_cast<int>(progress.bytes_done * 100 / progress.bytes_total)
+                          : -1;
+  SetRowProgress(
+      BatchRow(key), percent,
+      RowProgressText(progress.bytes_done, progress.bytes_total, progress.bytes_per_second));
 }
 
-void MainWindow::http_downloadWorkEnd(int key) {
-  const int row = BatchRow(key);
-  if (row >= 0) SetRowProgress(row, 0, QString());
-  if (download_queue_->Parallel() > 1) return;
-  ui_.prgrsts_downloadpg->SetPercent(100);
-}
+void MainWindow::http_downloadWorkEnd(int key) { SetRowProgress(BatchRow(key), 0, QString()); }
 
 void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
   const int row = BatchRow(key);
   if (row < 0) return;
-  SetRowProgress(row, 0, QString());
-  SetSongText(row, kColumnStatus, download::RetryWaitText(retry, retries));
-  if (download_queue_->Parallel() > 1) return;
+  songs_->SetRetryWait(row, retry, retries);
+  // With several songs at once the batch's progress, which follows, takes the pane back.
   SetStatusText(
       tr("《%1》%2")
           .arg(SongText(row, kColumnTitle).trimmed(), download::RetryWaitText(retry, retries)));
@@ -211,15 +193,13 @@ void MainWindow::BatchSongRetrying(int key, int retry, int retries) {
 
 void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   const int row = BatchRow(key);
-  batch_bytes_running_.erase(key);
-  if (result.status == RowStatus::kSucceeded) {
-    ++DownloadedCount_;
-    batch_bytes_done_ += FileSizeOf(result.saved_path);
+  if (const auto task = batch_tasks_.find(key); task != batch_tasks_.end()) {
+    RecordHistory(task->second, result);
+    batch_tasks_.erase(task);
   }
   const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
   if (row >= 0) {
-    SetRowProgress(row, 0, QString());
-    SetSongText(row, kColumnStatus, result.RowText());
+    songs_->SetStatus(row, result.status, result.reason);
     // A song that is done, saved, filtered or there already, leaves the selection; a failed one
     // stays ticked.
     if (result.status == RowStatus::kSucceeded || result.status == RowStatus::kFiltered ||
@@ -228,10 +208,8 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
       ui_.lv_songs->clearSelection();
     }
   }
-  if (download_queue_->Parallel() > 1) {
-    ShowBatchProgress();
-    return;
-  }
+  // The song's own line; with several songs at once the batch's progress, which follows, takes
+  // the pane back.
   if (result.status == RowStatus::kSucceeded) {
     SetStatusText(tr("《%1》下载成功").arg(title));
   } else if (result.status == RowStatus::kSkipped) {
@@ -247,6 +225,9 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
 void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
+  session_->EndBatch();
+  batch_tasks_.clear();
+  if (history_window_) history_window_->SetRetryEnabled(true);
   DownloadedCount_ = saved;
   if (end == download::BatchEnd::kStopped) {
     SetStatusText(tr("用户中止下载！"));
@@ -284,26 +265,40 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   message_boxes_.Show(text, ApplicationTitle(), MessageButtons::kOk, MessageIcon::kNone);
 }
 
-void MainWindow::ShowBatchProgress() {
-  int64_t bytes = batch_bytes_done_;
-  for (const auto& [key, done] : batch_bytes_running_) bytes += done;
-  // The queue counts the songs that are over, those dropped before their transfer too.
-  const int done = download_queue_->DoneCount();
-  const int ticked = std::max(batch_ticked_, done);
-  SetStatusText(BatchProgressText(done, ticked, bytes));
-  ui_.prgrsts_downloadpg->SetPercent(static_cast<uint16_t>(ticked > 0 ? done * 100 / ticked : 0));
+void MainWindow::ShowBatchProgress(const download::BatchProgress& progress) {
+  DownloadedCount_ = progress.saved;
+  using Phase = download::BatchProgress::Phase;
+  if (progress.parallel > 1) {
+    SetStatusText(BatchProgressText(progress.finished, progress.expected, progress.bytes));
+    ui_.prgrsts_downloadpg->SetPercent(static_cast<uint16_t>(
+        progress.expected > 0 ? progress.finished * 100 / progress.expected : 0));
+    return;
+  }
+  // One song at a time: its transfer, with the transport's own counts, as they always showed.
+  const auto task = batch_tasks_.find(progress.current_key);
+  const QString title = task != batch_tasks_.end() ? task->second.title : QString();
+  switch (progress.phase) {
+    case Phase::kBegun:
+      SetStatusText(tr("正在下载《%1》").arg(title));
+      ui_.prgrsts_downloadpg->SetPercent(0);
+      break;
+    case Phase::kReceiving: {
+      const int32_t done = progress.current.work_count;
+      const int32_t total = progress.current.work_count_max;
+      SetStatusText(DownloadProgressText(title, done, total, progress.saved));
+      ui_.prgrsts_downloadpg->SetPercent(IndicatorPercent(TransferPercent(done, total)));
+      break;
+    }
+    case Phase::kEnded:
+      ui_.prgrsts_downloadpg->SetPercent(100);
+      break;
+    case Phase::kNone:
+      break;
+  }
 }
 
 void MainWindow::SetRowProgress(int row, int percent, const QString& text) {
-  QTableWidgetItem* item = ui_.lv_songs->item(row, kColumnStatus);
-  if (!item) return;
-  if (text.isEmpty()) {
-    item->setData(SongStatusDelegate::kPercentRole, QVariant());
-    item->setData(SongStatusDelegate::kProgressTextRole, QVariant());
-    return;
-  }
-  item->setData(SongStatusDelegate::kPercentRole, percent);
-  item->setData(SongStatusDelegate::kProgressTextRole, text);
+  if (row >= 0) songs_->SetProgress(row, percent, text);
 }
 
 QString MainWindow::SelectedRateText() const {

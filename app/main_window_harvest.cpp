@@ -17,33 +17,30 @@ namespace {
 // Present in the portal's pages only for a signed-in user.
 const QString kSignedInMarker = QStringLiteral("window.logInfo");
 
-QString GrabbedText(int count) {
-  return MainWindow::tr("抓取中......已抓取%1首音乐信息").arg(count);
-}
-
 }  // namespace
 
 void MainWindow::btn_processSongClick() {
   QCoreApplication::processEvents();
-  // The scan works on its own copy of the page, so nothing a handler does while messages are
-  // dispatched between items can pull the text away under it.
+  // The scan works on its own copy of the page, so nothing a handler does meanwhile can pull the
+  // text away under it.
   const std::string page = ui_.web1->PageText().toStdString();
   ui_.pnl_info->setText(tr("抓取中......"));
   ui_.pnl_info->raise();
   ui_.pnl_info->show();
-  for (const SongItem& item : HarvestSongItems(page)) {
-    QCoreApplication::processEvents();
-    const QString id = QString::fromStdString(item.id);
-    if (!SongListed(id)) {
-      AddSong(id, QString::fromStdString(item.title), QString::fromStdString(item.singer));
-    }
-    const QString text = GrabbedText(ui_.lst_repeatProcess->count());
-    SetStatusText(text);
-    ui_.pnl_info->setText(text);
-    ui_.pnl_info->repaint();
+  const std::vector<SongItem> items = HarvestSongItems(page);
+  std::vector<SongRow> songs;
+  songs.reserve(items.size());
+  for (const SongItem& item : items) {
+    SongRow song;
+    song.id = QString::fromStdString(item.id);
+    song.title = QString::fromStdString(item.title);
+    song.singer = QString::fromStdString(item.singer);
+    songs.push_back(std::move(song));
   }
+  // The page's new songs go in at once; the list draws them when the event loop next runs.
+  songs_->Append(songs);
   ui_.pnl_info->hide();
-  SetStatusText(tr("抓取音乐信息完成！已抓取%1首音乐信息").arg(ui_.lst_repeatProcess->count()));
+  SetStatusText(tr("抓取音乐信息完成！已抓取%1首音乐信息").arg(SongCount()));
 }
 
 void MainWindow::lst_songClick() {

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <initializer_list>
 
+#include "app/config_settings.h"
 #include "app/main_window.h"
 #include "app/preferences_dialog.h"
 #include "app/profile_file.h"
@@ -21,8 +22,6 @@
 namespace mevra::app {
 namespace {
 
-const char kSection[] = "Config";
-
 // Checks `chosen` and unchecks the others of its group; nullptr leaves none checked. An exclusive
 // group refuses to have its checked button unchecked, so it is relaxed while this runs.
 void CheckOnly(std::initializer_list<QRadioButton*> buttons, QRadioButton* chosen) {
@@ -35,65 +34,55 @@ void CheckOnly(std::initializer_list<QRadioButton*> buttons, QRadioButton* chose
 
 }  // namespace
 
+ConfigSettings MainWindow::CurrentSettings() const {
+  ConfigSettings settings;
+  settings.save_path = TrimText(ui_.edt_saveto->text());
+  settings.filter_small = ui_.chk_isFileterSize->isChecked();
+  settings.filter_size = TrimText(ui_.cbb_minsize->currentText());
+  settings.song_bit = ui_.rb_128k->isChecked() ? 128 : ui_.rb_192k->isChecked() ? 192 : 320;
+  settings.rename_type = ui_.rb1->isChecked() ? 1 : ui_.rb2->isChecked() ? 2 : 3;
+  settings.download = download_settings_;
+  return settings;
+}
+
+void MainWindow::ShowSettings(const ConfigSettings& settings) {
+  ui_.edt_saveto->setText(settings.save_path);
+  ui_.chk_isFileterSize->setChecked(settings.filter_small);
+  // A value that is not one of the items leaves the box without a selection and empty.
+  ui_.cbb_minsize->setCurrentIndex(
+      ui_.cbb_minsize->findText(settings.filter_size, Qt::MatchExactly));
+  const int bit = settings.song_bit;
+  CheckOnly({ui_.rb_128k, ui_.rb_192k, ui_.rb_320k}, bit == 128   ? ui_.rb_128k
+                                                     : bit == 192 ? ui_.rb_192k
+                                                     : bit == 320 ? ui_.rb_320k
+                                                                  : nullptr);
+  const int naming = settings.rename_type;
+  CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, naming == 1   ? ui_.rb1
+                                         : naming == 2 ? ui_.rb2
+                                         : naming == 3 ? ui_.rb3
+                                                       : nullptr);
+}
+
 void MainWindow::LoadSettings() {
-  try {
-    const std::string path = config_path_.toStdString();
-    auto read = [&path](const char* key, const QString& default_value) {
-      return QString::fromStdString(
-          ProfileFile::ReadString(path, kSection, key, default_value.toStdString()));
-    };
-    // A text that is not a whole number reads as the default, as the key had been missing.
-    auto read_integer = [&read](const char* key, int default_value) {
-      bool ok = false;
-      const int value = TrimText(read(key, QString::number(default_value))).toInt(&ok, 10);
-      return ok ? value : default_value;
-    };
-
-    ui_.edt_saveto->setText(TrimText(read("SavePath", ProgramPaths::DefaultSaveFolder())));
-    ui_.chk_isFileterSize->setChecked(TrimText(read("isFileterSize", QStringLiteral("0"))) ==
-                                      QStringLiteral("1"));
-    // A value that is not one of the items leaves the box without a selection and empty.
-    ui_.cbb_minsize->setCurrentIndex(ui_.cbb_minsize->findText(
-        TrimText(read("FileterSize", QStringLiteral("2"))), Qt::MatchExactly));
-
-    const int song_bit = read_integer("SongBit", 320);
-    CheckOnly({ui_.rb_128k, ui_.rb_192k, ui_.rb_320k}, song_bit == 128   ? ui_.rb_128k
-                                                       : song_bit == 192 ? ui_.rb_192k
-                                                       : song_bit == 320 ? ui_.rb_320k
-                                                                         : nullptr);
-    const int rename_type = read_integer("RenameType", 2);
-    CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, rename_type == 1   ? ui_.rb1
-                                           : rename_type == 2 ? ui_.rb2
-                                           : rename_type == 3 ? ui_.rb3
-                                                              : nullptr);
-    // The download preferences; a value that is no valid choice reads as its default.
-    download_settings_ =
-        DownloadSettings::Read([&read](const char* key) { return read(key, QString()); });
-    rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
-  } catch (...) {
-    // Settings that cannot be read leave the controls as they are.
-  }
+  // A file that cannot be read reads as a missing one: every choice at its default.
+  const IniDocument ini =
+      ProfileFile::ReadDocument(config_path_.toStdString()).value_or(IniDocument());
+  const ConfigSettings settings = ConfigSettings::Read(ini, ProgramPaths::DefaultSaveFolder());
+  ShowSettings(settings);
+  download_settings_ = settings.download;
+  rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
 }
 
 void MainWindow::SaveSettings() {
-  try {
-    const std::string path = config_path_.toStdString();
-    auto write = [&path](const char* key, const QString& value) {
-      ProfileFile::WriteString(path, kSection, key, value.toStdString());
-    };
-    write("SavePath", TrimText(ui_.edt_saveto->text()));
-    write("isFileterSize",
-          ui_.chk_isFileterSize->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    write("SongBit", ui_.rb_128k->isChecked()   ? QStringLiteral("128")
-                     : ui_.rb_192k->isChecked() ? QStringLiteral("192")
-                                                : QStringLiteral("320"));
-    write("FileterSize", TrimText(ui_.cbb_minsize->currentText()));
-    write("RenameType", ui_.rb1->isChecked()   ? QStringLiteral("1")
-                        : ui_.rb2->isChecked() ? QStringLiteral("2")
-                                               : QStringLiteral("3"));
-    download_settings_.Write(write);
-  } catch (...) {
-    // A file that cannot be written keeps what it had; closing goes on.
+  const std::string path = config_path_.toStdString();
+  // A file that exists but cannot be read is not replaced; one that cannot be written keeps what
+  // it had. Closing goes on either way.
+  std::optional<IniDocument> ini = ProfileFile::ReadDocument(path);
+  if (!ini) return;
+  const std::string before = ini->Text();
+  CurrentSettings().Write(*ini);
+  if (ini->Text() != before || !QFileInfo::exists(config_path_)) {
+    ProfileFile::WriteDocument(path, *ini);
   }
 }
 

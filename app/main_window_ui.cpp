@@ -14,7 +14,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -67,7 +67,7 @@ void SetTextColor(QWidget* widget, const QColor& color) {
 
 }  // namespace
 
-void MainWindowUi::SetupUi(QWidget* window) {
+void MainWindowUi::SetupUi(QWidget* window, QAbstractItemModel* songs) {
   window->setWindowTitle(tr("《Mevra音乐管家》"));
   QFont font(QStringLiteral("Noto Sans CJK SC"));
   font.setPixelSize(13);
@@ -105,7 +105,7 @@ void MainWindowUi::SetupUi(QWidget* window) {
   pnl_down = new QWidget(window);
   pnl_down->setFixedWidth(kControlPanelWidth);
   columns->addWidget(pnl_down);
-  BuildRightPanel();
+  BuildRightPanel(songs);
 
   stsbr1 = new widgets::StatusBar(window);
   stsbr1->setFixedHeight(widgets::StatusBar::kDefaultHeight);
@@ -136,7 +136,7 @@ void MainWindowUi::SetupUi(QWidget* window) {
   }
 }
 
-void MainWindowUi::BuildRightPanel() {
+void MainWindowUi::BuildRightPanel(QAbstractItemModel* songs) {
   QWidget* p = pnl_down;
   lbl1 = MakeLabel(p, 8, 9, tr("全部榜单："));
   lst_song = new QListWidget(p);
@@ -194,9 +194,9 @@ void MainWindowUi::BuildRightPanel() {
   edt_search->setGeometry(320, 200, 121, 21);
   btn_search = MakeButton(p, {448, 198, 89, 25}, tr("搜索歌曲名"));
 
-  lv_songs = new QTableWidget(0, 4, p);
+  lv_songs = new QTableView(p);
+  lv_songs->setModel(songs);
   lv_songs->setGeometry(8, kSongListTop, 545, kSongListHeight);
-  lv_songs->setHorizontalHeaderLabels({tr("歌曲编号"), tr("歌曲名"), tr("歌手名"), tr("状态")});
   const int widths[] = {86, 180, 130, 145};
   for (int column = 0; column < 4; ++column) lv_songs->setColumnWidth(column, widths[column]);
   lv_songs->verticalHeader()->hide();
@@ -225,6 +225,7 @@ void MainWindowUi::BuildRightPanel() {
   btn_listenstop->setEnabled(false);
   // Beside the preview's buttons, where it moves none of the others.
   btn_settings = MakeButton(p, {168, 648, 75, 25}, tr("设置…"));
+  btn_history = MakeButton(p, {248, 648, 89, 25}, tr("下载记录…"));
   lbl_web = MakeLabel(p, 8, 681, tr("作者：Pelko(pelko)"));
   lbl_weibo = MakeLabel(p, 184, 681, tr("新浪微博： pelko"));
   for (QLabel* link : {lbl_web, lbl_weibo}) {
@@ -250,9 +251,6 @@ void MainWindowUi::BuildRightPanel() {
 
   btn_processSong = MakeButton(p, {384, 320, 145, 49}, tr("开始分析"));
   btn_processSong->hide();
-  lst_repeatProcess = new QListWidget(p);
-  lst_repeatProcess->setGeometry(368, 464, 121, 97);
-  lst_repeatProcess->hide();
   mmo_log = new QPlainTextEdit(QStringLiteral("mmo_log"), p);
   mmo_log->setGeometry(80, 472, 185, 89);
   mmo_log->hide();
@@ -301,6 +299,7 @@ void MainWindowUi::LayOutBottomControls() {
   btn_listen->move(8, 648 + extra);
   btn_listenstop->move(88, 648 + extra);
   btn_settings->move(168, 648 + extra);
+  btn_history->move(248, 648 + extra);
   lbl_web->move(8, 681 + extra);
   lbl_weibo->move(184, 681 + extra);
   btn_CheckUpdate->move(448, 676 + extra);

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+class QAbstractItemModel;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -10,7 +11,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
-class QTableWidget;
+class QTableView;
 class QWidget;
 
 namespace mevra::browser {
@@ -32,8 +33,9 @@ struct MainWindowUi {
   Q_DECLARE_TR_FUNCTIONS(MainWindowUi)
 
  public:
-  // Builds every control inside `window`, sizes the window and centres it on its screen.
-  void SetupUi(QWidget* window);
+  // Builds every control inside `window`, the song list over `songs`, sizes the window and
+  // centres it on its screen.
+  void SetupUi(QWidget* window, QAbstractItemModel* songs);
   // Keeps the controls below the song list at their distance from the bottom edge when the
   // control panel grows; the song list takes the extra height.
   void LayOutBottomControls();
@@ -69,21 +71,21 @@ struct MainWindowUi {
   QPushButton* btn_clear = nullptr;
   QLineEdit* edt_search = nullptr;
   QPushButton* btn_search = nullptr;
-  QTableWidget* lv_songs = nullptr;
+  QTableView* lv_songs = nullptr;
   QPushButton* btn_listen = nullptr;
   QPushButton* btn_listenstop = nullptr;
   QPushButton* btn_settings = nullptr;
+  QPushButton* btn_history = nullptr;
   QLabel* lbl_web = nullptr;
   QLabel* lbl_weibo = nullptr;
   QPushButton* btn_CheckUpdate = nullptr;
   QLabel* pnl_info = nullptr;
   QPushButton* btn_processSong = nullptr;
-  QListWidget* lst_repeatProcess = nullptr;
   QPlainTextEdit* mmo_log = nullptr;
   widgets::SelectFolderDialog* slctfldrdlg1 = nullptr;
 
  private:
-  void BuildRightPanel();
+  void BuildRightPanel(QAbstractItemModel* songs);
   // Narrows the size box to the room the caption's blanks leave in the font in use.
   void FitCaptionAroundSizeBox();
 };

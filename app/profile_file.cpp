@@ -44,6 +44,25 @@ bool ProfileFile::WriteString(const std::string& path, std::string_view section,
     const std::string before = document.Text();
     document.SetValue(section, key, value);
     if (exists && document.Text() == before) return true;
+    return WriteDocument(path, document);
+  } catch (...) {
+    return false;
+  }
+}
+
+std::optional<IniDocument> ProfileFile::ReadDocument(const std::string& path) {
+  try {
+    bool exists = false;
+    std::optional<std::string> text = ReadWholeFile(path, exists);
+    if (!text) return std::nullopt;
+    return IniDocument(std::move(*text));
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+bool ProfileFile::WriteDocument(const std::string& path, const IniDocument& document) {
+  try {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(document.Text().data(), static_cast<std::streamsize>(document.Text().size()));

@@ -47,6 +47,11 @@ QString ProgramPaths::TempFilePath() {
   return InUserFolder(QStandardPaths::GenericCacheLocation, QStringLiteral("temp.mp3"));
 }
 
+QString ProgramPaths::SessionFilePath() {
+  if (FilesBesideProgram()) return ProgramDirectory() + QStringLiteral("/session.sqlite");
+  return InUserFolder(QStandardPaths::GenericDataLocation, QStringLiteral("session.sqlite"));
+}
+
 QString ProgramPaths::DefaultSaveFolder() {
   const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
   if (!music.isEmpty() && QDir(music).exists()) return music;

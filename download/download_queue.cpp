@@ -1,5 +1,6 @@
 #include "download/download_queue.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 #include "download/limits.h"
@@ -30,7 +31,7 @@ void DownloadQueue::DropAll() {
   entries_.clear();
 }
 
-void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel) {
+void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel, int expected) {
   DropAll();
   tasks_ = std::move(tasks);
   parallel_ = std::clamp(parallel, 1, kMaxParallelDownloads);
@@ -40,7 +41,11 @@ void DownloadQueue::Start(std::unique_ptr<TaskList> tasks, int parallel) {
   list_ended_ = false;
   started_ = 0;
   saved_ = 0;
-  done_ = 0;
+  progress_ = {};
+  progress_.parallel = parallel_;
+  progress_.expected = std::max(expected, 0);
+  saved_bytes_ = 0;
+  transfers_.clear();
   // The songs of one batch claim the room of their files in one account.
   space_ = policies_.space ? policies_.space : std::make_shared<SpaceAccount>();
   SchedulePump();
@@ -80,14 +85,22 @@ void DownloadQueue::Pump() {
       entry->job = job;
       const int key = job->Task().key;
       connect(job, &SongDownloadJob::Resolved, this, &DownloadQueue::SchedulePump);
-      connect(job, &SongDownloadJob::TransferStarted, this,
-              [this, key] { emit TransferStarted(key); });
-      connect(job, &SongDownloadJob::Progress, this,
-              [this, key](const TransferProgress& progress) { emit TaskProgress(key, progress); });
-      connect(job, &SongDownloadJob::TransferEnded, this, [this, key] { emit TransferEnded(key); });
+      connect(job, &SongDownloadJob::TransferStarted, this, [this, key] {
+        emit TransferStarted(key);
+        TransferMoved(key, BatchProgress::Phase::kBegun, {});
+      });
+      connect(job, &SongDownloadJob::Progress, this, [this, key](const TransferProgress& progress) {
+        emit TaskProgress(key, progress);
+        TransferMoved(key, BatchProgress::Phase::kReceiving, progress);
+      });
+      connect(job, &SongDownloadJob::TransferEnded, this, [this, key] {
+        emit TransferEnded(key);
+        TransferMoved(key, BatchProgress::Phase::kEnded, {});
+      });
       connect(job, &SongDownloadJob::RetryWaiting, this,
               [this, key](int retry, int retries, qint64 wait_ms) {
                 emit TaskRetrying(key, retry, retries, wait_ms);
+                EmitProgress();
               });
       connect(job, &SongDownloadJob::Finished, this,
               [this, job](const JobResult& result) { JobFinished(job, result); });
@@ -126,8 +139,8 @@ void DownloadQueue::Pump() {
       if (!tasks_->StillWanted(job->Task(), true)) {
         const int key = job->Task().key;
         Remove(job);
-        ++done_;
         emit TaskDropped(key);
+        SongEnded(key, nullptr);
         SchedulePump();
         continue;
       }
@@ -153,13 +166,73 @@ void DownloadQueue::JobFinished(SongDownloadJob* job, const JobResult& result) {
   const int key = job->Task().key;
   Remove(job);
   if (started) {
-    ++done_;
     if (result.status == RowStatus::kSucceeded) ++saved_;
     emit TaskFinished(key, result);
+    SongEnded(key, &result);
   }
   // A full disk fails every song after this one too; the batch stops with it.
   if (result.out_of_space) Halt(BatchEnd::kOutOfSpace, DiskFullStopReason());
   SchedulePump();
+}
+
+void DownloadQueue::TransferMoved(int key, BatchProgress::Phase phase,
+                                  const TransferProgress& progress) {
+  Running& running = transfers_[key];
+  running.active = phase != BatchProgress::Phase::kEnded;
+  // A new try starts from what the tries before it left, and so does its count.
+  if (phase == BatchProgress::Phase::kReceiving) running.progress = progress;
+  progress_.current_key = key;
+  progress_.phase = phase;
+  progress_.current = running.progress;
+  EmitProgress();
+}
+
+void DownloadQueue::SongEnded(int key, const JobResult* result) {
+  transfers_.erase(key);
+  ++progress_.finished;
+  if (result) {
+    switch (result->status) {
+      case RowStatus::kSucceeded:
+        ++progress_.saved;
+        saved_bytes_ += QFileInfo(result->saved_path).size();
+        break;
+      case RowStatus::kFiltered:
+        ++progress_.filtered;
+        break;
+      case RowStatus::kSkipped:
+        ++progress_.skipped;
+        break;
+      case RowStatus::kStopped:
+        ++progress_.stopped;
+        break;
+      default:
+        ++progress_.failed;
+        break;
+    }
+  }
+  if (progress_.current_key == key) {
+    progress_.current_key = -1;
+    progress_.current = {};
+  }
+  progress_.phase = BatchProgress::Phase::kNone;
+  EmitProgress();
+}
+
+void DownloadQueue::EmitProgress() {
+  progress_.expected = std::max(progress_.expected, progress_.finished);
+  progress_.bytes = saved_bytes_;
+  progress_.bytes_per_second = 0;
+  progress_.running = 0;
+  for (const auto& [key, running] : transfers_) {
+    progress_.bytes += running.progress.bytes_done;
+    if (!running.active) continue;
+    progress_.bytes_per_second += running.progress.bytes_per_second;
+    ++progress_.running;
+  }
+  BatchProgress shown = progress_;
+  // Only a batch of one transfer at a time has a transfer of its own to show.
+  if (parallel_ > 1) shown.phase = BatchProgress::Phase::kNone;
+  emit BatchProgressed(shown);
 }
 
 void DownloadQueue::Remove(SongDownloadJob* job) {

@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QTimer>
 #include <deque>
+#include <map>
 #include <memory>
 
+#include "download/batch_progress.h"
 #include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/link_source.h"
@@ -47,17 +49,16 @@ class DownloadQueue : public QObject {
 
   // Starts a batch over `tasks` with `parallel` transfers at once (taken into 1 to
   // kMaxParallelDownloads). A batch still running is stopped and dropped first, without its
-  // BatchEnded.
-  void Start(std::unique_ptr<TaskList> tasks, int parallel);
+  // BatchEnded. `expected` songs are counted on in the batch's progress (the ticked ones).
+  void Start(std::unique_ptr<TaskList> tasks, int parallel, int expected = 0);
   // Stops every song of the batch: pending links are dropped, running transfers cut at once
   // (their partial files kept for a later batch), waits for a retry ended; no further song
   // starts. BatchEnded follows once all have ended.
   void StopAll();
   bool IsRunning() const { return running_; }
   int Parallel() const { return parallel_; }
-  // Songs of the batch whose turn came and that are over: finished, or dropped before their
-  // transfer began. With Parallel() songs at once, the batch's progress counts these.
-  int DoneCount() const { return done_; }
+  // The running (or last) batch as a whole, as BatchProgressed last reported it.
+  const BatchProgress& Progress() const { return progress_; }
 
  signals:
   void TaskStarted(int key);
@@ -71,6 +72,8 @@ class DownloadQueue : public QObject {
   void TaskDropped(int key);
   // `started` songs had their turn, `saved` of them were saved.
   void BatchEnded(int saved, int started, mevra::download::BatchEnd end);
+  // The batch as a whole, after each of the reports above that changes it (BatchEnded aside).
+  void BatchProgressed(const mevra::download::BatchProgress& progress);
 
  private:
   struct Entry;
@@ -80,6 +83,11 @@ class DownloadQueue : public QObject {
   // when nothing is left.
   void Pump();
   void JobFinished(SongDownloadJob* job, const JobResult& result);
+  // The batch's counts after a song's transfer moved to `phase` with `progress`.
+  void TransferMoved(int key, BatchProgress::Phase phase, const TransferProgress& progress);
+  // Counts a song that had its turn and ended with `result` (nothing for a dropped one).
+  void SongEnded(int key, const JobResult* result);
+  void EmitProgress();
   void Remove(SongDownloadJob* job);
   void DropAll();
   // Stops every song with `reason` and ends the batch as `end` once they have ended.
@@ -96,7 +104,15 @@ class DownloadQueue : public QObject {
   bool list_ended_ = false;
   int started_ = 0;
   int saved_ = 0;
-  int done_ = 0;
+  BatchProgress progress_;
+  int64_t saved_bytes_ = 0;
+  // The transfers of the songs still running, by key: how far each has come, and whether its
+  // transfer is under way now (not waiting for a retry or being saved).
+  struct Running {
+    TransferProgress progress;
+    bool active = false;
+  };
+  std::map<int, Running> transfers_;
   // Where the running transfers of the batch claim the room of their files.
   std::shared_ptr<SpaceAccount> space_;
   // Pumps run from a timer, never inside the call or the signal that made room.

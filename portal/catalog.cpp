@@ -168,6 +168,17 @@ bool Song::Offers(int rate) const {
   return std::find(rates.begin(), rates.end(), rate) != rates.end();
 }
 
+std::vector<Song> BigChartSongs(size_t count) {
+  std::vector<Song> songs;
+  songs.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    Song song = General(static_cast<int>(i % kGeneralSongCount));
+    song.id = std::to_string(30000000 + i);
+    songs.push_back(std::move(song));
+  }
+  return songs;
+}
+
 const std::vector<Song>& Songs() {
   static const std::vector<Song> songs = BuildSongs();
   return songs;

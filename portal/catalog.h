@@ -40,6 +40,13 @@ inline constexpr std::string_view kRedirectSongId = "23470302";   // 302, then C
 inline constexpr std::string_view kChunkedSongId = "23470303";    // chunked body
 inline constexpr std::string_view kCountedSongId = kShortSongId;  // Content-Length body
 
+// The chart --big-chart adds, for long lists: /top/big.
+inline constexpr std::string_view kBigChart = "big";
+
+// The big chart's songs: the portal's ordinary songs over and over, each copy under an id of its
+// own (from 30000000 on), so that a chart of any length lists every id once.
+std::vector<Song> BigChartSongs(size_t count);
+
 // Every song, in a stable order.
 const std::vector<Song>& Songs();
 // The 17 charts in the order the program lists them.

@@ -65,28 +65,35 @@ std::string ChartLinks(const PortalUrls& urls) {
 size_t StaticItemCount(size_t count) { return count - count / 3; }
 
 std::string ChartPage(const Chart& chart, const PortalUrls& urls) {
-  std::string body = ChartLinks(urls) + "<h1>" + HtmlEscape(chart.name) + "</h1>\n";
-  if (chart.key == kFramedChart) {
+  std::vector<const Song*> songs;
+  for (const std::string& id : chart.song_ids) {
+    if (const Song* song = FindSong(id)) songs.push_back(song);
+  }
+  return SongListPage(chart.key, chart.name, songs, urls);
+}
+
+std::string SongListPage(std::string_view key, const std::string& name,
+                         const std::vector<const Song*>& songs, const PortalUrls& urls) {
+  std::string body = ChartLinks(urls) + "<h1>" + HtmlEscape(name) + "</h1>\n";
+  if (key == kFramedChart) {
     body +=
         "<iframe src=\"/frame/ad\" width=\"300\" height=\"60\" title=\"ad\"></iframe>\n"
         "<iframe src=\"/frame/side\" width=\"300\" height=\"60\" title=\"side\"></iframe>\n";
   }
-  const size_t static_count = StaticItemCount(chart.song_ids.size());
+  const size_t static_count = StaticItemCount(songs.size());
   body += "<ul id=\"song-list\">\n";
   std::string late = "[";
-  for (size_t i = 0; i < chart.song_ids.size(); ++i) {
-    const Song* song = FindSong(chart.song_ids[i]);
-    if (!song) continue;
+  for (size_t i = 0; i < songs.size(); ++i) {
     if (i < static_count) {
-      body += StaticItem(*song, i);
+      body += StaticItem(*songs[i], i);
     } else {
       if (late.size() > 1) late += ",\n";
-      late += LateItem(*song);
+      late += LateItem(*songs[i]);
     }
   }
   body += "</ul>\n<script type=\"application/json\" id=\"late-songs\">" + late + "]</script>";
   body += kLateItemsScript;
-  return HtmlPage(chart.name + " - Mevra音乐", body);
+  return HtmlPage(name + " - Mevra音乐", body);
 }
 
 std::string FramePage(std::string_view name) {

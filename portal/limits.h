@@ -11,6 +11,10 @@ constexpr size_t kMaxReturnUrlLength = 2048;
 // The stall has to end some day, so a forgotten client does not hold a worker forever.
 constexpr int kMaxStallSeconds = 24 * 60 * 60;
 
+// The big chart is for measuring long lists; past this many songs a page only measures the
+// patience of whoever loads it.
+constexpr size_t kMaxBigChartSongs = 100000;
+
 // A loopback portal serves a few browsers and test runs; past this many sign-ins the oldest
 // sessions are forgotten, which keeps memory and the session file small.
 constexpr size_t kMaxSessions = 1024;

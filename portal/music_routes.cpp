@@ -16,11 +16,20 @@ bool IsDigits(const std::string& text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-const Song* SongOf(const std::string& id) { return IsDigits(id) ? FindSong(id) : nullptr; }
+const Song* SongOf(const std::string& id, const PortalState& state) {
+  if (!IsDigits(id)) return nullptr;
+  if (const Song* song = FindSong(id)) return song;
+  // The big chart's ids count up from its first one.
+  const std::vector<Song>& big = state.big_chart_songs;
+  if (big.empty()) return nullptr;
+  const uint64_t first = std::stoull(big.front().id);
+  const uint64_t number = std::stoull(id);
+  return number >= first && number - first < big.size() ? &big[number - first] : nullptr;
+}
 
 void ServeFile(const httplib::Request& req, httplib::Response& res, PortalState& state) {
   const bool stored = req.matches[1] == "store";
-  const Song* song = SongOf(req.matches[2]);
+  const Song* song = SongOf(req.matches[2], state);
   if (!song) return SendError(res, 404, "没有这首歌曲。");
   const std::string rate_text = req.matches[3];
   const int rate = IsDigits(rate_text) && rate_text.size() <= 3 ? std::stoi(rate_text) : 0;
@@ -44,7 +53,14 @@ void InstallMusicRoutes(httplib::Server& server, PortalState& state) {
     SendHtml(res, MusicIndexPage(state.urls));
   });
   server.Get("/top/([^/]+)/?", [&state](const httplib::Request& req, httplib::Response& res) {
-    const Chart* chart = FindChart(req.matches[1].str());
+    const std::string key = req.matches[1].str();
+    if (key == kBigChart && !state.big_chart_songs.empty()) {
+      std::vector<const Song*> songs;
+      songs.reserve(state.big_chart_songs.size());
+      for (const Song& song : state.big_chart_songs) songs.push_back(&song);
+      return SendHtml(res, SongListPage(key, "大榜单", songs, state.urls));
+    }
+    const Chart* chart = FindChart(key);
     if (!chart) return SendError(res, 404, "没有这个榜单。");
     SendHtml(res, ChartPage(*chart, state.urls));
   });
@@ -55,7 +71,7 @@ void InstallMusicRoutes(httplib::Server& server, PortalState& state) {
   });
   server.Get("/song/([^/]+)/download/?",
              [&state](const httplib::Request& req, httplib::Response& res) {
-               const Song* song = SongOf(req.matches[1].str());
+               const Song* song = SongOf(req.matches[1].str(), state);
                if (!song) return SendError(res, 404, "没有这首歌曲。");
                SendHtml(res, DownloadPage(*song, state.urls, state.signer,
                                           CurrentUser(req, state).has_value()));

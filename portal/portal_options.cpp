@@ -75,6 +75,8 @@ PortalOptions ParsePortalOptions(const std::vector<std::string>& args) {
     } else if (name == "--rate-limit") {
       options.rate_limit =
           ParseNumber<uint64_t>(name, next(), std::numeric_limits<uint32_t>::max());
+    } else if (name == "--big-chart") {
+      options.big_chart = ParseNumber<size_t>(name, next(), kMaxBigChartSongs);
     } else if (name == "--stall-seconds") {
       options.stall_seconds = ParseNumber<int>(name, next(), kMaxStallSeconds);
     } else {
@@ -95,6 +97,7 @@ std::string PortalUsage() {
          "  --account USER:PW   one more account besides demo:demo (repeatable)\n"
          "  --rate-limit BYTES  throttle file bodies to BYTES per second\n"
          "  --stall-seconds N   how long the stalling song keeps silent (default 300)\n"
+         "  --big-chart N       also serve /top/big, a chart of N songs (at most 100000)\n"
          "  --tls               serve HTTPS; the portal's own CA and a certificate for\n"
          "                      127.0.0.1 and localhost are kept in DIR/tls\n"
          "  --version           print the version and exit\n"

@@ -20,6 +20,7 @@ struct PortalOptions {
   std::vector<std::pair<std::string, std::string>> accounts;  // besides demo/demo
   uint64_t rate_limit = 0;  // file bodies in bytes per second; 0: unlimited
   int stall_seconds = 300;  // how long the stalling song keeps silent
+  size_t big_chart = 0;     // songs of the chart "big"; 0: there is none
   bool tls = false;         // serve HTTPS with the portal's own CA
   bool help = false;
   bool version = false;

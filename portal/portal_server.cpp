@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "portal/account_routes.h"
+#include "portal/catalog.h"
 #include "portal/error_page.h"
 #include "portal/music_routes.h"
 #include "portal/open_connections.h"
@@ -64,6 +65,7 @@ PortalServer::PortalServer(PortalOptions options) : state_(std::make_unique<Port
   // Browsers keep the sign-in cookie across runs; so does the portal keep the sessions.
   state_->sessions.KeepIn(state_->data_dir / "sessions");
   state_->sessions.AddAccount("demo", "demo");
+  state_->big_chart_songs = BigChartSongs(o.big_chart);
   for (const auto& [user, password] : o.accounts) state_->sessions.AddAccount(user, password);
   std::function<std::unique_ptr<httplib::Server>()> make_server = [] {
     return std::make_unique<httplib::Server>();

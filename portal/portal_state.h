@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 #include "portal/link_signer.h"
 #include "portal/portal_options.h"
@@ -8,6 +9,7 @@
 #include "portal/request_counter.h"
 #include "portal/session_store.h"
 #include "portal/shutdown_flag.h"
+#include "portal/song.h"
 
 namespace mevra::portal {
 
@@ -21,6 +23,8 @@ struct PortalState {
   ShutdownFlag shutdown;
   // Requests of the songs whose faults pass, by song id.
   RequestCounter flaky_requests;
+  // The songs of the big chart, in its order; empty without --big-chart.
+  std::vector<Song> big_chart_songs;
 };
 
 }  // namespace mevra::portal

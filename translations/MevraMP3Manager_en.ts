@@ -162,18 +162,6 @@
         <translation>Find title</translation>
     </message>
     <message>
-        <source>歌曲编号</source>
-        <translation>Song ID</translation>
-    </message>
-    <message>
-        <source>歌手名</source>
-        <translation>Singer</translation>
-    </message>
-    <message>
-        <source>状态</source>
-        <translation>Status</translation>
-    </message>
-    <message>
         <source>试听</source>
         <translation>Preview</translation>
     </message>
@@ -204,6 +192,10 @@
     <message>
         <source>开始分析</source>
         <translation>Analyse</translation>
+    </message>
+    <message>
+        <source>下载记录…</source>
+        <translation>History…</translation>
     </message>
 </context>
 <context>
@@ -305,6 +297,69 @@
     </message>
 </context>
 <context>
+    <name>mevra::app::HistoryWindow</name>
+    <message>
+        <source>下载记录</source>
+        <translation>Download History</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Saved</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>歌曲编号</source>
+        <translation>Song ID</translation>
+    </message>
+    <message>
+        <source>歌曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌手名</source>
+        <translation>Singer</translation>
+    </message>
+    <message>
+        <source>音质</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>清空记录</source>
+        <translation>Clear History</translation>
+    </message>
+    <message>
+        <source>重试失败</source>
+        <translation>Retry Failed</translation>
+    </message>
+</context>
+<context>
     <name>mevra::app::MainWindow</name>
     <message>
         <source>Mevra音乐管家</source>
@@ -377,10 +432,6 @@ Download every song in the list?</translation>
         <translation>Preview starting......</translation>
     </message>
     <message>
-        <source>抓取中......已抓取%1首音乐信息</source>
-        <translation>Collecting...... %1 songs collected</translation>
-    </message>
-    <message>
         <source>抓取中......</source>
         <translation>Collecting......</translation>
     </message>
@@ -425,8 +476,20 @@ Look at it now?</translation>
         <translation>“%1” %2</translation>
     </message>
     <message>
+        <source>无法保存下载列表：%1</source>
+        <translation>Could not save the song list: %1</translation>
+    </message>
+    <message>
+        <source>上次的下载没有完成（%1首），现在继续吗？</source>
+        <translation>The last download did not finish (%1 songs). Continue it now?</translation>
+    </message>
+    <message>
         <source>过滤大小不是数字，请填写以MB为单位的整数</source>
         <translation>The filter size is not a number. Please enter a whole number of megabytes.</translation>
+    </message>
+    <message>
+        <source>您确定要清空下载记录吗？</source>
+        <translation>Are you sure you want to clear the download history?</translation>
     </message>
 </context>
 <context>
@@ -514,6 +577,44 @@ Look at it now?</translation>
     <message>
         <source>无数据超时：</source>
         <translation>Time out after no data for:</translation>
+    </message>
+</context>
+<context>
+    <name>mevra::app::SessionStore</name>
+    <message>
+        <source>上次的下载列表无法读取（%1），已将它另存为 %2，现在从空列表开始。</source>
+        <translation>The song list from last time could not be read (%1). It has been set aside as %2; starting with an empty list.</translation>
+    </message>
+    <message>
+        <source>下载列表 %1 正在被另一个程序使用，本次的列表不会被保存。</source>
+        <translation>The song list %1 is in use by another program; this session&apos;s list will not be saved.</translation>
+    </message>
+    <message>
+        <source>无法保存下载列表 %1（%2），本次的列表不会被保存。</source>
+        <translation>The song list cannot be saved at %1 (%2); this session&apos;s list will not be saved.</translation>
+    </message>
+</context>
+<context>
+    <name>mevra::app::SongListModel</name>
+    <message>
+        <source>未完成</source>
+        <translation>Unfinished</translation>
+    </message>
+    <message>
+        <source>歌曲编号</source>
+        <translation>Song ID</translation>
+    </message>
+    <message>
+        <source>歌曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌手名</source>
+        <translation>Singer</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
     </message>
 </context>
 </TS>

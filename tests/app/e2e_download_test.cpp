@@ -3,6 +3,7 @@
 // failures a portal can produce leave the right marks; the preview plays the chosen song.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,12 +14,18 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <string_view>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include "app/song_status_delegate.h"
+#include "browser/browser_control.h"
 #include "download/download_queue.h"
 #include "download/part_file_info.h"
 #include "download/song_download_job.h"
@@ -241,8 +248,9 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (ui.stspn_info->Caption().contains(QStringLiteral("已下载:")) && ui.btn_stop->isEnabled()) {
-      cell_while_fetching = ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
-                                ->data(SongStatusDelegate::kProgressTextRole)
+      cell_while_fetching = w.Songs()
+                                .index(stall_row, MainWindow::kColumnStatus)
+                                .data(SongStatusDelegate::kProgressTextRole)
                                 .toString();
       ui.btn_stop->click();
     }
@@ -257,8 +265,9 @@ TEST_F(DownloadTest, StopCutsTheRunningTransferAndEndsTheBatch) {
                   .match(cell_while_fetching)
                   .hasMatch())
       << cell_while_fetching.toStdString();
-  EXPECT_FALSE(ui.lv_songs->item(stall_row, MainWindow::kColumnStatus)
-                   ->data(SongStatusDelegate::kProgressTextRole)
+  EXPECT_FALSE(w.Songs()
+                   .index(stall_row, MainWindow::kColumnStatus)
+                   .data(SongStatusDelegate::kProgressTextRole)
                    .isValid());
   EXPECT_EQ(Status(w, portal::kStallingSongId), QStringLiteral("下载失败用户中止下载"));
   EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kStallingSongId)));
@@ -669,6 +678,132 @@ TEST_F(PortalWindowTest, APreviewWhosePageOffersNoLinkSaysWhy) {
   EXPECT_FALSE(Ui().btn_listenstop->isEnabled());
   EXPECT_TRUE(Probe().PreviewPlayer().source().isEmpty());
   EXPECT_FALSE(QFileInfo::exists(w.TempPath()));
+}
+
+// --- A batch that survives a kill -------------------------------------------------------------
+
+// The first run of SessionKillTest: this program started again as a child, which signs in, starts
+// the batch its config.ini sets up and waits for the kill.
+TEST(SessionKillChild, RunsTheBatchUntilKilled) {
+  const QString folder = qEnvironmentVariable("MEVRA_KILL_CHILD_FOLDER");
+  if (folder.isEmpty()) GTEST_SKIP() << "run by SessionKillTest in a child process";
+  const Endpoints endpoints = Endpoints::Load(folder + "/config.ini");
+  MainWindow w(MainWindowFiles{folder + "/config.ini", folder + "/temp.mp3"});
+  testing::MainWindowProbe(w).Boxes().OnShow = [](const MessageRequest&) {
+    return MessageAnswer::kOk;
+  };
+  w.show();
+  browser::BrowserControl& web1 = *testing::MainWindowProbe(w).Ui().web1;
+  ASSERT_TRUE(testing::WaitForSignInForm(web1, endpoints.login_base_url));
+  testing::SubmitSignInForm(web1);
+  ASSERT_TRUE(WaitUntil([&] { return !web1.IsLoading() && w.SongCount() > 0; }));
+  const int row = w.Songs().RowOfId(qEnvironmentVariable("MEVRA_KILL_CHILD_SONG"));
+  ASSERT_GE(row, 0);
+  w.SetSongTicked(row, true);
+  w.btn_downClick();
+  WaitUntil([] { return false; }, 120000);
+}
+
+class SessionKillTest : public DownloadTest {
+ protected:
+  // Slow enough that the kill comes while the song comes in.
+  static void SetUpTestSuite() { StartPortal({"--rate-limit", "300000"}); }
+};
+
+TEST_F(SessionKillTest, ABatchKilledMidSongContinuesWithARangeInTheNextStart) {
+  const std::string_view id = portal::kLongSongId;
+  const QByteArray whole = PortalBytes(id, 128);
+  save_dir_ = dir_->filePath(QStringLiteral("songs"));
+  QDir().mkpath(save_dir_);
+  {
+    QFile config(dir_->filePath(QStringLiteral("config.ini")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(testing::EndpointsSection(endpoints_) +
+                 "[Config]\nSavePath=" + save_dir_.toUtf8() + "\nSongBit=128\nRenameType=2\n");
+  }
+  // The first run, killed once a quarter of the song is in.
+  const std::string self = QCoreApplication::applicationFilePath().toStdString();
+  const std::string filter = "--gtest_filter=SessionKillChild.*";
+  std::vector<std::string> environment = {
+      "MEVRA_KILL_CHILD_FOLDER=" + dir_->path().toStdString(),
+      "MEVRA_KILL_CHILD_SONG=" + std::string(id),
+      "MEVRA_TEST_PROFILE=" + dir_->filePath(QStringLiteral("profile")).toStdString()};
+  std::vector<char*> envp;
+  for (char** e = environ; *e; ++e) envp.push_back(*e);
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  char* argv[] = {const_cast<char*>(self.c_str()), const_cast<char*>(filter.c_str()), nullptr};
+  // The child's output goes to a file of its own, read when the test fails.
+  const std::string child_log = dir_->filePath(QStringLiteral("child.log")).toStdString();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, child_log.c_str(), O_WRONLY | O_CREAT, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
+  const QString part = PartOf(id);
+  const bool under_way =
+      WaitUntil([&] { return QFileInfo(part).size() >= whole.size() / 4; }, 90000);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(under_way) << "the first run never got a quarter of the song:\n"
+                         << FileBytes(QString::fromStdString(child_log)).toStdString();
+  ASSERT_TRUE(WIFSIGNALED(status));
+  const qint64 kept = QFileInfo(part).size();
+  ASSERT_LT(kept, whole.size());
+
+  // This process's browsers sign in through a window of their own, as a user would have stayed
+  // signed in.
+  {
+    QTemporaryDir other;
+    QFile config(other.filePath(QStringLiteral("config.ini")));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+    config.write(testing::EndpointsSection(endpoints_));
+    config.close();
+    MainWindow signer(MainWindowFiles{config.fileName(), other.filePath("temp.mp3")});
+    testing::MainWindowProbe(signer).Boxes().OnShow = [](const MessageRequest&) {
+      return MessageAnswer::kOk;
+    };
+    signer.show();
+    SubmitSignIn(signer);
+    ASSERT_TRUE(WaitUntil([&] { return signer.SongCount() > 0; }));
+  }
+
+  // The next start: the same list, the song unfinished and ticked, and the question.
+  QString status_asked;
+  bool ticked_asked = false;
+  answer_ = MessageAnswer::kYes;
+  MainWindow& w = Open();
+  Boxes().OnShow = [&](const MessageRequest& request) {
+    if (request.buttons == MessageButtons::kYesNo) {
+      status_asked = Status(w, id);
+      ticked_asked = w.SongTicked(RowOf(w, id));
+    }
+    return answer_;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return !Boxes().Shown().empty(); }));
+  EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("上次的下载没有完成（1首），现在继续吗？"));
+  EXPECT_EQ(status_asked, QStringLiteral("未完成"));
+  EXPECT_TRUE(ticked_asked);
+  ASSERT_TRUE(
+      WaitUntil([&] { return !Probe().Queue().IsRunning() && Ui().btn_down->isEnabled(); }, 60000));
+  EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+  EXPECT_EQ(FileBytes(save_dir_ + "/" + Q(portal::FindSong(id)->title) + " - " +
+                      Q(portal::FindSong(id)->singer) + ".mp3"),
+            whole);
+  EXPECT_FALSE(QFileInfo::exists(part));
+  // The rest came as a range: the portal answered the file link with 206.
+  const std::string log = Portal().Log();
+  const std::string file = "/data/music/" + std::string(id) + "/128.mp3";
+  bool partial = false;
+  for (size_t at = log.find(file); at != std::string::npos; at = log.find(file, at + 1)) {
+    const size_t end = log.find('\n', at);
+    partial = partial || log.substr(at, end - at).ends_with(" 206");
+  }
+  EXPECT_TRUE(partial) << log;
 }
 
 }  // namespace

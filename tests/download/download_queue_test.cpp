@@ -247,7 +247,7 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
     EXPECT_EQ(report.started, std::vector<int>{0});
     EXPECT_FALSE(report.stopped);
     EXPECT_EQ(report.started_count, 1);
-    EXPECT_EQ(queue.DoneCount(), 1);
+    EXPECT_EQ(queue.Progress().finished, 1);
     if (c.first_link_held) {
       EXPECT_EQ(report.dropped, std::vector<int>{0});
       EXPECT_TRUE(report.finished.empty());
@@ -262,6 +262,65 @@ TEST_F(DownloadQueueTest, ClearingTheListDropsTheSongsNotStartedAndTouchesNoRowO
       EXPECT_EQ(server.Requests(path), 0) << path;
     }
     EXPECT_EQ(links.Pending(), 0);
+  }
+}
+
+TEST_F(DownloadQueueTest, TheQueueCountsTheBatchAsAWholeForAnyNumberAtOnce) {
+  for (const int parallel : {1, 3}) {
+    SCOPED_TRACE(::testing::Message() << parallel << " at once");
+    UseNewFolder(QStringLiteral("counts-%1").arg(parallel));
+    const std::string song = Pattern(200000, 'a');
+    QFile there(folder_ + QStringLiteral("/D - S.mp3"));
+    ASSERT_TRUE(there.open(QIODevice::WriteOnly));
+    there.write("saved before");
+    there.close();
+    std::vector<SongTask> tasks;
+    tasks.push_back(Task(0, "A", "/a.mp3", {song, Framing::kLength}));
+    tasks.push_back(Task(1, "B", "/missing.mp3", {"no such file", Framing::kLength, 404}));
+    SongTask filtered = Task(2, "C", "/c.mp3", {Pattern(5000, 'c'), Framing::kLength});
+    filtered.filter = {true, QStringLiteral("2")};
+    tasks.push_back(filtered);
+    tasks.push_back(Task(3, "D", "/d.mp3", {song, Framing::kLength}));
+
+    DownloadQueue queue(links_);
+    DownloadPolicies policies = FastRetries();
+    policies.existing_file = ExistingFilePolicy::kSkip;
+    queue.SetPolicies(policies);
+    Report report(queue);
+    std::vector<BatchProgress> seen;
+    QObject::connect(&queue, &DownloadQueue::BatchProgressed,
+                     [&](const BatchProgress& progress) { seen.push_back(progress); });
+    // One more song expected than the list gives, as a row unticked before its turn leaves.
+    queue.Start(std::make_unique<TestTaskList>(tasks), parallel, 5);
+    ASSERT_TRUE(WaitUntil([&] { return report.ended; }, 60000));
+
+    ASSERT_FALSE(seen.empty());
+    const BatchProgress& last = seen.back();
+    EXPECT_EQ(last.parallel, parallel);
+    EXPECT_EQ(last.expected, 5);
+    EXPECT_EQ(last.finished, 4);
+    EXPECT_EQ(last.saved, 1);
+    EXPECT_EQ(last.failed, 1);
+    EXPECT_EQ(last.filtered, 1);
+    EXPECT_EQ(last.skipped, 1);
+    EXPECT_EQ(last.stopped, 0);
+    EXPECT_EQ(last.bytes, static_cast<int64_t>(song.size()));
+    EXPECT_EQ(last.running, 0);
+    // One at a time shows its transfer begin, come in and end; several at once show none.
+    std::vector<BatchProgress::Phase> phases_of_a;
+    for (const BatchProgress& p : seen) {
+      if (p.current_key == 0 && (phases_of_a.empty() || phases_of_a.back() != p.phase)) {
+        phases_of_a.push_back(p.phase);
+      }
+      if (parallel > 1) {
+        EXPECT_EQ(p.phase, BatchProgress::Phase::kNone);
+      }
+      EXPECT_LE(p.finished, p.expected);
+    }
+    if (parallel == 1) {
+      using Phase = BatchProgress::Phase;
+      EXPECT_EQ(phases_of_a, (std::vector<Phase>{Phase::kBegun, Phase::kReceiving, Phase::kEnded}));
+    }
   }
 }
 

@@ -32,7 +32,7 @@ check "package version" grep -qx " Version: $version" <<<"$info"
 for library in libqt6webenginecore6 libqt6multimedia6 libmp3lame0 libc6; do
   check "depends on $library" grep -q "\b$library\b" <<<"$depends"
 done
-for runtime in gstreamer1.0-plugins-good "fonts-noto-cjk | fonts-wqy-microhei"; do
+for runtime in gstreamer1.0-plugins-good "fonts-noto-cjk | fonts-wqy-microhei" libqt6sql6-sqlite; do
   check "depends on $runtime" grep -qF "$runtime" <<<"$depends"
 done
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <set>
+
 #include "portal/catalog.h"
 #include "portal/html_text.h"
 #include "portal/limits.h"
@@ -138,6 +140,22 @@ TEST_F(PortalHttpTest, ChartPagesHoldEverySongOnceInMarkupOrScriptData) {
   EXPECT_NE(slashed->body.find("class=\"clearfix  song-item-hook { 'sid': '" +
                                std::string(kApostropheTitleSongId) + "', 'sname': 'Don't"),
             std::string::npos);
+}
+
+TEST_F(PortalHttpTest, TheBigChartListsAsManySongsAsAskedEachOnceAndTheirPagesWork) {
+  EXPECT_EQ(Get(portal_.music_port(), "/top/big")->status, 404);
+  PortalProcess big(WithSharedCache({"--big-chart", "7"}));
+  auto res = Get(big.music_port(), "/top/big");
+  ASSERT_TRUE(res && res->status == 200);
+  std::set<std::string> ids;
+  for (const std::string& item : testing::SongItemClasses(res->body)) {
+    ids.insert(item.substr(item.find("'sid': '") + 8, 8));
+  }
+  for (const auto& item : testing::LateSongs(res->body)) ids.insert(item.sid);
+  EXPECT_EQ(ids, (std::set<std::string>{"30000000", "30000001", "30000002", "30000003", "30000004",
+                                        "30000005", "30000006"}));
+  EXPECT_EQ(Get(big.music_port(), "/song/30000006/download")->status, 200);
+  EXPECT_EQ(Get(big.music_port(), "/song/30000007/download")->status, 404);
 }
 
 TEST_F(PortalHttpTest, OneChartLoadsTwoSameOriginFrames) {

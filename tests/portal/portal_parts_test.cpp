@@ -54,10 +54,11 @@ TEST(ReturnUrlTest, OnlyLoopbackHttpAddressesAreAccepted) {
 }
 
 TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
-  const PortalOptions o = ParsePortalOptions(
-      {"--home-port", "0", "--login-port=1", "--music-port", "65535", "--site-port=18083",
-       "--data-dir", "/tmp/x", "--stamp", " 201301010000\n", "--account", "alice:se:cret",
-       "--account=bob:pw", "--rate-limit", "50000", "--stall-seconds=7", "--tls"});
+  const PortalOptions o =
+      ParsePortalOptions({"--home-port", "0", "--login-port=1", "--music-port", "65535",
+                          "--site-port=18083", "--data-dir", "/tmp/x", "--stamp", " 201301010000\n",
+                          "--account", "alice:se:cret", "--account=bob:pw", "--rate-limit", "50000",
+                          "--stall-seconds=7", "--tls", "--big-chart=100000"});
   EXPECT_EQ(o.home_port, 0);
   EXPECT_EQ(o.login_port, 1);
   EXPECT_EQ(o.music_port, 65535);
@@ -70,6 +71,7 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.rate_limit, 50000u);
   EXPECT_EQ(o.stall_seconds, 7);
   EXPECT_TRUE(o.tls);
+  EXPECT_EQ(o.big_chart, kMaxBigChartSongs);
 
   const PortalOptions defaults = ParsePortalOptions({});
   EXPECT_EQ(defaults.home_port, 18080);
@@ -81,13 +83,11 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
 
 TEST(PortalOptionsTest, RejectsMalformedArguments) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--home-port"},         {"--home-port", "abc"},
-      {"--home-port", "-1"},   {"--home-port", "65536"},
-      {"--home-port", "80x"},  {"--home-port="},
-      {"--account", "nopass"}, {"--account", ":pw"},
-      {"--account", "user:"},  {"--rate-limit", "1e3"},
-      {"--data-dir", ""},      {"--stall-seconds", "86401"},
-      {"--verbose"},           {"extra"},
+      {"--home-port"},           {"--home-port", "abc"}, {"--home-port", "-1"},
+      {"--home-port", "65536"},  {"--home-port", "80x"}, {"--home-port="},
+      {"--account", "nopass"},   {"--account", ":pw"},   {"--account", "user:"},
+      {"--rate-limit", "1e3"},   {"--data-dir", ""},     {"--stall-seconds", "86401"},
+      {"--big-chart", "100001"}, {"--verbose"},          {"extra"},
   };
   for (const auto& args : cases) {
     std::string row;
