@@ -14,12 +14,17 @@ namespace mevra::net {
 namespace {
 // The one application protocol we speak, offered so servers that look at it pick HTTP/1.1.
 constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
+// OpenSSL's level 2: 112 bits of security at least.
+constexpr int kSecurityLevel = 2;
 }  // namespace
 
 TlsContext::TlsContext(const std::string& ca_file) : ca_file_(ca_file) {
   context_ = SSL_CTX_new(TLS_client_method());
   if (context_ == nullptr) throw TlsError("Cannot set up TLS: " + LastErrorText());
   SSL_CTX_set_min_proto_version(context_, TLS1_2_VERSION);
+  // Whatever the system's configuration says: no key weaker than 112 bits (RSA-1024) and no
+  // SHA-1 signature in the chain or the handshake.
+  SSL_CTX_set_security_level(context_, kSecurityLevel);
   SSL_CTX_set_verify(context_, SSL_VERIFY_PEER, nullptr);
   // Renegotiation is refused, so a read never has to write.
   SSL_CTX_set_options(context_, SSL_OP_NO_RENEGOTIATION);

@@ -262,6 +262,20 @@ TEST(TlsClientTest, RefusalsSayWhatFailedAndSendNothing) {
                    "TlsCertificateExpiredError", "TLS certificate has expired"});
   cases.push_back({"not yet valid", tls(TlsWith(pki.NotYetValid())), "localhost", pki.CaFile(),
                    "TlsCertificateNotYetValidError", "TLS certificate is not yet valid"});
+  // Browsers' rules: only subject alternative names count, keys and signatures of 112 bits of
+  // security at least, and a CA's name constraints hold.
+  cases.push_back({"the name in the common name only", tls(TlsWith(pki.CommonNameOnly())),
+                   "localhost", pki.CaFile(), "TlsHostMismatchError",
+                   "TLS certificate does not match the host name \"localhost\""});
+  cases.push_back({"a 1024-bit RSA key", tls(TlsWith(pki.WeakKey())), "127.0.0.1", pki.CaFile(),
+                   "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: EE certificate key too weak"});
+  cases.push_back({"signed with SHA-1", tls(TlsWith(pki.Sha1Signed())), "127.0.0.1", pki.CaFile(),
+                   "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: CA signature digest algorithm too weak"});
+  cases.push_back({"beyond its CA's name constraints", tls(TlsWith(pki.BeyondConstraints())),
+                   "localhost", pki.CaFile(), "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: permitted subtree violation"});
   cases.push_back({"TLS 1.0 only", tls(tls_1_0_only), "127.0.0.1", pki.CaFile(),
                    "TlsProtocolVersionError",
                    "TLS protocol version refused: the server offers no TLS 1.2 or later"});
