@@ -183,10 +183,7 @@ std::string CustomHttpClient::PrepareRequest() {
   }
   target.SetPort(std::to_string(*port));
   url_ = std::move(target);
-  if (!next.Username().empty()) {
-    request_.SetUsername(next.Username());
-    request_.SetPassword(next.Password());
-  }
+  ScopeCredentials(next);
 
   // Bytes that may not stand in a request line are percent-encoded, so that a URL can neither
   // split the request line nor add header lines.
@@ -197,6 +194,25 @@ std::string CustomHttpClient::PrepareRequest() {
   const std::string host = PercentEncodeForWire(url_.Host());
   request_.SetHost(*port == *default_port ? host : host + ":" + url_.Port());
   return request_target;
+}
+
+void CustomHttpClient::ScopeCredentials(const Uri& next) {
+  const std::string given = request_.Username() + '\0' + request_.Password();
+  if (!next.Username().empty()) {
+    request_.SetUsername(next.Username());
+    request_.SetPassword(next.Password());
+  } else if (given.size() == 1) {
+    return;
+  } else if (given == credentials_sent_ && !Uri::SameServer(credentials_server_, url_)) {
+    // Credentials went to one server: a redirect or a later request to another scheme, host or
+    // port does not take them along. Ones the caller sets anew go where the caller sends them.
+    request_.SetUsername("");
+    request_.SetPassword("");
+    credentials_sent_.clear();
+    return;
+  }
+  credentials_server_ = url_;
+  credentials_sent_ = request_.Username() + '\0' + request_.Password();
 }
 
 void CustomHttpClient::ConnectToHost() {

@@ -110,6 +110,9 @@ class CustomHttpClient : public net::TcpClient {
   // of its body and allows keep-alive.
   void FinishExchange();
   std::string PrepareRequest();
+  // The request's credentials for the target just merged: those of the request URL, else the
+  // ones kept, as long as the target is the server they went to.
+  void ScopeCredentials(const Uri& next);
   void ConnectToHost();
   void SendRequestHead(const std::string& target);
   void ReadResponseHead();
@@ -146,6 +149,9 @@ class CustomHttpClient : public net::TcpClient {
   HttpRequest request_;
   HttpResponse response_{*this};
   Uri url_;
+  // The server the request's credentials went to, and those credentials.
+  Uri credentials_server_;
+  std::string credentials_sent_;
   int32_t redirect_count_ = 0;
   bool inside_request_ = false;
   // A handler closed the connection during the running Get.

@@ -131,6 +131,16 @@ std::string Uri::ProcessPath(const std::string& base, const std::string& path,
   return result;
 }
 
+bool Uri::SameServer(const Uri& a, const Uri& b) {
+  const auto port = [](const Uri& uri) {
+    if (!uri.port_.empty()) return uri.port_;
+    const auto known = DefaultPort(uri.protocol_);
+    return known ? std::to_string(*known) : std::string();
+  };
+  return EqualsNoCase(a.protocol_, b.protocol_) && EqualsNoCase(a.host_, b.host_) &&
+         port(a) == port(b);
+}
+
 std::optional<int32_t> Uri::DefaultPort(std::string_view protocol) {
   if (EqualsNoCase(protocol, "http")) return 80;
   if (EqualsNoCase(protocol, "https")) return 443;
@@ -170,6 +180,12 @@ void Uri::Merge(const Uri& request) {
     const auto port = DefaultPort(merged.protocol_);
     if (!port) throw UnknownProtocolError();
     merged.port_ = std::to_string(*port);
+  }
+  // Credentials belong to the server they were given for: a target of another scheme, host or
+  // port goes without them unless its own URL brings some.
+  if (request.username_.empty() && !SameServer(*this, merged)) {
+    merged.username_.clear();
+    merged.password_.clear();
   }
   merged.uri_ = uri_;
   *this = std::move(merged);

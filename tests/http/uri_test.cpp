@@ -121,9 +121,21 @@ TEST(UriTest, MergesRequestsIntoTheTarget) {
       EXPECT_EQ(target.ComposeURI(), before);
     }
   }
-  Uri credentials;
-  credentials.Merge(Uri("http://me:pw@h/"));
-  EXPECT_EQ(credentials.Username() + ":" + credentials.Password(), "me:pw");
+  // Credentials stay with their server: scheme, host and port.
+  for (const Case& c : std::vector<Case>{
+           {"http://me:pw@h/a", "b.mp3", "http://me:pw@h:80/b.mp3"},
+           {"http://me:pw@h/a", "http://H:80/b.mp3", "http://me:pw@H:80/b.mp3"},
+           {"http://me:pw@h/a", "http://h:81/b.mp3", "http://h:81/b.mp3"},
+           {"http://me:pw@h/a", "https://h/b.mp3", "https://h:443/b.mp3"},
+           {"http://me:pw@h/a", "//other/b.mp3", "http://other:80/b.mp3"},
+           {"http://me:pw@h/a", "http://you:x@other/b.mp3", "http://you:x@other:80/b.mp3"},
+       }) {
+    SCOPED_TRACE(c.base + " + " + c.reference);
+    Uri target;
+    target.Merge(Uri(c.base));
+    target.Merge(Uri(c.reference));
+    EXPECT_EQ(target.ComposeURI(true), c.merged);
+  }
 }
 
 }  // namespace
