@@ -78,4 +78,9 @@ int ThreadCount() {
   return static_cast<int>(std::distance(begin(tasks), end(tasks)));
 }
 
+int DescriptorCount() {
+  const std::filesystem::directory_iterator descriptors("/proc/self/fd");
+  return static_cast<int>(std::distance(begin(descriptors), end(descriptors)));
+}
+
 }  // namespace mevra::test

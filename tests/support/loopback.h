@@ -19,5 +19,7 @@ int ClosedPort();
 
 // Threads of this process right now.
 int ThreadCount();
+// Open file descriptors of this process right now.
+int DescriptorCount();
 
 }  // namespace mevra::test
