@@ -191,7 +191,7 @@ std::string CustomHttpClient::PrepareRequest() {
       PercentEncodeForWire(url_.Path() + url_.Document() + url_.Params());
   request_.SetURL(request_target);
   request_.SetContentLength(-1);
-  const std::string host = PercentEncodeForWire(url_.Host());
+  const std::string host = Uri::HostForAuthority(PercentEncodeForWire(url_.Host()));
   request_.SetHost(*port == *default_port ? host : host + ":" + url_.Port());
   return request_target;
 }

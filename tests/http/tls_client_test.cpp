@@ -15,6 +15,7 @@
 #include "net/stream.h"
 #include "net/tls_context.h"
 #include "net/tls_error.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_pki.h"
 
@@ -307,6 +308,35 @@ TEST(TlsClientTest, RefusalsSayWhatFailedAndSendNothing) {
     EXPECT_EQ(c.server->Received().find("GET "), std::string::npos);
     EXPECT_EQ(c.server->TlsHandshakes(), 0);
     EXPECT_FALSE(fetch.client.IsConnected());
+  }
+}
+
+// A host as written in the URL: the Host header keeps it, the server name and the certificate
+// check take it without a trailing dot, and an IPv6 address is checked as an address and never
+// sent as a name.
+TEST(TlsClientTest, ReachesAddressesAndNamesAsWritten) {
+  struct Case {
+    const char* name;
+    std::string listen;
+    std::string host;         // as in the URL
+    std::string server_name;  // as the client sent it
+  };
+  const std::vector<Case> cases = {
+      {"a name with a trailing dot", "127.0.0.1", "localhost.", "localhost"},
+      {"an IPv6 address", "::1", "[::1]", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.listen == "::1" && !mevra::test::Ipv6LoopbackWorks()) {
+      GTEST_SKIP() << "no IPv6 here: ::1 cannot be bound";
+    }
+    ScriptedServer server(ScriptedServer::Listen{c.listen}, GoodTls(),
+                          {Script().Respond(Response("200 OK\r\nContent-Length: 2", "ok"))});
+    TlsClient fetch;
+    const std::string authority = c.host + ":" + std::to_string(server.Port());
+    EXPECT_EQ(fetch.client.Get("https://" + authority + "/song.mp3"), "ok");
+    EXPECT_EQ(server.Requests().at(0).headers["host"], authority);
+    EXPECT_EQ(server.ServerNames(), std::vector<std::string>{c.server_name});
   }
 }
 

@@ -32,6 +32,10 @@ TEST(UriTest, TakesUrlsApart) {
       {"http://h/x.mp3#t=30", {"http", "", "", "h", "", "/", "x.mp3", "", "t=30"}},
       {"//other:82/x.mp3", {"", "", "", "other", "82", "/", "x.mp3", "", ""}},
       {"?page=2", {"", "", "", "", "", "", "", "?page=2", ""}},
+      // An IPv6 address in brackets: its colons are no port's.
+      {"https://[::1]:19443/a.mp3", {"https", "", "", "::1", "19443", "/", "a.mp3", "", ""}},
+      {"http://u:p@[fe80::1]?x", {"http", "u", "p", "fe80::1", "", "/", "", "?x", ""}},
+      {"http://[::1]x/", {"http", "", "", "::1", "x", "/", "", "", ""}},
       // Bytes pass through as they are: nothing is decoded.
       {"http://h/%E6%AD%8C/歌.mp3?n=a%20b",
        {"http", "", "", "h", "", "/%E6%AD%8C/", "歌.mp3", "?n=a%20b", ""}},
@@ -51,6 +55,7 @@ TEST(UriTest, ComposesAndRefusesMissingFields) {
   const Uri uri("http://u:p@h:81/a/b.mp3?x=1#f");
   EXPECT_EQ(uri.ComposeURI(), "http://h:81/a/b.mp3?x=1");
   EXPECT_EQ(uri.ComposeURI(true, true), "http://u:p@h:81/a/b.mp3?x=1#f");
+  EXPECT_EQ(Uri("https://[::1]:19443/a").ComposeURI(), "https://[::1]:19443/a");
 
   struct Case {
     std::string text;
