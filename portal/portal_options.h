@@ -21,6 +21,8 @@ struct PortalOptions {
   uint64_t rate_limit = 0;  // file bodies in bytes per second; 0: unlimited
   int stall_seconds = 300;  // how long the stalling song keeps silent
   bool tls = false;         // serve HTTPS with the portal's own CA
+  // The loopback address all four hosts listen on; "::1" serves IPv6.
+  std::string listen = "127.0.0.1";
   bool help = false;
   bool version = false;
 };
