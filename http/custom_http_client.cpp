@@ -95,7 +95,7 @@ bool CustomHttpClient::SecureTarget() const { return EqualsNoCase(url_.Protocol(
 
 std::shared_ptr<net::IoHandler> CustomHttpClient::NewIoHandler() {
   if (!SecureTarget()) return TcpClient::NewIoHandler();
-  if (!tls_context_) tls_context_ = std::make_shared<net::TlsContext>(ca_file_);
+  if (!tls_context_) tls_context_ = net::TlsContext::Shared(ca_file_);
   return std::make_shared<net::TlsIoHandler>(tls_context_);
 }
 

@@ -44,9 +44,12 @@ class CustomHttpClient : public net::TcpClient {
   // none. A file that cannot be loaded fails the next https request with TlsCaFileError.
   const std::string& CaFile() const { return ca_file_; }
   void SetCaFile(const std::string& path);
-  // The TLS settings of https connections, the CA file's among them. Clients may share one, so
-  // that the system's store (some milliseconds to load) is loaded once for all of them.
+  // The TLS settings of https connections, the CA file's among them. Clients share one per CA
+  // file (TlsContext::Shared) unless given their own, so that the system's store (some
+  // milliseconds to load) is loaded once for all of them.
   void SetTlsContext(std::shared_ptr<net::TlsContext> context);
+  // The settings in use; null before the first https connection.
+  const std::shared_ptr<net::TlsContext>& TlsSettings() const { return tls_context_; }
   // The time limit (ms) of opening a connection, the TLS handshake included; -2 = no limit,
   // -1 (the default) = the read time-out, which also serves as the connect's.
   int32_t ConnectTimeout() const { return connect_timeout_; }
@@ -141,7 +144,7 @@ class CustomHttpClient : public net::TcpClient {
   std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
   std::string ca_file_;
   int32_t connect_timeout_ = -1;
-  // Made with the first https connection and shared by the later ones.
+  // Taken with the first https connection and used by the later ones.
   std::shared_ptr<net::TlsContext> tls_context_;
 
   std::unique_ptr<CookieManager> own_cookie_manager_;

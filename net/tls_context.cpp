@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+#include <sys/stat.h>
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -52,6 +57,29 @@ TlsContext::TlsContext(const std::string& ca_file) : ca_file_(ca_file) {
 }
 
 TlsContext::~TlsContext() { SSL_CTX_free(context_); }
+
+std::shared_ptr<TlsContext> TlsContext::Shared(const std::string& ca_file) {
+  // The file as it is now: a file written anew (as the demo portal does when it replaces its CA)
+  // must not be judged by the certificates of the old one.
+  using Identity = std::tuple<dev_t, ino_t, off_t, int64_t, int64_t>;
+  Identity identity{};
+  if (!ca_file.empty()) {
+    struct stat status {};
+    // A file that cannot be read is left to the constructor, which says why.
+    if (::stat(ca_file.c_str(), &status) != 0) return std::make_shared<TlsContext>(ca_file);
+    identity = {status.st_dev, status.st_ino, status.st_size, status.st_mtim.tv_sec,
+                status.st_mtim.tv_nsec};
+  }
+  static std::mutex lock;
+  static std::map<std::string, std::pair<Identity, std::shared_ptr<TlsContext>>> contexts;
+  std::lock_guard guard(lock);
+  auto& [kept_identity, context] = contexts[ca_file];
+  if (!context || kept_identity != identity) {
+    context = std::make_shared<TlsContext>(ca_file);
+    kept_identity = identity;
+  }
+  return context;
+}
 
 std::string TlsContext::LastErrorText() {
   const unsigned long error = ERR_peek_last_error();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -358,6 +360,34 @@ TEST(TlsClientTest, ClientsMayShareOneTlsContext) {
   second.CloseConnection();
   second.SetCaFile("");
   EXPECT_THROW(second.Get(server.Url("/")), net::TlsCertificateUntrustedError);
+}
+
+// The process keeps one context per CA file, as every download of a batch has a client of its
+// own: the system's store is loaded once, not once per song.
+TEST(TlsClientTest, ClientsOfOneCaFileShareTheProcesssContext) {
+  ScriptedServer server(GoodTls(), {});
+  server.Serve("/", "text/plain", "ok");
+  std::vector<std::shared_ptr<net::TlsContext>> used;
+  for (int i = 0; i < 2; ++i) {
+    TlsClient fetch;
+    EXPECT_EQ(fetch.client.Get(server.Url("/")), "ok");
+    used.push_back(fetch.client.TlsSettings());
+  }
+  EXPECT_NE(used[0], nullptr);
+  EXPECT_EQ(used[0], used[1]);
+  EXPECT_EQ(net::TlsContext::Shared(TestPki::Shared().CaFile()), used[0]);
+  EXPECT_NE(net::TlsContext::Shared(""), used[0]);
+  EXPECT_EQ(net::TlsContext::Shared(""), net::TlsContext::Shared(""));
+
+  // A CA file written anew is read anew; a missing one says so each time.
+  const std::string copy = TestPki::Shared().CaFile() + ".copy";
+  std::ofstream(copy) << TestPki::Shared().Ca().certificate;
+  const auto before = net::TlsContext::Shared(copy);
+  EXPECT_EQ(net::TlsContext::Shared(copy), before);
+  std::ofstream(copy) << TestPki::Shared().Ca().certificate << TestPki::Shared().Ca().certificate;
+  EXPECT_NE(net::TlsContext::Shared(copy), before);
+  std::remove(copy.c_str());
+  EXPECT_THROW(net::TlsContext::Shared(copy), net::TlsCaFileError);
 }
 
 TEST(TlsClientTest, AHandlerGivenFromOutsideMustSpeakTlsForHttps) {
