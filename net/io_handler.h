@@ -20,6 +20,12 @@ class IoHandler : public NetComponent {
   virtual bool WaitReadable(int32_t ms) = 0;
   // One receive or send call; the result unchanged (0 = the peer closed, -1 = failure).
   virtual int32_t ReceiveBytes(void* buffer, int32_t length) = 0;
+  // What ReceiveAvailable returns when nothing can be told without waiting.
+  static constexpr int32_t kNothingYet = -2;
+  // A receive that never waits: what ReceiveBytes would return when bytes, the peer's close or a
+  // failure are there to be told, otherwise kNothingYet, and the caller waits with WaitReadable.
+  // A handler that cannot look without waiting always says kNothingYet.
+  virtual int32_t ReceiveAvailable(void*, int32_t) { return kNothingYet; }
   virtual int32_t SendBytes(const void* buffer, int32_t length) = 0;
   // Whether the bytes travel encrypted and the peer proved who it is (https needs it).
   virtual bool UsesTls() const { return false; }

@@ -7,14 +7,10 @@ namespace mevra::net {
 void ManagedBuffer::Consume(int64_t count) {
   CheckAvailable(count);
   if (count == Size()) {
-    Empty();
+    Drained();
   } else {
     consumed_ += count;
-    if (consumed_ >= kCompactThreshold) {
-      storage_.erase(0, static_cast<size_t>(consumed_));
-      storage_.shrink_to_fit();
-      consumed_ = 0;
-    }
+    if (consumed_ >= kCompactThreshold) Compact();
   }
   FireConsumeHook(count);
 }

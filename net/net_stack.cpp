@@ -282,6 +282,15 @@ int32_t NetStack::Receive(int descriptor, void* buffer, int32_t length) {
   }
 }
 
+int32_t NetStack::ReceiveAvailable(int descriptor, void* buffer, int32_t length) {
+  for (;;) {
+    const ssize_t n =
+        ::recv(descriptor, buffer, static_cast<size_t>(std::max(length, 0)), MSG_DONTWAIT);
+    if (n >= 0) return static_cast<int32_t>(n);
+    if (errno != EINTR) return Fail(errno);
+  }
+}
+
 int32_t NetStack::Send(int descriptor, const void* buffer, int32_t length) {
   for (;;) {
     const ssize_t n =

@@ -48,6 +48,8 @@ class NetStack {
   int32_t CancellableConnect(int descriptor, const std::string& ip, int32_t port,
                              int cancel_descriptor, bool& cancelled);
   int32_t Receive(int descriptor, void* buffer, int32_t length);
+  // A receive that never waits: nothing there yet fails with 10035 (would block).
+  int32_t ReceiveAvailable(int descriptor, void* buffer, int32_t length);
   // Never raises SIGPIPE; a closed peer is an error code instead.
   int32_t Send(int descriptor, const void* buffer, int32_t length);
   // Waits until a socket of the sets is ready; the sets are rewritten to hold only the ready

@@ -93,6 +93,10 @@ int32_t SocketHandle::Receive(void* buffer, int32_t length) {
   return Stack().Receive(descriptor_, buffer, length);
 }
 
+int32_t SocketHandle::ReceiveAvailable(void* buffer, int32_t length) {
+  return Stack().ReceiveAvailable(descriptor_, buffer, length);
+}
+
 int32_t SocketHandle::Send(const void* buffer, int32_t length) {
   return Stack().Send(descriptor_, buffer, length);
 }

@@ -54,6 +54,8 @@ class SocketHandle {
   // Calls on the socket return at once instead of waiting (SocketError on failure).
   void SetNonBlocking(bool on);
   int32_t Receive(void* buffer, int32_t length);
+  // Returns at once; nothing there yet fails with 10035.
+  int32_t ReceiveAvailable(void* buffer, int32_t length);
   int32_t Send(const void* buffer, int32_t length);
   // Shuts down sending and closes; results ignored. Nothing without a descriptor.
   void CloseSocket();

@@ -17,6 +17,8 @@ namespace mevra::net {
 
 namespace {
 constexpr int32_t kNoLimit = NetStack::kNoTimeLimit;
+// What a receive on an empty socket gets when it must not wait.
+constexpr int32_t kWouldBlock = 10035;
 
 // The slice of a wait while an anti-freeze is in force, looked up afresh for every slice: a
 // pumped handler may have changed the setting or destroyed the instance. 0 when none is in force,
@@ -191,6 +193,21 @@ bool SocketIoHandler::WaitSlice(int32_t ms, bool for_write) {
 int32_t SocketIoHandler::ReceiveBytes(void* buffer, int32_t length) {
   if (!HasOpenSocket()) throw ClosedSocketError();
   return handle_->Receive(buffer, length);
+}
+
+int32_t SocketIoHandler::ReceiveAvailable(void* buffer, int32_t length) {
+  if (!HasOpenSocket()) throw ClosedSocketError();
+  const int32_t n = handle_->ReceiveAvailable(buffer, length);
+  if (n != NetStack::kSocketError) return n;
+  // Any other failure stays pending for the caller, as after a plain receive.
+  NetStack& stack = *NetStack::SocketStack();
+  int32_t code = 0;
+  try {
+    if (stack.CheckSocketResult(n, {kWouldBlock})) return kNothingYet;
+  } catch (const SocketError& error) {
+    code = error.ErrorCode();
+  }
+  return NetStack::ReportFailure(code);
 }
 
 int32_t SocketIoHandler::SendBytes(const void* buffer, int32_t length) {

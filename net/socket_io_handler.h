@@ -32,6 +32,7 @@ class SocketIoHandler : public IoHandler {
   bool WaitReadable(int32_t ms) override;
   // Both raise ClosedSocketError ("Disconnected.") without an open socket.
   int32_t ReceiveBytes(void* buffer, int32_t length) override;
+  int32_t ReceiveAvailable(void* buffer, int32_t length) override;
   int32_t SendBytes(const void* buffer, int32_t length) override;
 
   // Passed on to the socket record, so another thread can shut its socket down.

@@ -123,38 +123,42 @@ int32_t TcpConnection::FillInputBuffer(bool raise_if_disconnected, int32_t timeo
   }
   int32_t n = 0;
   do {
-    // The wait pumps messages, and a pumped handler may close or destroy this connection: the
-    // local reference keeps the handler alive, and the token tells whether `this` still exists.
+    // A pump may run a handler that closes or destroys this connection: the local reference
+    // keeps the handler alive, and the token tells whether `this` still exists.
     const std::shared_ptr<IoHandler> handler = io_handler_;
     const std::weak_ptr<void> life = LifeToken();
-    bool ready = false;
-    try {
-      ready = handler->WaitReadable(timeout);
-    } catch (...) {
+    // Bytes that are there already are taken without a wait, so a transfer that keeps the
+    // socket full costs one call per block; only a receive that found nothing waits. Without an
+    // anti-freeze in force and without a time limit that wait would be a single one for as long
+    // as it takes, so the receive itself waits instead.
+    const bool wait_in_receive =
+        timeout == NetStack::kNoTimeLimit && !AntiFreezeBase::AntiFreezeInForce();
+    n = ReceiveIntoInputBuffer(*handler, wait_in_receive);
+    if (n != IoHandler::kNothingYet) {
+      // The pump that a wait which found data runs, after the receive instead of before it;
+      // should its handler close or destroy this connection, the read ends as that wait does.
+      AntiFreezeBase::Pump(false, false);
       if (life.expired()) throw NotConnectedError();
-      throw;
-    }
-    if (life.expired()) throw NotConnectedError();
-    if (!ready) {
-      if (raise_on_timeout) throw ReadTimeoutError();
-      return -1;
-    }
-
-    if (io_handler_) {
-      // Received straight into the free end of the input queue.
-      // A size below one byte would read as the peer's close.
-      const int32_t size = std::max(recv_buffer_size_, 1);
-      char* target = input_buffer_.PrepareAppend(size);
+      if (!handler->HasOpenSocket()) throw ConnClosedGracefullyError();
+    } else {
+      bool ready = false;
       try {
-        n = io_handler_->ReceiveBytes(target, size);
+        ready = handler->WaitReadable(timeout);
       } catch (...) {
-        input_buffer_.CommitAppend(0);
+        if (life.expired()) throw NotConnectedError();
         throw;
       }
-      input_buffer_.CommitAppend(n > 0 ? n : 0);
-    } else {
-      n = 0;
-      if (raise_if_disconnected) throw NotConnectedError();
+      if (life.expired()) throw NotConnectedError();
+      if (!ready) {
+        if (raise_on_timeout) throw ReadTimeoutError();
+        return -1;
+      }
+      if (io_handler_) {
+        n = ReceiveIntoInputBuffer(*io_handler_, true);
+      } else {
+        n = 0;
+        if (raise_if_disconnected) throw NotConnectedError();
+      }
     }
     peer_closed_ = (n == 0);
     if (n != 0) {
@@ -170,6 +174,22 @@ int32_t TcpConnection::FillInputBuffer(bool raise_if_disconnected, int32_t timeo
     result = n;
   } while (n == 0 && IsConnected());
   return result;
+}
+
+int32_t TcpConnection::ReceiveIntoInputBuffer(IoHandler& handler, bool wait) {
+  // Received straight into the free end of the input queue.
+  // A size below one byte would read as the peer's close.
+  const int32_t size = std::max(recv_buffer_size_, 1);
+  char* target = input_buffer_.PrepareAppend(size);
+  int32_t n = 0;
+  try {
+    n = wait ? handler.ReceiveBytes(target, size) : handler.ReceiveAvailable(target, size);
+  } catch (...) {
+    input_buffer_.CommitAppend(0);
+    throw;
+  }
+  input_buffer_.CommitAppend(n > 0 ? n : 0);
+  return n;
 }
 
 std::string TcpConnection::ReadLine(const std::string& terminator, int32_t max_length) {

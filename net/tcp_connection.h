@@ -96,6 +96,9 @@ class TcpConnection : public NetComponent {
 
  private:
   void FillAtLeast(int64_t count);
+  // One receive of RecvBufferSize bytes into the input queue: ReceiveBytes when `wait`, else
+  // ReceiveAvailable. Returns the handler's result.
+  int32_t ReceiveIntoInputBuffer(IoHandler& handler, bool wait);
 
   bool peer_closed_ = false;
   bool owns_io_handler_ = false;

@@ -9,6 +9,7 @@
 #include <openssl/x509v3.h>
 
 #include "net/host_name.h"
+#include "net/limits.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
 #include "net/tls_context.h"
@@ -166,6 +167,10 @@ void TlsIoHandler::Handshake(const std::string& host, int32_t limit) {
   channel_.descriptor = Handle()->Descriptor();
   BIO_set_data(bio, &channel_);
   SSL_set_bio(ssl_, bio, bio);
+  // One socket read takes in as many records as a receive block holds, instead of a header and
+  // a record body per read.
+  SSL_set_read_ahead(ssl_, 1);
+  SSL_set_default_read_buffer_len(ssl_, kTlsReadAheadBytes);
   // Waits belong to the wait slices, which pump messages; the TLS layer must never block.
   Handle()->SetNonBlocking(true);
 
@@ -299,9 +304,7 @@ bool TlsIoHandler::WaitReadable(int32_t ms) {
   }
 }
 
-int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
-  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
-  if (length <= 0) return 0;
+int32_t TlsIoHandler::ReadDecrypted(void* buffer, int32_t length, bool& want_write) {
   auto* out = static_cast<char*>(buffer);
   int32_t total = 0;
   while (total < length && end_ == End::kNone) {
@@ -311,13 +314,30 @@ int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
       total += n;
       continue;
     }
-    bool want_write = false;
     if (!NeedsSocket(n, want_write) || total > 0) break;
+    return kNothingYet;
+  }
+  return total > 0 ? total : ReportEnd();
+}
+
+int32_t TlsIoHandler::ReceiveBytes(void* buffer, int32_t length) {
+  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
+  if (length <= 0) return 0;
+  for (;;) {
+    bool want_write = false;
+    const int32_t n = ReadDecrypted(buffer, length, want_write);
+    if (n != kNothingYet) return n;
     // Only a caller that did not wait first gets here: it waits as a plain receive blocks,
     // without pumping.
     Handle()->Select(kNoLimit, want_write);
   }
-  return total > 0 ? total : ReportEnd();
+}
+
+int32_t TlsIoHandler::ReceiveAvailable(void* buffer, int32_t length) {
+  if (!HasOpenSocket() || ssl_ == nullptr) throw ClosedSocketError();
+  if (length <= 0) return 0;
+  bool want_write = false;
+  return ReadDecrypted(buffer, length, want_write);
 }
 
 int32_t TlsIoHandler::SendBytes(const void* buffer, int32_t length) {

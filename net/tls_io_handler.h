@@ -34,6 +34,9 @@ class TlsIoHandler : public SocketIoHandler {
   // Decrypted bytes; 0 after the peer's close; -1 with the socket error code pending after a
   // failed socket call. A damaged stream raises TlsError.
   int32_t ReceiveBytes(void* buffer, int32_t length) override;
+  // The records that have come, decrypted straight into `buffer`; kNothingYet before a whole
+  // record is there.
+  int32_t ReceiveAvailable(void* buffer, int32_t length) override;
   int32_t SendBytes(const void* buffer, int32_t length) override;
   bool UsesTls() const override { return true; }
   bool EndedWithoutCloseAlert() const override { return without_alert_; }
@@ -58,6 +61,9 @@ class TlsIoHandler : public SocketIoHandler {
   // After an SSL call returned `result` <= 0: true when it only waits for the socket
   // (`want_write` says for what); otherwise the stream's end is noted.
   bool NeedsSocket(int result, bool& want_write);
+  // As many decrypted bytes as have come, up to `length`; kNothingYet when the TLS layer needs
+  // the socket first (`want_write` says for what).
+  int32_t ReadDecrypted(void* buffer, int32_t length, bool& want_write);
   int32_t ReportEnd();
 
   std::shared_ptr<TlsContext> context_;

@@ -1,5 +1,5 @@
 // mevra-fetch [--events] [--stop-at BYTES] [--cacert FILE] [--connect-timeout MS]
-//             [--read-timeout MS] [-o FILE] URL [URL ...]
+//             [--read-timeout MS] [--recv-buffer BYTES] [-o FILE] URL [URL ...]
 //
 // Fetches each URL in order with one HTTP client set up as the program sets up its own, so
 // keep-alive, cookies and relative URLs carry over from one URL to the next. Bodies are appended
@@ -11,6 +11,10 @@
 // https URLs are verified against the system's trusted certificates and those of --cacert FILE.
 // --connect-timeout MS limits the connect and the TLS handshake together (default the
 // program's connect limit); --read-timeout MS limits each wait for data (default: none).
+// --recv-buffer BYTES sets how much one receive asks for, and so the size of the work events'
+// blocks (default the program's 32768), to compare block sizes with other clients.
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -36,7 +40,8 @@ namespace net = mevra::net;
 // so memory holds one block at a time whatever the body's size. The client only seeks to where
 // it already is and resizes to pre-size or cut back a body, so a size of record is all those
 // calls need; that also keeps character devices such as /dev/null usable, which cannot be
-// resized.
+// resized. Blocks go to the descriptor as they come, one write each: a stdio buffer smaller
+// than a block would only split it in two writes.
 class SequentialOutputStream : public net::Stream {
  public:
   SequentialOutputStream(std::FILE* file, std::string name) : file_(file), name_(std::move(name)) {}
@@ -44,8 +49,12 @@ class SequentialOutputStream : public net::Stream {
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
     if (count <= 0) return 0;
-    if (std::fwrite(buffer, 1, static_cast<size_t>(count), file_) != static_cast<size_t>(count)) {
-      throw net::StreamError("Cannot write to " + name_ + ".");
+    const auto* bytes = static_cast<const char*>(buffer);
+    for (int64_t done = 0; done < count;) {
+      const ssize_t n = ::write(fileno(file_), bytes + done, static_cast<size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw net::StreamError("Cannot write to " + name_ + ".");
+      done += n;
     }
     position_ += count;
     size_ = std::max(size_, position_);
@@ -88,7 +97,7 @@ void Event(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str())
 
 constexpr char kUsage[] =
     "usage: mevra-fetch [--events] [--stop-at BYTES] [--cacert FILE] [--connect-timeout MS]\n"
-    "                   [--read-timeout MS] [-o FILE] URL [URL ...]\n"
+    "                   [--read-timeout MS] [--recv-buffer BYTES] [-o FILE] URL [URL ...]\n"
     "       mevra-fetch --help | --version\n";
 
 int Usage() {
@@ -96,15 +105,18 @@ int Usage() {
   return 2;
 }
 
-// A time-out in milliseconds: 1 up to the largest 32-bit count.
-bool ParseMilliseconds(const char* text, int32_t& ms) {
+// A whole number from 1 up to `max`.
+bool ParseCount(const char* text, int32_t max, int32_t& count) {
   char* end = nullptr;
   errno = 0;
   const long long value = std::strtoll(text, &end, 10);
-  if (end == text || *end != '\0' || errno != 0 || value < 1 || value > INT32_MAX) return false;
-  ms = static_cast<int32_t>(value);
+  if (end == text || *end != '\0' || errno != 0 || value < 1 || value > max) return false;
+  count = static_cast<int32_t>(value);
   return true;
 }
+
+// A time-out in milliseconds: 1 up to the largest 32-bit count.
+bool ParseMilliseconds(const char* text, int32_t& ms) { return ParseCount(text, INT32_MAX, ms); }
 
 }  // namespace
 
@@ -115,6 +127,7 @@ int main(int argc, char** argv) {
   std::string ca_file;
   int32_t connect_timeout = mevra::net::kDefaultConnectTimeLimit;
   int32_t read_timeout = 0;
+  int32_t recv_buffer = mevra::net::kRecvBufferSize;
   std::vector<std::string> urls;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -136,6 +149,8 @@ int main(int argc, char** argv) {
       if (!ParseMilliseconds(argv[++i], connect_timeout)) return Usage();
     } else if (arg == "--read-timeout" && i + 1 < argc) {
       if (!ParseMilliseconds(argv[++i], read_timeout)) return Usage();
+    } else if (arg == "--recv-buffer" && i + 1 < argc) {
+      if (!ParseCount(argv[++i], mevra::net::kMaxRecvBufferSize, recv_buffer)) return Usage();
     } else if (arg == "-o" && i + 1 < argc) {
       output = argv[++i];
     } else if (!arg.empty() && arg[0] == '-') {
@@ -151,6 +166,7 @@ int main(int argc, char** argv) {
   client.SetCaFile(ca_file);
   client.SetConnectTimeout(connect_timeout);
   client.SetReadTimeout(read_timeout);
+  client.SetRecvBufferSize(recv_buffer);
   bool stopped = false;
   if (events) {
     client.OnWorkBegin = [](net::NetComponent&, net::WorkMode, int32_t max) {

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_pki.h"
@@ -116,6 +118,24 @@ TEST(MevraFetchTest, FetchesOverHttpsAndSaysWhyItRefuses) {
   }
 }
 
+TEST(MevraFetchTest, RecvBufferSetsTheBlocksOfTheWorkEvents) {
+  std::string body(2500, '\0');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+  // With 1000, the first receive brings the 41 bytes of the head and 959 of the body.
+  const std::vector<std::pair<std::string, std::string>> option_and_events = {
+      {"--recv-buffer 1000", "work 959\nwork 1959\nwork 2500\n"},
+      {"--recv-buffer 67108864", "work 2500\n"}};
+  for (const auto& [option, events] : option_and_events) {
+    SCOPED_TRACE(option);
+    ScriptedServer server(
+        {Script().Respond("HTTP/1.1 200 OK\r\nContent-Length: 2500\r\n\r\n" + body)});
+    const ToolRun run = Fetch("--events " + option + " " + server.Url("/song.mp3"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, body);
+    EXPECT_EQ(run.err, "begin 2500\n" + events + "end\nstatus HTTP/1.1 200 OK\n");
+  }
+}
+
 TEST(MevraFetchTest, NeverWaitsLongerThanItsTimeOuts) {
   struct Case {
     const char* name;
@@ -143,7 +163,8 @@ TEST(MevraFetchTest, NeverWaitsLongerThanItsTimeOuts) {
     EXPECT_EQ(run.err, c.error);
   }
   for (const char* bad : {"--connect-timeout 0 http://h/", "--read-timeout -5 http://h/",
-                          "--connect-timeout x http://h/", "--cacert"}) {
+                          "--connect-timeout x http://h/", "--cacert", "--recv-buffer 0 http://h/",
+                          "--recv-buffer 67108865 http://h/"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(Fetch(bad).status, 2);
   }

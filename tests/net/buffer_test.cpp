@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,39 @@ TEST(ManagedBuffer, ConsumingMoreThanIsThereFailsAndKeepsTheBytes) {
   EXPECT_THROW(buffer.TakeText(5), NotEnoughDataInBufferError);
   EXPECT_EQ(buffer.View(), "abcd");
   EXPECT_EQ(hooks, 0);
+}
+
+// Receives and consumes of random sizes keep the bytes in order, however the storage is
+// compacted or grown underneath.
+TEST(ManagedBuffer, ReusedStorageKeepsTheBytesInOrder) {
+  ManagedBuffer buffer;
+  std::string expected;
+  std::mt19937 random(7);
+  const auto upto = [&random](int64_t n) { return static_cast<int64_t>(random() % (n + 1)); };
+  for (int step = 0; step < 2000; ++step) {
+    const int64_t asked = 1 + upto(3 * kCompactThreshold);
+    const std::string bytes(static_cast<size_t>(upto(asked)), static_cast<char>('a' + step % 26));
+    std::memcpy(buffer.PrepareAppend(asked), bytes.data(), bytes.size());
+    buffer.CommitAppend(static_cast<int64_t>(bytes.size()));
+    expected += bytes;
+    const int64_t consumed = upto(buffer.Size());
+    buffer.Consume(consumed);
+    expected.erase(0, static_cast<size_t>(consumed));
+    ASSERT_EQ(buffer.View(), expected) << "step " << step;
+  }
+}
+
+TEST(ManagedBuffer, ADrainedQueueKeepsItsStorageUpToTheLimit) {
+  for (const int64_t size : {kRetainedBufferBytes, kRetainedBufferBytes + 1}) {
+    SCOPED_TRACE(size);
+    ManagedBuffer buffer;
+    buffer.Append(std::string(static_cast<size_t>(size), 'x').data(), size);
+    ASSERT_EQ(buffer.Capacity(), size);
+    buffer.Consume(size);
+    EXPECT_EQ(buffer.Capacity(), size == kRetainedBufferBytes ? size : 0);
+    buffer.Append("ab", 2);
+    EXPECT_EQ(buffer.View(), "ab");
+  }
 }
 
 }  // namespace

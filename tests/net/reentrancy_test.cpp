@@ -47,6 +47,26 @@ TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionEndsAReadWait) {
   }
 }
 
+// The same when the pump runs after a receive that found the bytes there without a wait.
+TEST(PumpDuringWait, ClosingOrDestroyingTheConnectionInThePumpAfterAReceive) {
+  for (bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroy" : "close");
+    ScriptedServer server({Script().Send("no line end").Close()});
+    std::unique_ptr<TcpClient> client = ConnectTo(server.Port());
+    ASSERT_TRUE(server.Join());
+    RecordingAntiFreeze anti_freeze;
+    anti_freeze.SetOnlyWhenIdle(false);  // a pump after every receive
+    anti_freeze.on_pump = [&] { destroy ? client.reset() : client->CloseConnection(); };
+    if (destroy) {
+      EXPECT_THROW(client->ReadLine(), NotConnectedError);
+    } else {
+      EXPECT_THROW(client->ReadLine(), ConnClosedGracefullyError);
+      EXPECT_FALSE(client->IsConnected());
+    }
+    EXPECT_EQ(anti_freeze.pumps, 1);
+  }
+}
+
 TEST(PumpDuringWait, CloseEndsABodyReadUntilCloseNormally) {
   ScriptedServer server({Script().Send("partial").Hold()});
   RecordingAntiFreeze anti_freeze;

@@ -4,10 +4,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/limits.h"
 #include "net/net_error.h"
+#include "net/socket_io_handler.h"
 #include "net/stream.h"
 #include "net/tls_context.h"
 #include "net/tls_error.h"
@@ -68,6 +70,71 @@ TEST(TlsTransport, ReadsAndWorkEventsAreThoseOfPlainTcp) {
                 (std::vector<std::string>{"begin 0 100004", "work 0 32768", "work 0 65536",
                                           "work 0 98304", "work 0 100004", "end 0"}));
     }
+  }
+}
+
+struct ReceiveCounts {
+  int waits = 0;
+  std::vector<int32_t> asked;  // what each receive asked for
+};
+
+// A socket handler of either kind that counts its waits and receives.
+template <class Handler>
+class CountingHandler : public Handler {
+ public:
+  template <class... Args>
+  explicit CountingHandler(ReceiveCounts& counts, Args&&... args)
+      : Handler(std::forward<Args>(args)...), counts_(counts) {}
+  bool WaitReadable(int32_t ms) override { return ++counts_.waits, Handler::WaitReadable(ms); }
+  int32_t ReceiveAvailable(void* buffer, int32_t length) override {
+    counts_.asked.push_back(length);
+    return Handler::ReceiveAvailable(buffer, length);
+  }
+  int32_t ReceiveBytes(void* buffer, int32_t length) override {
+    counts_.asked.push_back(length);
+    return Handler::ReceiveBytes(buffer, length);
+  }
+
+ private:
+  ReceiveCounts& counts_;
+};
+
+// Bytes that have arrived are read without a wait: one receive of RecvBufferSize per block,
+// one work event and one pump (as after a wait that found data) for each.
+TEST(TlsTransport, ArrivedBlocksCostOneReceiveEachAndNoWait) {
+  const std::string body = Pattern(5000);
+  for (const bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "TLS" : "plain");
+    const Script script = Script().AwaitText("go\r\n").Send(body).Close();
+    auto server = tls ? std::make_unique<ScriptedServer>(GoodTls(), std::vector{script})
+                      : std::make_unique<ScriptedServer>(std::vector{script});
+    ReceiveCounts counts;
+    TcpClient client;
+    if (tls) {
+      client.SetIOHandler(std::make_shared<CountingHandler<TlsIoHandler>>(
+          counts, std::make_shared<TlsContext>(TestPki::Shared().CaFile())));
+    } else {
+      client.SetIOHandler(std::make_shared<CountingHandler<SocketIoHandler>>(counts));
+    }
+    client.SetHost("127.0.0.1");
+    client.SetPort(server->Port());
+    client.OpenConnection();
+    client.SetRecvBufferSize(1000);
+    client.WriteLine("go");
+    ASSERT_TRUE(server->Join());  // every byte is on its way before the read starts
+    RecordingAntiFreeze anti_freeze;
+    anti_freeze.SetOnlyWhenIdle(false);
+    counts = ReceiveCounts();
+    WorkLog log(client);
+    MemoryStream stream;
+    client.ReadToStream(stream, static_cast<int64_t>(body.size()));
+    EXPECT_EQ(stream.Data(), body);
+    EXPECT_EQ(counts.waits, 0);
+    EXPECT_EQ(counts.asked, std::vector<int32_t>(5, 1000));
+    EXPECT_EQ(anti_freeze.pumps, 5);
+    EXPECT_EQ(log.entries,
+              (std::vector<std::string>{"begin 0 5000", "work 0 1000", "work 0 2000", "work 0 3000",
+                                        "work 0 4000", "work 0 5000", "end 0"}));
   }
 }
 
