@@ -32,6 +32,22 @@ Endpoints Endpoints::Load(const QString& config_path) {
   return endpoints;
 }
 
+QStringList Endpoints::Hosts() const {
+  QStringList hosts;
+  auto add = [&hosts](const QString& url) {
+    const QString host = QUrl(url).host();
+    if (!host.isEmpty() && !hosts.contains(host)) hosts.append(host);
+  };
+  for (const QString* url : {&portal_home_url, &login_base_url, &music_base_url, &update_stamp_url,
+                             &release_page_url, &author_site_url, &microblog_url}) {
+    add(*url);
+  }
+  // These two name a host and a port, as a Host header does.
+  add(QStringLiteral("http://") + portal_host);
+  add(QStringLiteral("http://") + login_host);
+  return hosts;
+}
+
 QString Endpoints::NewSongsChartUrl() const { return music_base_url + QStringLiteral("/top/new"); }
 
 QString Endpoints::LoginUrl() const {

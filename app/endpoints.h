@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace mevra::app {
 
@@ -26,6 +27,10 @@ struct Endpoints {
   // Each key that the file holds replaces its default, trimmed; a missing file changes nothing.
   // The endpoints may be https URLs.
   static Endpoints Load(const QString& config_path);
+
+  // The hosts of every endpoint, without ports (IPv6 addresses without brackets): the hosts for
+  // which the browsers accept a certificate that CaFile vouches for, and no others.
+  QStringList Hosts() const;
 
   QString NewSongsChartUrl() const;
   // The sign-in page, which sends the browser on to the new-songs chart afterwards.

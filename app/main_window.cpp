@@ -131,7 +131,7 @@ void MainWindow::ApplyCaFile() {
   http_update_->SetCaFile(QFile::encodeName(endpoints_.ca_file).toStdString());
   // A file that cannot be read leaves the browsers with the engine's own authorities only; the
   // transfers then say why they fail.
-  browser::CertificateTrust::SetCaFile(endpoints_.ca_file);
+  browser::CertificateTrust::SetCaFile(endpoints_.ca_file, endpoints_.Hosts());
 }
 
 void MainWindow::SetEndpoints(const Endpoints& endpoints) {

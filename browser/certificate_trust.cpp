@@ -42,6 +42,20 @@ QString& File() {
   static QString file;
   return file;
 }
+QStringList& Hosts() {
+  static QStringList hosts;
+  return hosts;
+}
+
+// Hosts are compared as the engine reports them: lower case, and "host." is "host".
+QString Normalized(const QString& host) {
+  QString name = host.toLower();
+  if (name.size() > 1 && name.endsWith(QLatin1Char('.'))) name.chop(1);
+  return name;
+}
+
+// OpenSSL's level 2, as the program's own client uses it: 112 bits of security at least.
+constexpr int kSecurityLevel = 2;
 
 std::unique_ptr<X509, X509Free> FromQt(const QSslCertificate& certificate) {
   const QByteArray der = certificate.toDer();
@@ -51,10 +65,11 @@ std::unique_ptr<X509, X509Free> FromQt(const QSslCertificate& certificate) {
 
 }  // namespace
 
-bool CertificateTrust::SetCaFile(const QString& path) {
+bool CertificateTrust::SetCaFile(const QString& path, const QStringList& hosts) {
   QMutexLocker guard(&Lock());
   Store().reset();
   File().clear();
+  Hosts().clear();
   if (path.isEmpty()) return true;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return false;
@@ -68,6 +83,9 @@ bool CertificateTrust::SetCaFile(const QString& path) {
   ERR_clear_error();
   Store() = std::move(store);
   File() = path;
+  for (const QString& host : hosts) {
+    if (!host.isEmpty()) Hosts().append(Normalized(host));
+  }
   return true;
 }
 
@@ -78,7 +96,8 @@ QString CertificateTrust::CaFile() {
 
 bool CertificateTrust::Vouches(const QList<QSslCertificate>& chain, const QString& host) {
   QMutexLocker guard(&Lock());
-  if (!Store() || chain.isEmpty() || host.isEmpty()) return false;
+  const QString name = Normalized(host);
+  if (!Store() || chain.isEmpty() || name.isEmpty() || !Hosts().contains(name)) return false;
   const auto leaf = FromQt(chain.front());
   std::unique_ptr<STACK_OF(X509), StackFree> intermediates(sk_X509_new_null());
   for (qsizetype i = 1; i < chain.size(); ++i) {
@@ -93,12 +112,14 @@ bool CertificateTrust::Vouches(const QList<QSslCertificate>& chain, const QStrin
   }
   X509_VERIFY_PARAM* parameters = X509_STORE_CTX_get0_param(context.get());
   X509_VERIFY_PARAM_set_purpose(parameters, X509_PURPOSE_SSL_SERVER);
-  const QByteArray name = host.toUtf8();
-  QHostAddress address;
+  X509_VERIFY_PARAM_set_auth_level(parameters, kSecurityLevel);
+  X509_VERIFY_PARAM_set_hostflags(
+      parameters, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+  const QByteArray text = name.toUtf8();
   const bool set =
-      address.setAddress(host) && address.protocol() == QHostAddress::IPv4Protocol
-          ? X509_VERIFY_PARAM_set1_ip_asc(parameters, name.constData()) == 1
-          : X509_VERIFY_PARAM_set1_host(parameters, name.constData(), name.size()) == 1;
+      QHostAddress().setAddress(name)
+          ? X509_VERIFY_PARAM_set1_ip_asc(parameters, text.constData()) == 1
+          : X509_VERIFY_PARAM_set1_host(parameters, text.constData(), text.size()) == 1;
   const bool verified = set && X509_verify_cert(context.get()) == 1;
   ERR_clear_error();
   return verified;

@@ -2,13 +2,24 @@
 
 #include <mutex>
 
+#include "http/cookie_manager.h"
 #include "http/limits.h"
 #include "http/text_util.h"
 
 namespace mevra::http {
 
-void CookieCollection::AddCookie(std::unique_ptr<NetscapeCookie> cookie) {
+bool CookieCollection::AddCookie(std::unique_ptr<NetscapeCookie> cookie, bool secure_connection) {
   std::unique_lock lock(mutex_);
+  if (!secure_connection) {
+    for (const auto& [domain, domain_list] : domains_) {
+      if (!CookieManager::DomainMatches(domain, cookie->Domain()) &&
+          !CookieManager::DomainMatches(cookie->Domain(), domain)) {
+        continue;
+      }
+      const NetscapeCookie* existing = domain_list->Find(cookie->CookieName());
+      if (existing != nullptr && existing->Secure()) return false;
+    }
+  }
   CookieList* list = nullptr;
   for (auto& [domain, domain_list] : domains_) {
     if (EqualsNoCase(domain, cookie->Domain())) list = domain_list.get();
@@ -17,7 +28,7 @@ void CookieCollection::AddCookie(std::unique_ptr<NetscapeCookie> cookie) {
   if (list != nullptr) {
     if (NetscapeCookie* existing = list->Find(cookie->CookieName())) {
       existing->Assign(*cookie);
-      return;
+      return true;
     }
   }
   if (list == nullptr) {
@@ -33,6 +44,7 @@ void CookieCollection::AddCookie(std::unique_ptr<NetscapeCookie> cookie) {
   list->Add(std::move(cookie));
   ++count_;
   DropEmptyDomains();
+  return true;
 }
 
 void CookieCollection::EvictOldest() {

@@ -17,8 +17,10 @@ class CookieCollection {
  public:
   // Adds the cookie under its domain, or lets it replace the domain's cookie of the same name.
   // A new cookie beyond kMaxCookiesPerDomain or kMaxCookies pushes out the oldest one of its
-  // domain or of the store.
-  void AddCookie(std::unique_ptr<NetscapeCookie> cookie);
+  // domain or of the store. One that did not come over a secure connection is dropped (false)
+  // when a Secure cookie of its name is stored for its domain, or for one that lies in it or
+  // that it lies in: it would replace that cookie, or be sent beside it and shadow it.
+  bool AddCookie(std::unique_ptr<NetscapeCookie> cookie, bool secure_connection = true);
   // Removes every cookie that has expired by `now`.
   void RemoveExpired(DateTime now);
 

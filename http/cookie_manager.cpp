@@ -7,6 +7,7 @@
 #include "http/limits.h"
 #include "http/text_util.h"
 #include "http/uri.h"
+#include "net/host_name.h"
 
 namespace mevra::http {
 
@@ -27,8 +28,10 @@ void CookieManager::AddCookie2(const std::string& text, const std::string& host,
 }
 
 void CookieManager::Store(std::unique_ptr<NetscapeCookie> cookie, const std::string& text,
-                          const std::string& host, const std::string& request_path,
+                          const std::string& request_host, const std::string& request_path,
                           bool secure_connection) {
+  // "host.example." is the host "host.example", and its cookies are that host's.
+  const std::string host = net::WithoutTrailingDot(request_host);
   // A control byte would go back out inside our Cookie header, where a bare CR can end the line.
   if (text.size() > kMaxCookieBytes) return;
   for (const char c : text) {
@@ -37,14 +40,18 @@ void CookieManager::Store(std::unique_ptr<NetscapeCookie> cookie, const std::str
   }
   cookie->SetCookieText(text);
   if (cookie->Secure() && !secure_connection) return;
-  if (cookie->Domain().empty()) cookie->SetDomain(host);
+  // A cookie that names no domain is its host's alone, not its sub-domains'.
+  if (cookie->Domain().empty()) {
+    cookie->SetDomain(host);
+    cookie->SetHostOnly(true);
+  }
   if (cookie->Path().empty() || cookie->Path()[0] != '/') {
     cookie->SetPath(DefaultPath(request_path));
   }
   if (!cookie->IsValidCookie(host)) return;
   bool accept = true;
   if (OnNewCookie) OnNewCookie(*this, *cookie, accept);
-  if (accept) cookies_.AddCookie(std::move(cookie));
+  if (accept) cookies_.AddCookie(std::move(cookie), secure_connection);
 }
 
 bool CookieManager::DomainMatches(const std::string& host, const std::string& domain) {
@@ -79,11 +86,14 @@ std::string CookieManager::GenerateCookieList(const Uri& target, bool secure_con
   };
   std::vector<Taken> taken;
   const std::string request_path = target.Path() + target.Document();
+  const std::string host = net::WithoutTrailingDot(target.Host());
   cookies_.ForEachDomain([&](const std::string& domain, const CookieList& list) {
-    if (!DomainMatches(target.Host(), domain)) return;
+    if (!DomainMatches(host, domain)) return;
+    const bool exact_host = EqualsNoCase(host, domain);
     for (size_t i = list.Count(); i-- > 0;) {
       const NetscapeCookie& cookie = list[i];
       if (cookie.Value().empty() || !PathMatches(request_path, cookie.Path())) continue;
+      if (cookie.HostOnly() && !exact_host) continue;
       if (cookie.Secure() && !secure_connection) continue;
       taken.push_back({cookie.Path(), cookie.CookieName() + "=" + cookie.Value()});
     }

@@ -22,7 +22,8 @@ class CookieManager {
   // A "Set-Cookie" value from a response of `host` to a request for `request_path`, which gives
   // the path of a cookie that names none. Cookies the host may not set are dropped, and so are
   // texts beyond kMaxCookieBytes or with control bytes, and Secure cookies that did not come
-  // over a secure connection (a plain-text peer could otherwise plant them for https).
+  // over a secure connection (a plain-text peer could otherwise plant them for https), and
+  // cookies over a plain connection that would replace or shadow a Secure one.
   void AddCookie(const std::string& text, const std::string& host,
                  const std::string& request_path = "/", bool secure_connection = false);
   // A "Set-Cookie2" value, taken the same way.
@@ -30,8 +31,9 @@ class CookieManager {
                   const std::string& request_path = "/", bool secure_connection = false);
 
   // The "Cookie" header value for a request to `target` ("" when no cookie goes there). Expired
-  // cookies are removed first. Cookies go to their own domain and its sub-domains only, and to
-  // their path and the paths below it; Secure cookies only over a secure connection.
+  // cookies are removed first. Cookies go to their own domain and its sub-domains only (one set
+  // without a Domain attribute to its own host alone), and to their path and the paths below
+  // it; Secure cookies only over a secure connection. A trailing dot of a host is no part of it.
   std::string GenerateCookieList(const Uri& target, bool secure_connection = false);
 
   CookieCollection& Cookies() { return cookies_; }

@@ -95,7 +95,7 @@ bool CustomHttpClient::SecureTarget() const { return EqualsNoCase(url_.Protocol(
 
 std::shared_ptr<net::IoHandler> CustomHttpClient::NewIoHandler() {
   if (!SecureTarget()) return TcpClient::NewIoHandler();
-  if (!tls_context_) tls_context_ = std::make_shared<net::TlsContext>(ca_file_);
+  if (!tls_context_) tls_context_ = net::TlsContext::Shared(ca_file_);
   return std::make_shared<net::TlsIoHandler>(tls_context_);
 }
 
@@ -183,10 +183,7 @@ std::string CustomHttpClient::PrepareRequest() {
   }
   target.SetPort(std::to_string(*port));
   url_ = std::move(target);
-  if (!next.Username().empty()) {
-    request_.SetUsername(next.Username());
-    request_.SetPassword(next.Password());
-  }
+  ScopeCredentials(next);
 
   // Bytes that may not stand in a request line are percent-encoded, so that a URL can neither
   // split the request line nor add header lines.
@@ -194,9 +191,28 @@ std::string CustomHttpClient::PrepareRequest() {
       PercentEncodeForWire(url_.Path() + url_.Document() + url_.Params());
   request_.SetURL(request_target);
   request_.SetContentLength(-1);
-  const std::string host = PercentEncodeForWire(url_.Host());
+  const std::string host = Uri::HostForAuthority(PercentEncodeForWire(url_.Host()));
   request_.SetHost(*port == *default_port ? host : host + ":" + url_.Port());
   return request_target;
+}
+
+void CustomHttpClient::ScopeCredentials(const Uri& next) {
+  const std::string given = request_.Username() + '\0' + request_.Password();
+  if (!next.Username().empty()) {
+    request_.SetUsername(next.Username());
+    request_.SetPassword(next.Password());
+  } else if (given.size() == 1) {
+    return;
+  } else if (given == credentials_sent_ && !Uri::SameServer(credentials_server_, url_)) {
+    // Credentials went to one server: a redirect or a later request to another scheme, host or
+    // port does not take them along. Ones the caller sets anew go where the caller sends them.
+    request_.SetUsername("");
+    request_.SetPassword("");
+    credentials_sent_.clear();
+    return;
+  }
+  credentials_server_ = url_;
+  credentials_sent_ = request_.Username() + '\0' + request_.Password();
 }
 
 void CustomHttpClient::ConnectToHost() {

@@ -44,9 +44,12 @@ class CustomHttpClient : public net::TcpClient {
   // none. A file that cannot be loaded fails the next https request with TlsCaFileError.
   const std::string& CaFile() const { return ca_file_; }
   void SetCaFile(const std::string& path);
-  // The TLS settings of https connections, the CA file's among them. Clients may share one, so
-  // that the system's store (some milliseconds to load) is loaded once for all of them.
+  // The TLS settings of https connections, the CA file's among them. Clients share one per CA
+  // file (TlsContext::Shared) unless given their own, so that the system's store (some
+  // milliseconds to load) is loaded once for all of them.
   void SetTlsContext(std::shared_ptr<net::TlsContext> context);
+  // The settings in use; null before the first https connection.
+  const std::shared_ptr<net::TlsContext>& TlsSettings() const { return tls_context_; }
   // The time limit (ms) of opening a connection, the TLS handshake included; -2 = no limit,
   // -1 (the default) = the read time-out, which also serves as the connect's.
   int32_t ConnectTimeout() const { return connect_timeout_; }
@@ -110,6 +113,9 @@ class CustomHttpClient : public net::TcpClient {
   // of its body and allows keep-alive.
   void FinishExchange();
   std::string PrepareRequest();
+  // The request's credentials for the target just merged: those of the request URL, else the
+  // ones kept, as long as the target is the server they went to.
+  void ScopeCredentials(const Uri& next);
   void ConnectToHost();
   void SendRequestHead(const std::string& target);
   void ReadResponseHead();
@@ -138,7 +144,7 @@ class CustomHttpClient : public net::TcpClient {
   std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
   std::string ca_file_;
   int32_t connect_timeout_ = -1;
-  // Made with the first https connection and shared by the later ones.
+  // Taken with the first https connection and used by the later ones.
   std::shared_ptr<net::TlsContext> tls_context_;
 
   std::unique_ptr<CookieManager> own_cookie_manager_;
@@ -146,6 +152,9 @@ class CustomHttpClient : public net::TcpClient {
   HttpRequest request_;
   HttpResponse response_{*this};
   Uri url_;
+  // The server the request's credentials went to, and those credentials.
+  Uri credentials_server_;
+  std::string credentials_sent_;
   int32_t redirect_count_ = 0;
   bool inside_request_ = false;
   // A handler closed the connection during the running Get.

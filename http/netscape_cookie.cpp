@@ -34,6 +34,7 @@ void NetscapeCookie::SetCookieText(const std::string& text) {
   expires_.clear();
   domain_.clear();
   secure_ = false;
+  host_only_ = false;
 
   Attributes attributes;
   size_t start = 0;
@@ -93,6 +94,7 @@ void NetscapeCookie::Assign(const NetscapeCookie& other) {
   expires_ = other.expires_;
   domain_ = other.domain_;
   secure_ = other.secure_;
+  host_only_ = other.host_only_;
 }
 
 }  // namespace mevra::http

@@ -41,6 +41,9 @@ class NetscapeCookie {
   const std::string& Domain() const { return domain_; }
   void SetDomain(std::string domain) { domain_ = std::move(domain); }
   bool Secure() const { return secure_; }
+  // Set without a Domain attribute: it goes to the host that set it and to no sub-domain.
+  bool HostOnly() const { return host_only_; }
+  void SetHostOnly(bool value) { host_only_ = value; }
   // The order in which the store took the cookie in, so that the oldest can go first.
   uint64_t Sequence() const { return sequence_; }
   void SetSequence(uint64_t sequence) { sequence_ = sequence; }
@@ -58,6 +61,7 @@ class NetscapeCookie {
   std::string expires_;
   std::string domain_;
   bool secure_ = false;
+  bool host_only_ = false;
   uint64_t sequence_ = 0;
 };
 

@@ -55,9 +55,18 @@ void Uri::SetURI(const std::string& text) {
       if (colon != std::string::npos) password_ = user_info.substr(colon + 1);
       if (username_.empty()) password_.clear();
     }
-    const size_t colon = authority.find(':');
-    host_ = authority.substr(0, colon);
-    if (colon != std::string::npos) port_ = authority.substr(colon + 1);
+    // An IPv6 address stands in brackets, its colons no port's; the host is kept without them.
+    const size_t close = authority.starts_with('[') ? authority.find(']') : std::string::npos;
+    if (close != std::string::npos) {
+      host_ = authority.substr(1, close - 1);
+      const std::string rest = authority.substr(close + 1);
+      // Whatever follows other than ":port" stays for the port, which then fails to read.
+      port_ = rest.starts_with(':') ? rest.substr(1) : rest;
+    } else {
+      const size_t colon = authority.find(':');
+      host_ = authority.substr(0, colon);
+      if (colon != std::string::npos) port_ = authority.substr(colon + 1);
+    }
     SplitRemainder(remainder, true);
   }
 }
@@ -91,7 +100,7 @@ std::string Uri::ComposeURI(bool with_credentials, bool with_bookmark) const {
     result += "@";
   }
   if (host_.empty()) throw UriError("Host field is empty");
-  result += host_;
+  result += HostForAuthority(host_);
   if (!port_.empty()) result += ":" + port_;
   result += path_ + document_ + params_;
   if (with_bookmark && !bookmark_.empty()) result += "#" + bookmark_;
@@ -129,6 +138,20 @@ std::string Uri::ProcessPath(const std::string& base, const std::string& path,
   }
   if (result.size() > 1 && result.back() == sep && !keep_trailing) result.pop_back();
   return result;
+}
+
+std::string Uri::HostForAuthority(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+bool Uri::SameServer(const Uri& a, const Uri& b) {
+  const auto port = [](const Uri& uri) {
+    if (!uri.port_.empty()) return uri.port_;
+    const auto known = DefaultPort(uri.protocol_);
+    return known ? std::to_string(*known) : std::string();
+  };
+  return EqualsNoCase(a.protocol_, b.protocol_) && EqualsNoCase(a.host_, b.host_) &&
+         port(a) == port(b);
 }
 
 std::optional<int32_t> Uri::DefaultPort(std::string_view protocol) {
@@ -170,6 +193,12 @@ void Uri::Merge(const Uri& request) {
     const auto port = DefaultPort(merged.protocol_);
     if (!port) throw UnknownProtocolError();
     merged.port_ = std::to_string(*port);
+  }
+  // Credentials belong to the server they were given for: a target of another scheme, host or
+  // port goes without them unless its own URL brings some.
+  if (request.username_.empty() && !SameServer(*this, merged)) {
+    merged.username_.clear();
+    merged.password_.clear();
   }
   merged.uri_ = uri_;
   *this = std::move(merged);

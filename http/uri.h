@@ -8,7 +8,8 @@
 namespace mevra::http {
 
 // A URL taken apart into the pieces the HTTP client needs, and put together again. Nothing is
-// percent-encoded or decoded: every byte passes through as it came.
+// percent-encoded or decoded: every byte passes through as it came. An IPv6 address, written in
+// brackets in a URL, is the host without them.
 class Uri {
  public:
   Uri() = default;
@@ -31,12 +32,18 @@ class Uri {
   // Merges a request URL into this URI, the client's current target: an absolute URL replaces
   // it, with the scheme's default port when it names none; "//host/..." keeps only the scheme; a
   // relative URL keeps scheme, host and port and resolves its path against the previous path
-  // ("?x=1" keeps the document too). Throws UnknownProtocolError when no port is given and the
-  // protocol has no default; the URI is then left as it was.
+  // ("?x=1" keeps the document too). Credentials stay only while scheme, host and port do, or
+  // come with the request. Throws UnknownProtocolError when no port is given and the protocol
+  // has no default; the URI is then left as it was.
   void Merge(const Uri& request);
 
   // The port a protocol means when a URL names none: 80 for http, 443 for https (any case).
   static std::optional<int32_t> DefaultPort(std::string_view protocol);
+  // The host as a URL's authority or a Host header writes it: an IPv6 address in brackets.
+  static std::string HostForAuthority(const std::string& host);
+  // Whether both name the same server: scheme and host alike without regard to case, and the
+  // same port, a missing one being the scheme's default.
+  static bool SameServer(const Uri& a, const Uri& b);
 
   const std::string& Protocol() const { return protocol_; }
   const std::string& Username() const { return username_; }

@@ -1,5 +1,7 @@
 #include "net/abort_latch.h"
 
+#include <algorithm>
+
 #include <sys/socket.h>
 
 namespace mevra::net {
@@ -10,7 +12,7 @@ void AbortLatch::Trip() {
   tripped_ = true;
   // Plain shutdown, not the stack's: the stack keeps a per-thread error code that this thread's
   // own socket calls may be about to read.
-  if (descriptor_ >= 0) ::shutdown(descriptor_, SHUT_RDWR);
+  for (const int descriptor : descriptors_) ::shutdown(descriptor, SHUT_RDWR);
 }
 
 bool AbortLatch::Tripped() const {
@@ -21,13 +23,13 @@ bool AbortLatch::Tripped() const {
 bool AbortLatch::Attach(int descriptor) {
   std::lock_guard lock(lock_);
   if (tripped_) return false;
-  descriptor_ = descriptor;
+  descriptors_.push_back(descriptor);
   return true;
 }
 
 void AbortLatch::Detach(int descriptor) {
   std::lock_guard lock(lock_);
-  if (descriptor_ == descriptor) descriptor_ = -1;
+  std::erase(descriptors_, descriptor);
 }
 
 }  // namespace mevra::net

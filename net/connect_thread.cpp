@@ -51,7 +51,9 @@ void ConnectThread::Join() {
 void ConnectThread::Run() {
   NetStack& stack = *NetStack::SocketStack();
   try {
-    if (wake_descriptor_ < 0) {
+    if (race_) {
+      stopped_ = !race_->Run(wake_descriptor_);
+    } else if (wake_descriptor_ < 0) {
       stack.CheckSocketResult(stack.Connect(descriptor_, address_, port_));
     } else {
       bool cancelled = false;

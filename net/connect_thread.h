@@ -3,9 +3,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "net/connect_race.h"
 
 namespace mevra::net {
 
@@ -19,6 +22,14 @@ class ConnectThread {
   ~ConnectThread();
   ConnectThread(const ConnectThread&) = delete;
   ConnectThread& operator=(const ConnectThread&) = delete;
+
+  // Whether a race can run here: only one that Stop can wake ends in time.
+  bool CanRace() const { return wake_descriptor_ >= 0; }
+  // The thread runs `race` (its first attempt on this thread's socket) instead of one connect;
+  // set before Start.
+  void SetRace(std::unique_ptr<ConnectRace> race) { race_ = std::move(race); }
+  // The race after a successful run, to take its winner from; null without one.
+  ConnectRace* Race() const { return race_.get(); }
 
   void Start();
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
@@ -43,6 +54,8 @@ class ConnectThread {
   std::atomic<bool> finished_{false};
   std::mutex finish_lock_;
   std::condition_variable finish_signal_;
+  // Declared before the thread, so that the thread is joined before the race goes.
+  std::unique_ptr<ConnectRace> race_;
   std::thread thread_;
 };
 

@@ -31,6 +31,9 @@ constexpr int64_t kMaxPreallocation = 64LL * 1024 * 1024;
 constexpr int32_t kDefaultConnectTimeLimit = 120000;
 // Longest single wait slice while an anti-freeze is in force.
 constexpr int32_t kDefaultIdleTimeOut = 250;
+// While a connect to one address of a host goes on, the next address gets its own attempt after
+// this long (RFC 8305's connection attempt delay).
+constexpr int32_t kConnectHeadStart = 250;
 // The connect thread is looked at (and messages pumped) at least this often.
 constexpr int32_t kConnectSliceMax = 125;
 // A socket set of select holds at most this many sockets.

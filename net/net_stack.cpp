@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "net/host_name.h"
 #include "net/limits.h"
 #include "net/net_error.h"
 
@@ -98,24 +99,61 @@ int32_t Fail(int error) {
   return NetStack::kSocketError;
 }
 
-sockaddr_in MakeAddress(const std::string& ip, int32_t port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (ip.empty()) {
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+// A socket address of either family. An IPv6 address is told by its colons; an empty one is
+// the family's "any" address, of the family `empty_family` says.
+struct Address {
+  sockaddr_storage storage{};
+  socklen_t length = 0;
+  const sockaddr* Get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+};
+
+Address MakeAddress(const std::string& ip, int32_t port, int empty_family = AF_INET) {
+  Address address;
+  const bool v6 = ip.empty() ? empty_family == AF_INET6 : ip.find(':') != std::string::npos;
+  if (v6) {
+    auto& in6 = reinterpret_cast<sockaddr_in6&>(address.storage);
+    in6.sin6_family = AF_INET6;
+    in6.sin6_port = htons(static_cast<uint16_t>(port));
+    // A text that is no address reads as the "any" address, as a bad IPv4 text reads as zeros.
+    if (!ip.empty() && inet_pton(AF_INET6, ip.c_str(), &in6.sin6_addr) != 1) {
+      in6.sin6_addr = in6addr_any;
+    }
+    address.length = sizeof in6;
   } else {
-    uint8_t bytes[4];
-    NetStack::TextToAddress(ip, bytes);
-    std::memcpy(&address.sin_addr.s_addr, bytes, 4);
+    auto& in4 = reinterpret_cast<sockaddr_in&>(address.storage);
+    in4.sin_family = AF_INET;
+    in4.sin_port = htons(static_cast<uint16_t>(port));
+    if (ip.empty()) {
+      in4.sin_addr.s_addr = htonl(INADDR_ANY);
+    } else {
+      uint8_t bytes[4];
+      NetStack::TextToAddress(ip, bytes);
+      std::memcpy(&in4.sin_addr.s_addr, bytes, 4);
+    }
+    address.length = sizeof in4;
   }
   return address;
 }
 
-SocketAddress FromSockaddr(const sockaddr_in& address) {
+SocketAddress FromSockaddr(const sockaddr_storage& storage) {
+  if (storage.ss_family == AF_INET6) {
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(storage);
+    char text[INET6_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
+    return SocketAddress{AF_INET6, text, ntohs(in6.sin6_port)};
+  }
+  const auto& in4 = reinterpret_cast<const sockaddr_in&>(storage);
   uint8_t bytes[4];
-  std::memcpy(bytes, &address.sin_addr.s_addr, 4);
-  return SocketAddress{address.sin_family, NetStack::AddressToText(bytes), ntohs(address.sin_port)};
+  std::memcpy(bytes, &in4.sin_addr.s_addr, 4);
+  return SocketAddress{in4.sin_family, NetStack::AddressToText(bytes), ntohs(in4.sin_port)};
+}
+
+// The family a socket was made for, so that an empty bind address means its own "any".
+int FamilyOf(int descriptor) {
+  int family = AF_INET;
+  socklen_t length = sizeof family;
+  if (::getsockopt(descriptor, SOL_SOCKET, SO_DOMAIN, &family, &length) != 0) return AF_INET;
+  return family;
 }
 
 // Splits at the first three dots; further dots stay in the last part.
@@ -173,8 +211,8 @@ void NetStack::RemoveUser() {
   }
 }
 
-int NetStack::NewSocket(int type, int protocol) {
-  const int descriptor = ::socket(AF_INET, type | SOCK_CLOEXEC, protocol);
+int NetStack::NewSocket(int type, int protocol, int family) {
+  const int descriptor = ::socket(family, type | SOCK_CLOEXEC, protocol);
   if (descriptor < 0) {
     Fail(errno);
     throw InvalidSocketError();
@@ -183,18 +221,14 @@ int NetStack::NewSocket(int type, int protocol) {
 }
 
 int32_t NetStack::Bind(int descriptor, const std::string& ip, int32_t port) {
-  const sockaddr_in address = MakeAddress(ip, port);
-  if (::bind(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    return Fail(errno);
-  }
+  const Address address = MakeAddress(ip, port, FamilyOf(descriptor));
+  if (::bind(descriptor, address.Get(), address.length) != 0) return Fail(errno);
   return 0;
 }
 
 int32_t NetStack::Connect(int descriptor, const std::string& ip, int32_t port) {
-  const sockaddr_in address = MakeAddress(ip, port);
-  if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
-    return 0;
-  }
+  const Address address = MakeAddress(ip, port);
+  if (::connect(descriptor, address.Get(), address.length) == 0) return 0;
   if (errno != EINTR) return Fail(errno);
   // An interrupted blocking connect goes on in the background; wait for its outcome.
   pollfd entry{descriptor, POLLOUT, 0};
@@ -213,9 +247,9 @@ int32_t NetStack::CancellableConnect(int descriptor, const std::string& ip, int3
   const int flags = ::fcntl(descriptor, F_GETFL);
   if (flags < 0) return Fail(errno);
   ::fcntl(descriptor, F_SETFL, flags | O_NONBLOCK);
-  const sockaddr_in address = MakeAddress(ip, port);
+  const Address address = MakeAddress(ip, port);
   int32_t result = 0;
-  if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (::connect(descriptor, address.Get(), address.length) != 0) {
     if (errno != EINPROGRESS && errno != EINTR) {
       result = Fail(errno);
     } else {
@@ -342,7 +376,7 @@ void NetStack::SetSocketOption(int descriptor, int level, int name, int32_t valu
 }
 
 SocketAddress NetStack::LocalAddress(int descriptor) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
   if (::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CheckSocketResult(Fail(errno));
@@ -351,7 +385,7 @@ SocketAddress NetStack::LocalAddress(int descriptor) {
 }
 
 SocketAddress NetStack::PeerAddress(int descriptor) {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
   if (::getpeername(descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     CheckSocketResult(Fail(errno));
@@ -359,26 +393,69 @@ SocketAddress NetStack::PeerAddress(int descriptor) {
   return FromSockaddr(address);
 }
 
-std::string NetStack::LookupHost(const std::string& host) {
-  std::string upper = host;
+std::string NetStack::LookupHost(const std::string& host) { return LookupAddresses(host).front(); }
+
+std::vector<std::string> NetStack::LookupAddresses(const std::string& host) {
+  // "host." is the host "host"; the resolver may not know the form with the dot.
+  const std::string name = WithoutTrailingDot(host);
+  std::string upper = name;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  if (upper == "LOCALHOST") return "127.0.0.1";
-  if (IsDottedQuad(host)) return host;
+  // The loopback name needs no resolver; IPv4 comes first, as every server here listened there
+  // before IPv6 was tried at all.
+  if (upper == "LOCALHOST") return {"127.0.0.1", "::1"};
+  if (IsDottedQuad(name) || IsIpv6Literal(name)) return {name};
 
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_ADDRCONFIG;
   addrinfo* found = nullptr;
-  const int result = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
   std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(found, &::freeaddrinfo);
-  if (result != 0 || found == nullptr) {
+  // The resolver's order, each address once, families interleaved from the first one's on: a
+  // family that does not answer then costs one head start, not one connect per address.
+  std::vector<std::string> first_family;
+  std::vector<std::string> other_family;
+  int family = 0;
+  for (const addrinfo* entry = found; result == 0 && entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6) continue;
+    sockaddr_storage storage{};
+    std::memcpy(&storage, entry->ai_addr, std::min<size_t>(entry->ai_addrlen, sizeof storage));
+    const std::string text = FromSockaddr(storage).ip;
+    if (family == 0) family = entry->ai_family;
+    auto& list = entry->ai_family == family ? first_family : other_family;
+    if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(text);
+  }
+  if (first_family.empty()) {
     // Every resolver failure reads as "host not found": the caller cannot act on the finer
     // distinctions, and the message stays the one users know.
     t_pending_error = kHostNotFound;
     CheckSocketResult(kSocketError);
   }
-  return FromSockaddr(*reinterpret_cast<const sockaddr_in*>(found->ai_addr)).ip;
+  std::vector<std::string> addresses;
+  for (size_t i = 0; i < std::max(first_family.size(), other_family.size()); ++i) {
+    if (i < first_family.size()) addresses.push_back(first_family[i]);
+    if (i < other_family.size()) addresses.push_back(other_family[i]);
+  }
+  return addresses;
+}
+
+int32_t NetStack::StartConnect(int descriptor, const std::string& ip, int32_t port) {
+  const Address address = MakeAddress(ip, port);
+  if (::connect(descriptor, address.Get(), address.length) == 0) return 0;
+  return Fail(errno);
+}
+
+int32_t NetStack::PendingConnectError(int descriptor) {
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+  return error == 0 ? 0 : TranslateErrno(error);
+}
+
+int NetStack::FamilyOfAddress(const std::string& ip) {
+  return ip.find(':') != std::string::npos ? AF_INET6 : AF_INET;
 }
 
 bool NetStack::CheckSocketResult(int32_t result, std::initializer_list<int32_t> tolerated) {

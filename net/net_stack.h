@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/socket.h>
+
 namespace mevra::net {
 
 // Socket descriptors of one select set.
@@ -13,7 +15,7 @@ using SocketSet = std::vector<int>;
 // Address and port of one end of a socket.
 struct SocketAddress {
   int32_t family = 0;
-  std::string ip;  // dotted quad
+  std::string ip;  // a dotted quad, or an IPv6 address in its short text form
   int32_t port = 0;
 };
 
@@ -33,10 +35,12 @@ class NetStack {
   static void AddUser();
   static void RemoveUser();
 
-  // Creates a socket of the IPv4 family; raises InvalidSocketError on failure.
-  int NewSocket(int type, int protocol);
+  // Creates a socket of `family` (IPv4 unless told otherwise); raises InvalidSocketError on
+  // failure.
+  int NewSocket(int type, int protocol, int family = AF_INET);
   // The calls below return the raw result (SOCKET_ERROR = -1 with the code kept for
-  // CheckSocketResult on this thread).
+  // CheckSocketResult on this thread). Addresses are IPv4 or IPv6 text; an empty bind address
+  // is the socket's family's "any" address.
   int32_t Bind(int descriptor, const std::string& ip, int32_t port);
   int32_t Connect(int descriptor, const std::string& ip, int32_t port);
   // A connect that ends early, silently and with result -1, when `cancel_descriptor` becomes
@@ -61,9 +65,20 @@ class NetStack {
   SocketAddress LocalAddress(int descriptor);
   SocketAddress PeerAddress(int descriptor);
 
-  // "localhost" in any case is 127.0.0.1 and a dotted quad stands as it is; anything else is
-  // looked up (IPv4). A name that does not resolve raises SocketError 11001.
+  // The first address of LookupAddresses.
   std::string LookupHost(const std::string& host);
+  // Every address of `host` to try in turn: "localhost" in any case is 127.0.0.1, then ::1; a
+  // dotted quad or an IPv6 address stands as it is; anything else is looked up in both
+  // families, which then take turns from the resolver's first address on. One trailing dot is
+  // dropped first. A name that does not resolve raises SocketError 11001.
+  std::vector<std::string> LookupAddresses(const std::string& host);
+  // The start of a connect on a non-blocking socket: 0 when it connected at once, otherwise
+  // SOCKET_ERROR with the code pending (10036 while it goes on).
+  int32_t StartConnect(int descriptor, const std::string& ip, int32_t port);
+  // The outcome of a connect that went on in the background: 0, or its socket error code.
+  int32_t PendingConnectError(int descriptor);
+  // AF_INET6 for an IPv6 address text, AF_INET otherwise.
+  static int FamilyOfAddress(const std::string& ip);
 
   // Returns false when `result` is not SOCKET_ERROR. Otherwise stores the calling thread's last
   // code in LastErrorCode and returns true when it is tolerated, or raises SocketError.

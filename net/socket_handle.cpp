@@ -25,9 +25,9 @@ void SocketHandle::Reset() {
   remote_port_ = 0;
 }
 
-void SocketHandle::AllocateSocket() {
+void SocketHandle::AllocateSocket(int family) {
   CloseSocket();
-  const int descriptor = Stack().NewSocket(SOCK_STREAM, 0);
+  const int descriptor = Stack().NewSocket(SOCK_STREAM, 0, family);
   if (abort_latch_ && !abort_latch_->Attach(descriptor)) {
     Stack().CloseSocket(descriptor);
     throw ClosedSocketError();
@@ -49,6 +49,12 @@ void SocketHandle::Bind(const std::string& ip, int32_t port, int32_t port_min, i
   const SocketAddress local = stack.LocalAddress(descriptor_);
   ip_ = local.ip;
   port_ = local.port;
+}
+
+void SocketHandle::TakeOver(int descriptor) {
+  CloseSocket();
+  descriptor_ = descriptor;
+  has_descriptor_ = true;
 }
 
 void SocketHandle::SetRemote(const std::string& address, int32_t port) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include <sys/socket.h>
+
 namespace mevra::net {
 
 class AbortLatch;
@@ -32,8 +34,12 @@ class SocketHandle {
 
   // Back to the state without a descriptor; addresses cleared. Does not close anything.
   void Reset();
-  // Closes a previous descriptor and creates a TCP socket (InvalidSocketError on failure).
-  void AllocateSocket();
+  // Closes a previous descriptor and creates a TCP socket of `family` (InvalidSocketError on
+  // failure).
+  void AllocateSocket(int family = AF_INET);
+  // Closes the descriptor and holds `descriptor` instead, a connected socket that is attached
+  // to the abort latch already.
+  void TakeOver(int descriptor);
   // Binds to `ip` (empty = any) and `port`; 10048 raises CouldNotBindSocketError, anything else
   // SocketError. The local address is read back afterwards.
   void Bind(const std::string& ip, int32_t port, int32_t port_min, int32_t port_max);

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
 #include "net/anti_freeze_base.h"
 #include "net/connect_thread.h"
+#include "net/host_name.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
 
@@ -65,29 +67,57 @@ void SocketIoHandler::EstablishClient(const std::string& host, int32_t port, int
                                       int32_t port_max, int32_t port_min, int32_t bound_port,
                                       const std::string& bound_ip) {
   if (!handle_) PrepareBinding();
-  handle_->AllocateSocket();
-  handle_->Bind(bound_ip, bound_port, port_min, port_max);
-
   NetStack& stack = *NetStack::SocketStack();
-  if (!NetStack::IsDottedQuad(host)) ReportStatus(NetStatus::hsResolving, host);
-  handle_->SetRemote(stack.LookupHost(host), port);
+  if (!IsAddressLiteral(WithoutTrailingDot(host))) ReportStatus(NetStatus::hsResolving, host);
+  std::vector<std::string> addresses = stack.LookupAddresses(host);
+  // A local address to bind to admits its own family only, and a fixed local port can serve
+  // one attempt at a time: such a connect tries one address.
+  if (!bound_ip.empty()) {
+    const int family = NetStack::FamilyOfAddress(bound_ip);
+    std::vector<std::string> same_family;
+    for (const std::string& address : addresses) {
+      if (NetStack::FamilyOfAddress(address) == family) same_family.push_back(address);
+    }
+    if (!same_family.empty()) addresses = std::move(same_family);
+  }
+  if (bound_port != 0) addresses.resize(1);
+
+  handle_->AllocateSocket(NetStack::FamilyOfAddress(addresses.front()));
+  handle_->Bind(bound_ip, bound_port, port_min, port_max);
+  handle_->SetRemote(addresses.front(), port);
   if (!use_nagle_) stack.SetSocketOption(handle_->Descriptor(), IPPROTO_TCP, TCP_NODELAY, 1);
   ReportStatus(NetStatus::hsConnecting, handle_->RemoteAddress());
 
+  const ConnectRace::Options race{bound_ip, !use_nagle_, abort_latch_};
   if (timeout == -1 || timeout == 0) {
     if (AntiFreezeBase::AntiFreezeInForce()) {
-      ThreadedConnect(connect_time_limit_);
+      ThreadedConnect(connect_time_limit_, addresses, race);
+    } else if (addresses.size() > 1) {
+      ConnectRace direct(handle_->Descriptor(), addresses, port, race);
+      direct.Run(-1);
+      TakeWinner(direct);
     } else {
       handle_->Connect();
     }
   } else {
-    ThreadedConnect(timeout);
+    ThreadedConnect(timeout, addresses, race);
   }
   handle_->UpdateBindings();
 }
 
-void SocketIoHandler::ThreadedConnect(int32_t timeout) {
+void SocketIoHandler::TakeWinner(ConnectRace& race) {
+  const int winner = race.TakeWinner();
+  if (winner != handle_->Descriptor()) handle_->TakeOver(winner);
+  handle_->SetRemote(race.WinnerAddress(), handle_->RemotePort());
+}
+
+void SocketIoHandler::ThreadedConnect(int32_t timeout, const std::vector<std::string>& addresses,
+                                      const ConnectRace::Options& race) {
   ConnectThread thread(handle_->Descriptor(), handle_->RemoteAddress(), handle_->RemotePort());
+  if (addresses.size() > 1 && thread.CanRace()) {
+    thread.SetRace(std::make_unique<ConnectRace>(handle_->Descriptor(), addresses,
+                                                 handle_->RemotePort(), race));
+  }
   connect_thread_ = &thread;
   struct Forget {
     ConnectThread*& slot;
@@ -116,6 +146,7 @@ void SocketIoHandler::ThreadedConnect(int32_t timeout) {
   if (thread.Finished()) {
     if (!thread.FailureText().empty()) throw ConnectError(thread.FailureText());
     if (thread.Stopped()) throw ClosedSocketError();
+    if (thread.Race() != nullptr) TakeWinner(*thread.Race());
     return;
   }
   thread.Stop();

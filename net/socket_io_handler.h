@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "net/connect_race.h"
 #include "net/io_handler.h"
 #include "net/limits.h"
 #include "net/socket_handle.h"
@@ -14,8 +16,9 @@ class AbortLatch;
 class ConnectThread;
 
 // The I/O handler over one TCP socket. Connects on a second thread with a time limit while the
-// calling thread keeps pumping messages, and waits for data in slices with a pump after each.
-// A handler run by a pump may close this socket; every wait notices it after the pump and ends.
+// calling thread keeps pumping messages (to each address of a host in turn, IPv6 and IPv4 alike),
+// and waits for data in slices with a pump after each. A handler run by a pump may close this
+// socket; every wait notices it after the pump and ends.
 class SocketIoHandler : public IoHandler {
  public:
   SocketIoHandler();
@@ -50,7 +53,11 @@ class SocketIoHandler : public IoHandler {
   bool WaitFor(int32_t ms, bool for_write);
 
  private:
-  void ThreadedConnect(int32_t timeout);
+  // Connects on the connect thread within `timeout`, racing the addresses when there are more.
+  void ThreadedConnect(int32_t timeout, const std::vector<std::string>& addresses,
+                       const ConnectRace::Options& race);
+  // The race's connected socket becomes the handle's.
+  void TakeWinner(ConnectRace& race);
   bool WaitSlice(int32_t ms, bool for_write);
 
   std::unique_ptr<SocketHandle> handle_;

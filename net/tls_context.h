@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 struct ssl_ctx_st;
@@ -8,9 +9,16 @@ namespace mevra::net {
 
 // What every TLS connection of a client shares: the certificates it trusts (the system's store
 // and an optional extra bundle), peer verification on, TLS 1.2 at least. Loading the system's
-// store takes a while, so one context serves all connections of a client.
+// store takes a while, so one context serves all connections of a client, and Shared gives all
+// clients of the process one per configuration.
 class TlsContext {
  public:
+  // The process's context for `ca_file`, made on first use and kept for the run: every client
+  // with that configuration shares it. A CA file that changed on disk since (another file, size
+  // or time) gets a context of its own. Thread-safe; throws TlsCaFileError as the constructor
+  // does.
+  static std::shared_ptr<TlsContext> Shared(const std::string& ca_file);
+
   // `ca_file` names an extra bundle of trusted certificates (PEM); empty for none. Throws
   // TlsCaFileError when it cannot be loaded.
   explicit TlsContext(const std::string& ca_file = "");

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <chrono>
 
-#include <arpa/inet.h>
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
+#include "net/host_name.h"
 #include "net/limits.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
@@ -174,15 +174,19 @@ void TlsIoHandler::Handshake(const std::string& host, int32_t limit) {
   // Waits belong to the wait slices, which pump messages; the TLS layer must never block.
   Handle()->SetNonBlocking(true);
 
-  in_addr address{};
-  if (inet_pton(AF_INET, host.c_str(), &address) == 1) {
+  // "host.example." is the host "host.example": its certificate does not name the dot.
+  const std::string name = WithoutTrailingDot(host);
+  if (IsAddressLiteral(name)) {
     // An address is checked against the certificate's address entries and never sent as a
     // server name.
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host.c_str());
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), name.c_str());
   } else {
-    SSL_set_tlsext_host_name(ssl_, host.c_str());
-    SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-    SSL_set1_host(ssl_, host.c_str());
+    SSL_set_tlsext_host_name(ssl_, name.c_str());
+    // As browsers check: a wildcard stands for a whole label, and only the subject alternative
+    // names count, never the subject's common name.
+    SSL_set_hostflags(ssl_,
+                      X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+    SSL_set1_host(ssl_, name.c_str());
   }
   SSL_set_connect_state(ssl_);
 

@@ -12,6 +12,7 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rand.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
@@ -68,7 +69,8 @@ void AddExtension(X509* certificate, X509* issuer, int nid, const std::string& v
 }  // namespace
 
 PemCertificate MakeCertificate(const CertificateRequest& request, const PemCertificate* issuer) {
-  Key key(EVP_EC_gen("P-256"));
+  Key key(request.rsa_bits > 0 ? EVP_RSA_gen(static_cast<unsigned>(request.rsa_bits))
+                               : EVP_EC_gen("P-256"));
   if (!key) Fail("make a key");
   Certificate certificate(X509_new());
   if (!certificate) Fail("make a certificate");
@@ -104,8 +106,17 @@ PemCertificate MakeCertificate(const CertificateRequest& request, const PemCerti
   AddExtension(certificate.get(), signer, NID_subject_key_identifier, "hash");
   AddExtension(certificate.get(), signer, NID_authority_key_identifier, "keyid:always");
   if (request.certificate_authority) {
-    AddExtension(certificate.get(), signer, NID_basic_constraints, "critical,CA:TRUE,pathlen:0");
+    AddExtension(certificate.get(), signer, NID_basic_constraints,
+                 "critical,CA:TRUE,pathlen:" + std::to_string(request.path_length));
     AddExtension(certificate.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
+    std::string permitted = "critical";
+    for (const std::string& name : request.permitted_names) {
+      permitted += ",permitted;";
+      permitted += name;
+    }
+    if (!request.permitted_names.empty()) {
+      AddExtension(certificate.get(), signer, NID_name_constraints, permitted);
+    }
   } else {
     AddExtension(certificate.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     AddExtension(certificate.get(), signer, NID_key_usage, "critical,digitalSignature");
@@ -124,7 +135,9 @@ PemCertificate MakeCertificate(const CertificateRequest& request, const PemCerti
   if (!names.empty()) AddExtension(certificate.get(), signer, NID_subject_alt_name, names);
 
   EVP_PKEY* signing_key = issuer_key ? issuer_key.get() : key.get();
-  if (X509_sign(certificate.get(), signing_key, EVP_sha256()) == 0) Fail("sign the certificate");
+  const EVP_MD* digest = EVP_get_digestbyname(request.digest.c_str());
+  if (digest == nullptr) Fail("find the digest " + request.digest);
+  if (X509_sign(certificate.get(), signing_key, digest) == 0) Fail("sign the certificate");
 
   Bio certificate_out(BIO_new(BIO_s_mem()));
   Bio key_out(BIO_new(BIO_s_mem()));
@@ -163,6 +176,14 @@ bool KeyFitsCertificate(const std::string& key, const std::string& certificate) 
       parsed_key && parsed && X509_check_private_key(parsed.get(), parsed_key.get()) == 1;
   ERR_clear_error();
   return fits;
+}
+
+bool HasCriticalNameConstraints(const std::string& certificate) {
+  const Certificate parsed = ReadCertificate(certificate);
+  ERR_clear_error();
+  if (!parsed) return false;
+  const int at = X509_get_ext_by_NID(parsed.get(), NID_name_constraints, -1);
+  return at >= 0 && X509_EXTENSION_get_critical(X509_get_ext(parsed.get(), at)) == 1;
 }
 
 }  // namespace mevra::portal

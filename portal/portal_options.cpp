@@ -1,5 +1,7 @@
 #include "portal/portal_options.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 #include <limits>
 #include <stdexcept>
@@ -18,6 +20,15 @@ T ParseNumber(const std::string& option, const std::string& text, T max) {
     throw std::invalid_argument("invalid value for " + option + ": \"" + text + "\"");
   }
   return value;
+}
+
+// The portal's CA may only vouch for the loopback interface, and the demo is for this machine
+// alone: 127.0.0.0/8 and ::1.
+bool IsLoopbackAddress(const std::string& text) {
+  in_addr v4{};
+  if (inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  return inet_pton(AF_INET6, text.c_str(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
 }
 
 }  // namespace
@@ -63,6 +74,14 @@ PortalOptions ParsePortalOptions(const std::vector<std::string>& args) {
     } else if (name == "--data-dir") {
       if (next().empty()) throw std::invalid_argument("empty value for --data-dir");
       options.data_dir = value;
+    } else if (name == "--listen") {
+      if (!IsLoopbackAddress(next())) {
+        throw std::invalid_argument(
+            "--listen needs a loopback address such as 127.0.0.1 or ::1, "
+            "got \"" +
+            value + "\"");
+      }
+      options.listen = value;
     } else if (name == "--stamp") {
       options.stamp = next();
     } else if (name == "--account") {
@@ -98,10 +117,13 @@ std::string PortalUsage() {
          "  --rate-limit BYTES  throttle file bodies to BYTES per second\n"
          "  --stall-seconds N   how long the stalling song keeps silent (default 300)\n"
          "  --big-chart N       also serve /top/big, a chart of N songs (at most 100000)\n"
-         "  --tls               serve HTTPS; the portal's own CA and a certificate for\n"
-         "                      127.0.0.1 and localhost are kept in DIR/tls\n"
+         "  --tls               serve HTTPS; the portal's own CA (good for the loopback\n"
+         "                      interface only) and a certificate for 127.0.0.1, ::1\n"
+         "                      and localhost are kept in DIR/tls\n"
+         "  --listen ADDRESS    the loopback address to listen on (default 127.0.0.1;\n"
+         "                      ::1 serves IPv6)\n"
          "  --version           print the version and exit\n"
-         "All hosts listen on 127.0.0.1. Once they do, one line\n"
+         "All hosts listen on that one address. Once they do, one line\n"
          "  ports home=N login=N music=N site=N\n"
          "is printed on standard output; with --tls a line\n"
          "  ca-file PATH\n"

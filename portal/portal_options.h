@@ -22,6 +22,8 @@ struct PortalOptions {
   int stall_seconds = 300;  // how long the stalling song keeps silent
   size_t big_chart = 0;     // songs of the chart "big"; 0: there is none
   bool tls = false;         // serve HTTPS with the portal's own CA
+  // The loopback address all four hosts listen on; "::1" serves IPv6.
+  std::string listen = "127.0.0.1";
   bool help = false;
   bool version = false;
 };

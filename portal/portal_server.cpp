@@ -20,7 +20,6 @@
 namespace mevra::portal {
 namespace {
 
-constexpr const char* kListenAddress = "127.0.0.1";
 // A browser opens up to six connections per host and keeps them; the stalling song holds one
 // worker for minutes. Enough workers that neither starves the pages.
 constexpr size_t kWorkersPerHost = 24;
@@ -138,19 +137,20 @@ void PortalServer::SetUpHost(Host& host) {
 }
 
 void PortalServer::Bind() {
+  const std::string& address = state_->options.listen;
   for (Host& host : hosts_) {
     if (host.port == 0) {
-      host.port = host.server->bind_to_any_port(kListenAddress);
+      host.port = host.server->bind_to_any_port(address);
       if (host.port < 0) {
         throw std::runtime_error(std::string("cannot listen for the ") + host.name + " host");
       }
-    } else if (!host.server->bind_to_port(kListenAddress, host.port)) {
-      throw std::runtime_error(std::string("cannot listen on ") + kListenAddress + ":" +
-                               std::to_string(host.port) + " for the " + host.name + " host");
+    } else if (!host.server->bind_to_port(address, host.port)) {
+      throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(host.port) +
+                               " for the " + host.name + " host");
     }
   }
   state_->urls = PortalUrls::ForPorts(hosts_[0].port, hosts_[1].port, hosts_[2].port,
-                                      hosts_[3].port, state_->options.tls);
+                                      hosts_[3].port, state_->options.tls, address);
 }
 
 void PortalServer::Start() {

@@ -14,8 +14,8 @@
 
 namespace mevra::portal {
 
-// The four hosts of the portal, each an HTTP/1.1 server on 127.0.0.1 with its own worker
-// threads, sharing one PortalState.
+// The four hosts of the portal, each an HTTP/1.1 server on the loopback address of the options
+// (127.0.0.1 unless told otherwise) with its own worker threads, sharing one PortalState.
 class PortalServer {
  public:
   explicit PortalServer(PortalOptions options);

@@ -6,9 +6,10 @@
 namespace mevra::portal {
 
 PortalUrls PortalUrls::ForPorts(int home_port, int login_port, int music_port, int site_port,
-                                bool tls) {
-  const std::string scheme = tls ? "https" : "http";
-  auto base = [&scheme](int port) { return scheme + "://127.0.0.1:" + std::to_string(port); };
+                                bool tls, const std::string& address) {
+  const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+  const std::string prefix = (tls ? "https://" : "http://") + host + ":";
+  auto base = [&prefix](int port) { return prefix + std::to_string(port); };
   return {base(home_port), base(login_port), base(music_port), base(site_port)};
 }
 

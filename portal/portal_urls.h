@@ -14,8 +14,9 @@ struct PortalUrls {
   std::string music;
   std::string site;
 
+  // `address` is the one the hosts listen on; an IPv6 one goes in brackets.
   static PortalUrls ForPorts(int home_port, int login_port, int music_port, int site_port,
-                             bool tls = false);
+                             bool tls = false, const std::string& address = "127.0.0.1");
 
   std::string HomePage() const { return home + "/"; }
   std::string Chart(std::string_view key) const { return music + "/top/" + std::string(key); }

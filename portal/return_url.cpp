@@ -13,7 +13,7 @@ bool IsLoopbackName(std::string_view host) {
   std::string lower(host);
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower == "127.0.0.1" || lower == "localhost";
+  return lower == "127.0.0.1" || lower == "localhost" || lower == "[::1]";
 }
 
 }  // namespace
@@ -31,7 +31,11 @@ bool IsSafeReturnUrl(std::string_view url, bool tls) {
   const size_t end = rest.find_first_of("/?#");
   const std::string_view authority = rest.substr(0, end);
   if (authority.find('@') != std::string_view::npos) return false;  // user info hides the host
-  const size_t colon = authority.find(':');
+  // An IPv6 address stands in brackets, its colons no port's.
+  const size_t host_end = authority.starts_with('[') ? authority.find(']') : 0;
+  if (host_end == std::string_view::npos) return false;
+  const size_t colon = authority.find(':', host_end);
+  if (host_end > 0 && host_end + 1 != std::min(colon, authority.size())) return false;
   const std::string_view host = authority.substr(0, colon);
   if (colon != std::string_view::npos) {
     const std::string_view port = authority.substr(colon + 1);

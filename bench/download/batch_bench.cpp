@@ -7,9 +7,11 @@
 // is in (TransferEnded), and it is saved (TaskFinished).
 //
 //   mevra_batch_bench [--rate 128|320|both] [--songs N] [--parallel 1,3] [--data-dir DIR]
-//                     [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song]
+//                     [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song] [--tls]
 //
 // --data-dir keeps the portal's encoded files between runs; without it a fresh folder is used.
+// --tls runs the portal over HTTPS with its own CA, which config.ini's CaFile names (and curl
+// trusts too).
 // --rate-limit starts the portal with that limit per connection. --repeat runs every batch N
 // times and ends with the best and the median time of each, since a shared machine is noisy.
 
@@ -321,6 +323,11 @@ double RunCurl(const mevra::portal::testing::PortalProcess& portal,
       QString::fromStdString(portal.MusicBaseUrl()), QString::number(rate), save_dir};
   for (const auto* song : songs) arguments << QString::fromStdString(song->id);
   QProcess curl;
+  if (!portal.ca_file().empty()) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CURL_CA_BUNDLE"), QString::fromStdString(portal.ca_file()));
+    curl.setProcessEnvironment(environment);
+  }
   const Clock::time_point start = Clock::now();
   curl.start(QStringLiteral("sh"), arguments);
   if (!curl.waitForFinished(3600 * 1000) || curl.exitCode() != 0) {
@@ -345,6 +352,7 @@ int Run(const QStringList& args) {
   std::string rate_limit;
   bool per_song = false;
   bool with_curl = true;
+  bool tls = false;
   int repeat = 1;
   for (int i = 1; i < args.size(); ++i) {
     const QString& arg = args[i];
@@ -376,10 +384,13 @@ int Run(const QStringList& args) {
       with_curl = false;
     } else if (arg == QStringLiteral("--per-song")) {
       per_song = true;
+    } else if (arg == QStringLiteral("--tls")) {
+      tls = true;
     } else {
       std::fprintf(stderr,
                    "usage: mevra_batch_bench [--rate 128|320|both] [--songs N] [--parallel 1,3] "
-                   "[--data-dir DIR] [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song]\n");
+                   "[--data-dir DIR] [--rate-limit BYTES] [--repeat N] [--no-curl] [--per-song] "
+                   "[--tls]\n");
       return 2;
     }
   }
@@ -387,13 +398,15 @@ int Run(const QStringList& args) {
   const auto songs = PickSongs(song_count);
   std::vector<std::string> portal_args;
   if (!rate_limit.empty()) portal_args = {"--rate-limit", rate_limit};
+  if (tls) portal_args.push_back("--tls");
   mevra::portal::testing::PortalProcess portal(mevra::portal::testing::PortalProcess::Options{
       portal_args, data_dir, std::chrono::seconds(20)});
   const Clock::time_point encode_start = Clock::now();
   Prewarm(songs, rates, portal.data_dir());
-  std::printf("portal files for %zu songs ready in %.1f s (%s)%s\n", songs.size(),
+  std::printf("portal files for %zu songs ready in %.1f s (%s)%s%s\n", songs.size(),
               Ms(encode_start, Clock::now()) / 1000, portal.data_dir().c_str(),
-              rate_limit.empty() ? "" : (" rate limit " + rate_limit + " B/s").c_str());
+              rate_limit.empty() ? "" : (" rate limit " + rate_limit + " B/s").c_str(),
+              tls ? ", over https" : "");
 
   QTemporaryDir dir;
   QFile config(dir.filePath(QStringLiteral("config.ini")));

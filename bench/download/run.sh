@@ -1,9 +1,15 @@
 #!/bin/sh
 # Builds the download benchmarks in Release and runs one of them offscreen.
-#   bench/download/run.sh [batch|rss] [build dir] [-- arguments of the benchmark]
+#   bench/download/run.sh [--tls] [batch|rss] [build dir] [-- arguments of the benchmark]
 # batch (the default): mevra_batch_bench against a local portal, with the portal's encoded files
 # kept in the build dir so only the first run pays for encoding; rss: mevra_download_rss_bench.
+# --tls runs the batch against the portal over HTTPS.
 set -eu
+tls=
+if [ "${1:-}" = "--tls" ]; then
+  tls=--tls
+  shift
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 which=batch
@@ -28,4 +34,4 @@ mkdir -p "$build/portal-data"
 # The browser engine runs as root here, without a GPU and without calls home.
 QT_QPA_PLATFORM=offscreen \
 QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu --disable-background-networking --disable-component-update" \
-  "$build/bench/download/mevra_batch_bench" --data-dir "$build/portal-data" "$@"
+  "$build/bench/download/mevra_batch_bench" --data-dir "$build/portal-data" $tls "$@"

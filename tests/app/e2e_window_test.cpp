@@ -9,6 +9,8 @@
 #include "browser/browser_control.h"
 #include "http/http_client.h"
 #include "tests/app/e2e_support.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/test_pki.h"
 #include "widgets/progress_status.h"
 #include "widgets/status_pane.h"
 
@@ -97,6 +99,29 @@ TEST_F(PortalWindowTest, APageWithTwoFramesRunsGateAndHarvestThreeTimes) {
     EXPECT_TRUE(caption.startsWith(QStringLiteral("抓取音乐信息完成！"))) << caption.toStdString();
   }
   ExpectPageHarvested(w);
+}
+
+// A CA named in CaFile vouches by subject alternative names alone: a certificate that names its
+// host in the common name only is refused by the browser and by the update check alike, and
+// neither sends a request.
+TEST_F(PortalWindowTest, ACertificateNamingItsHostInItsCommonNameOnlyIsRefused) {
+  const mevra::test::TestPki& pki = mevra::test::TestPki::Shared();
+  mevra::test::ScriptedServer server(
+      mevra::test::ServerTls{pki.CommonNameOnly().certificate, pki.CommonNameOnly().key}, {});
+  server.Serve("/", "text/html", "<html><body>secure content</body></html>");
+  server.Serve("/mevramp3.txt", "text/plain", "201301011200");
+  const QString base = QStringLiteral("https://localhost:%1").arg(server.Port());
+  endpoints_.portal_home_url = base + QStringLiteral("/");
+  endpoints_.update_stamp_url = base + QStringLiteral("/mevramp3.txt");
+  endpoints_.ca_file = QString::fromStdString(pki.CaFile());
+  MainWindow& w = Open();
+  browser::BrowserControl& web1 = *Ui().web1;
+  ASSERT_TRUE(WaitUntil([&] { return web1.LoadsFinished() > 0 && !web1.IsLoading(); }));
+  EXPECT_FALSE(web1.PageText().contains(QStringLiteral("secure content")));
+  Boxes().ClearShown();
+  w.btn_CheckUpdateClick();
+  EXPECT_TRUE(Boxes().Shown().empty());
+  EXPECT_TRUE(server.Requests().empty());
 }
 
 // --- Update check -------------------------------------------------------------------------------

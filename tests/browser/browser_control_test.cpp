@@ -573,6 +573,8 @@ TEST_F(BrowserControlTest, HttpsPagesLoadOnlyWithACertificateTheExtraAuthorityVo
     const portal::PemCertificate& certificate;
     QString ca_file;
     bool loads;
+    QString host = QStringLiteral("127.0.0.1");
+    QStringList trusted_hosts = {QStringLiteral("127.0.0.1"), QStringLiteral("localhost")};
   };
   // The engine remembers a certificate it was let to accept for the rest of the run, so the
   // refusals come first.
@@ -581,21 +583,29 @@ TEST_F(BrowserControlTest, HttpsPagesLoadOnlyWithACertificateTheExtraAuthorityVo
       {"issued for another host", pki.OtherHost(), ca_file, false},
       {"expired", pki.Expired(), ca_file, false},
       {"signed by itself", pki.SelfSigned(), ca_file, false},
+      {"the name in the common name only", pki.CommonNameOnly(), ca_file, false, "localhost"},
+      {"a host the program does not talk to",
+       pki.Server(),
+       ca_file,
+       false,
+       "127.0.0.1",
+       {"localhost"}},
       {"issued by the authority", pki.Server(), ca_file, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(CertificateTrust::SetCaFile(c.ca_file));
+    ASSERT_TRUE(CertificateTrust::SetCaFile(c.ca_file, c.trusted_hosts));
     mevra::test::ScriptedServer server(
         mevra::test::ServerTls{c.certificate.certificate, c.certificate.key}, {});
     server.Serve("/secure.html", "text/html", "<html><body>secure content</body></html>");
     const quint64 before = web_->LoadsFinished();
-    web_->Navigate(QString::fromStdString(server.Url("/secure.html")));
+    web_->Navigate(QStringLiteral("https://%1/secure.html")
+                       .arg(c.host + QLatin1Char(':') + QString::number(server.Port())));
     ASSERT_TRUE(WaitUntil([&] { return web_->LoadsFinished() > before; }, kLoadTimeoutMs));
     EXPECT_EQ(web_->PageText().contains("secure content"), c.loads);
     EXPECT_EQ(server.WasRequested("/secure.html"), c.loads);
   }
-  CertificateTrust::SetCaFile("");
+  CertificateTrust::SetCaFile("", {});
 }
 
 }  // namespace

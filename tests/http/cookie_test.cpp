@@ -66,6 +66,7 @@ TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
   CookieManager manager;
   manager.AddCookie("sid=1; path=/", "s.a.test");
   manager.AddCookie("wide=2; path=/; domain=.a.test", "s.a.test");
+  manager.AddCookie("named=7; path=/; domain=s.a.test", "s.a.test");
   manager.AddCookie("nopath=3", "s.a.test", "/music/list.html");
   manager.AddCookie("empty=; path=/", "s.a.test");
   manager.AddCookie("deep=4; path=\"/music/\"", "s.a.test");
@@ -77,17 +78,19 @@ TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
     std::string cookies;
   };
   const std::vector<Case> cases = {
-      {"http://s.a.test/", "wide=2; sid=1"},
+      {"http://s.a.test/", "wide=2; sid=1; named=7"},
       // A cookie without a path belongs to the directory of the request that set it.
-      {"http://s.a.test/music/song.mp3", "deep=4; nopath=3; wide=2; sid=1"},
-      {"http://s.a.test/music", "nopath=3; wide=2; sid=1"},
-      {"http://s.a.test/musicbox/song.mp3", "wide=2; sid=1"},
+      {"http://s.a.test/music/song.mp3", "deep=4; nopath=3; wide=2; sid=1; named=7"},
+      {"http://s.a.test/music", "nopath=3; wide=2; sid=1; named=7"},
+      {"http://s.a.test/musicbox/song.mp3", "wide=2; sid=1; named=7"},
       // A path matches itself and what lies below it, not what merely starts with its text.
-      {"http://s.a.test/x/y", "exact=6; wide=2; sid=1"},
-      {"http://s.a.test/x/y/z.mp3", "exact=6; wide=2; sid=1"},
-      {"http://s.a.test/x/yz", "wide=2; sid=1"},
-      {"http://S.A.TEST/", "wide=2; sid=1"},
-      {"http://x.s.a.test/", "wide=2; sid=1"},
+      {"http://s.a.test/x/y", "exact=6; wide=2; sid=1; named=7"},
+      {"http://s.a.test/x/y/z.mp3", "exact=6; wide=2; sid=1; named=7"},
+      {"http://s.a.test/x/yz", "wide=2; sid=1; named=7"},
+      {"http://S.A.TEST/", "wide=2; sid=1; named=7"},
+      {"http://s.a.test./", "wide=2; sid=1; named=7"},
+      // Cookies set without a domain stay with their host; one that names it goes below it too.
+      {"http://x.s.a.test/", "wide=2; named=7"},
       {"http://a.test/", "wide=2"},
       {"http://other.a.test/", "wide=2"},
       // Hosts that merely contain the domain get nothing.
@@ -99,7 +102,41 @@ TEST(CookieTest, SendsCookiesOnlyToMatchingHostsAndPaths) {
     SCOPED_TRACE(c.url);
     EXPECT_EQ(CookiesFor(manager, c.url), c.cookies);
   }
-  EXPECT_EQ(manager.GenerateCookieList(Uri("http://s.a.test/"), true), "wide=2; sid=1; safe=5");
+  EXPECT_EQ(manager.GenerateCookieList(Uri("http://s.a.test/"), true),
+            "wide=2; sid=1; named=7; safe=5");
+  // A host written with its trailing dot sets the same host's cookies.
+  manager.AddCookie("dotted=8; path=/", "s.a.test.");
+  EXPECT_EQ(CookiesFor(manager, "http://s.a.test/x/y"),
+            "exact=6; wide=2; sid=1; named=7; dotted=8");
+}
+
+// A plain-http answer must not replace a Secure cookie, nor set one of its name beside it that
+// would be sent first (session fixation); over https it may.
+TEST(CookieTest, APlainConnectionNeverReplacesOrShadowsASecureCookie) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string host;
+    bool secure_connection;
+    std::string sent;  // over https to s.a.test/p/q afterwards
+  };
+  const std::vector<Case> cases = {
+      {"the same cookie over http", "sid=evil; path=/", "s.a.test", false, "sid=good"},
+      {"a deeper path over http", "sid=evil; path=/p", "s.a.test", false, "sid=good"},
+      {"the parent domain over http", "sid=evil; path=/; domain=.a.test", "s.a.test", false,
+       "sid=good"},
+      {"the name in another case over http", "SID=evil; path=/", "s.a.test", false, "sid=good"},
+      {"another name over http", "other=1; path=/", "s.a.test", false, "sid=good; other=1"},
+      {"another domain over http", "sid=1; path=/", "b.test", false, "sid=good"},
+      {"the same cookie over https", "sid=new; path=/", "s.a.test", true, "sid=new"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CookieManager manager;
+    manager.AddCookie("sid=good; path=/; Secure", "s.a.test", "/", true);
+    manager.AddCookie(c.text, c.host, "/", c.secure_connection);
+    EXPECT_EQ(manager.GenerateCookieList(Uri("https://s.a.test/p/q"), true), c.sent);
+  }
 }
 
 TEST(CookieTest, ReplacesByNameAndExpires) {

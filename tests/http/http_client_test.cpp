@@ -514,6 +514,51 @@ TEST(HttpClientTest, RedirectsAndUrlsReachTheirTarget) {
   }
 }
 
+// Credentials from a URL go with a redirect to the same server only, and never on to a later
+// request elsewhere.
+TEST(HttpClientTest, CredentialsGoOnlyToTheServerTheyWereGivenFor) {
+  struct Case {
+    const char* name;
+    std::string location;
+    bool on_b;  // the redirect leads to server B
+    bool authorised;
+  };
+  const std::vector<Case> cases = {
+      {"the same server", "/b", false, true},
+      {"the same server by its full address", "http://127.0.0.1:{A}/b", false, true},
+      {"another port", "http://127.0.0.1:{B}/b", true, false},
+      {"another name for the same port", "http://localhost:{A}/b", false, false},
+  };
+  const std::string ok = Response("200 OK\r\nContent-Length: 2", "ok");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer a;
+    ScriptedServer b({Script().Respond(ok).Respond(ok)});
+    a.Add(Script()
+              .Respond(
+                  Response("302 Found\r\nLocation: " + WithPorts(c.location, a.Port(), b.Port()) +
+                           "\r\nContent-Length: 0"))
+              .Respond(ok));
+    a.Add(Script().Respond(ok));
+    RecordingClient fetch;
+    fetch.client.Request().SetBasicAuthentication(true);
+    const std::string authority = "me:pw@127.0.0.1:" + std::to_string(a.Port());
+    EXPECT_EQ(fetch.client.Get("http://" + authority + "/a"), "ok");
+    // "me:pw"; without credentials the header goes out empty, as basic authentication is on.
+    const auto carries_them = [](ScriptedServer::Request request) {
+      return request.headers["authorization"] == "Basic bWU6cHc=";
+    };
+    EXPECT_TRUE(carries_them(a.Requests().at(0)));
+    const auto followed = (c.on_b ? b : a).Requests().back();
+    EXPECT_EQ(followed.target, "/b");
+    EXPECT_EQ(carries_them(followed), c.authorised);
+    EXPECT_EQ(fetch.client.URL().Username(), c.authorised ? "me" : "");
+    // A later request elsewhere goes without them.
+    EXPECT_EQ(fetch.client.Get(b.Url("/later")), "ok");
+    EXPECT_FALSE(carries_them(b.LastRequest("/later")));
+  }
+}
+
 TEST(HttpClientTest, AnAbsoluteUrlWithoutPortMeansTheSchemesPort) {
   for (const char* location : {"http://localhost/file.mp3", "http://127.0.0.1/file.mp3"}) {
     SCOPED_TRACE(location);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "net/stream.h"
 #include "net/tls_context.h"
 #include "net/tls_error.h"
+#include "tests/support/loopback.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_pki.h"
 
@@ -262,6 +265,20 @@ TEST(TlsClientTest, RefusalsSayWhatFailedAndSendNothing) {
                    "TlsCertificateExpiredError", "TLS certificate has expired"});
   cases.push_back({"not yet valid", tls(TlsWith(pki.NotYetValid())), "localhost", pki.CaFile(),
                    "TlsCertificateNotYetValidError", "TLS certificate is not yet valid"});
+  // Browsers' rules: only subject alternative names count, keys and signatures of 112 bits of
+  // security at least, and a CA's name constraints hold.
+  cases.push_back({"the name in the common name only", tls(TlsWith(pki.CommonNameOnly())),
+                   "localhost", pki.CaFile(), "TlsHostMismatchError",
+                   "TLS certificate does not match the host name \"localhost\""});
+  cases.push_back({"a 1024-bit RSA key", tls(TlsWith(pki.WeakKey())), "127.0.0.1", pki.CaFile(),
+                   "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: EE certificate key too weak"});
+  cases.push_back({"signed with SHA-1", tls(TlsWith(pki.Sha1Signed())), "127.0.0.1", pki.CaFile(),
+                   "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: CA signature digest algorithm too weak"});
+  cases.push_back({"beyond its CA's name constraints", tls(TlsWith(pki.BeyondConstraints())),
+                   "localhost", pki.CaFile(), "TlsCertificateUntrustedError",
+                   "TLS certificate not trusted: permitted subtree violation"});
   cases.push_back({"TLS 1.0 only", tls(tls_1_0_only), "127.0.0.1", pki.CaFile(),
                    "TlsProtocolVersionError",
                    "TLS protocol version refused: the server offers no TLS 1.2 or later"});
@@ -296,6 +313,35 @@ TEST(TlsClientTest, RefusalsSayWhatFailedAndSendNothing) {
   }
 }
 
+// A host as written in the URL: the Host header keeps it, the server name and the certificate
+// check take it without a trailing dot, and an IPv6 address is checked as an address and never
+// sent as a name.
+TEST(TlsClientTest, ReachesAddressesAndNamesAsWritten) {
+  struct Case {
+    const char* name;
+    std::string listen;
+    std::string host;         // as in the URL
+    std::string server_name;  // as the client sent it
+  };
+  const std::vector<Case> cases = {
+      {"a name with a trailing dot", "127.0.0.1", "localhost.", "localhost"},
+      {"an IPv6 address", "::1", "[::1]", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.listen == "::1" && !mevra::test::Ipv6LoopbackWorks()) {
+      GTEST_SKIP() << "no IPv6 here: ::1 cannot be bound";
+    }
+    ScriptedServer server(ScriptedServer::Listen{c.listen}, GoodTls(),
+                          {Script().Respond(Response("200 OK\r\nContent-Length: 2", "ok"))});
+    TlsClient fetch;
+    const std::string authority = c.host + ":" + std::to_string(server.Port());
+    EXPECT_EQ(fetch.client.Get("https://" + authority + "/song.mp3"), "ok");
+    EXPECT_EQ(server.Requests().at(0).headers["host"], authority);
+    EXPECT_EQ(server.ServerNames(), std::vector<std::string>{c.server_name});
+  }
+}
+
 TEST(TlsClientTest, ClientsMayShareOneTlsContext) {
   const auto shared = std::make_shared<net::TlsContext>(TestPki::Shared().CaFile());
   ScriptedServer server(GoodTls(),
@@ -314,6 +360,32 @@ TEST(TlsClientTest, ClientsMayShareOneTlsContext) {
   second.CloseConnection();
   second.SetCaFile("");
   EXPECT_THROW(second.Get(server.Url("/")), net::TlsCertificateUntrustedError);
+}
+
+// The process keeps one context per CA file, as every download of a batch has a client of its
+// own: the system's store is loaded once, not once per song.
+TEST(TlsClientTest, ClientsOfOneCaFileShareTheProcesssContext) {
+  ScriptedServer server(GoodTls(), {});
+  server.Serve("/", "text/plain", "ok");
+  std::vector<std::shared_ptr<net::TlsContext>> used;
+  for (int i = 0; i < 2; ++i) {
+    TlsClient fetch;
+    EXPECT_EQ(fetch.client.Get(server.Url("/")), "ok");
+    used.push_back(fetch.client.TlsSettings());
+  }
+  EXPECT_NE(used[0], nullptr);
+  EXPECT_EQ(used[0], used[1]);
+  EXPECT_NE(net::TlsContext::Shared(""), used[0]);
+
+  // A CA file written anew is read anew; a missing one says so each time.
+  const std::string copy = TestPki::Shared().CaFile() + ".copy";
+  std::ofstream(copy) << TestPki::Shared().Ca().certificate;
+  const auto before = net::TlsContext::Shared(copy);
+  EXPECT_EQ(net::TlsContext::Shared(copy), before);
+  std::ofstream(copy) << TestPki::Shared().Ca().certificate << TestPki::Shared().Ca().certificate;
+  EXPECT_NE(net::TlsContext::Shared(copy), before);
+  std::remove(copy.c_str());
+  EXPECT_THROW(net::TlsContext::Shared(copy), net::TlsCaFileError);
 }
 
 TEST(TlsClientTest, AHandlerGivenFromOutsideMustSpeakTlsForHttps) {

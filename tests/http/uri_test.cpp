@@ -32,6 +32,10 @@ TEST(UriTest, TakesUrlsApart) {
       {"http://h/x.mp3#t=30", {"http", "", "", "h", "", "/", "x.mp3", "", "t=30"}},
       {"//other:82/x.mp3", {"", "", "", "other", "82", "/", "x.mp3", "", ""}},
       {"?page=2", {"", "", "", "", "", "", "", "?page=2", ""}},
+      // An IPv6 address in brackets: its colons are no port's.
+      {"https://[::1]:19443/a.mp3", {"https", "", "", "::1", "19443", "/", "a.mp3", "", ""}},
+      {"http://u:p@[fe80::1]?x", {"http", "u", "p", "fe80::1", "", "/", "", "?x", ""}},
+      {"http://[::1]x/", {"http", "", "", "::1", "x", "/", "", "", ""}},
       // Bytes pass through as they are: nothing is decoded.
       {"http://h/%E6%AD%8C/歌.mp3?n=a%20b",
        {"http", "", "", "h", "", "/%E6%AD%8C/", "歌.mp3", "?n=a%20b", ""}},
@@ -51,6 +55,7 @@ TEST(UriTest, ComposesAndRefusesMissingFields) {
   const Uri uri("http://u:p@h:81/a/b.mp3?x=1#f");
   EXPECT_EQ(uri.ComposeURI(), "http://h:81/a/b.mp3?x=1");
   EXPECT_EQ(uri.ComposeURI(true, true), "http://u:p@h:81/a/b.mp3?x=1#f");
+  EXPECT_EQ(Uri("https://[::1]:19443/a").ComposeURI(), "https://[::1]:19443/a");
 
   struct Case {
     std::string text;
@@ -121,9 +126,21 @@ TEST(UriTest, MergesRequestsIntoTheTarget) {
       EXPECT_EQ(target.ComposeURI(), before);
     }
   }
-  Uri credentials;
-  credentials.Merge(Uri("http://me:pw@h/"));
-  EXPECT_EQ(credentials.Username() + ":" + credentials.Password(), "me:pw");
+  // Credentials stay with their server: scheme, host and port.
+  for (const Case& c : std::vector<Case>{
+           {"http://me:pw@h/a", "b.mp3", "http://me:pw@h:80/b.mp3"},
+           {"http://me:pw@h/a", "http://H:80/b.mp3", "http://me:pw@H:80/b.mp3"},
+           {"http://me:pw@h/a", "http://h:81/b.mp3", "http://h:81/b.mp3"},
+           {"http://me:pw@h/a", "https://h/b.mp3", "https://h:443/b.mp3"},
+           {"http://me:pw@h/a", "//other/b.mp3", "http://other:80/b.mp3"},
+           {"http://me:pw@h/a", "http://you:x@other/b.mp3", "http://you:x@other:80/b.mp3"},
+       }) {
+    SCOPED_TRACE(c.base + " + " + c.reference);
+    Uri target;
+    target.Merge(Uri(c.base));
+    target.Merge(Uri(c.reference));
+    EXPECT_EQ(target.ComposeURI(true), c.merged);
+  }
 }
 
 }  // namespace

@@ -40,6 +40,8 @@ TEST(NetStack, DottedQuadsAndLookup) {
   NetComponent keep_alive;
   NetStack& stack = *NetStack::SocketStack();
   EXPECT_EQ(stack.LookupHost("LOCALhost"), "127.0.0.1");
+  EXPECT_EQ(stack.LookupAddresses("localhost."), (std::vector<std::string>{"127.0.0.1", "::1"}));
+  EXPECT_EQ(stack.LookupAddresses("::1"), std::vector<std::string>{"::1"});
   EXPECT_EQ(stack.LookupHost("127.1.2.3"), "127.1.2.3");
   EXPECT_THROW(stack.LookupHost("nothing-here.invalid"), SocketError);
   EXPECT_EQ(stack.LastErrorCode(), 11001);

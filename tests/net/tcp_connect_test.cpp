@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,66 @@ TEST(TcpConnect, FailedOpenKeepsItsHandlerAndAnOpenConnectionStaysOpen) {
   EXPECT_EQ(client.ReadLine(), "hello");
   client.CloseConnection();
   EXPECT_EQ(client.IOHandler(), nullptr);
+}
+
+// A name's addresses are tried in turn ("localhost" is 127.0.0.1, then ::1), each after the one
+// before failed or had its head start; an IPv6 address stands for itself.
+TEST(TcpConnect, ReachesTheAddressOfANameThatAnswers) {
+  if (!test::Ipv6LoopbackWorks()) GTEST_SKIP() << "no IPv6 here: ::1 cannot be bound";
+  struct Case {
+    const char* name;
+    std::string host;
+    bool threaded;
+    bool ipv4_unanswered = false;
+  };
+  const std::vector<Case> cases = {
+      {"an IPv6 address", "::1", false},
+      {"the first address refuses, direct", "localhost", false},
+      {"the first address refuses, threaded", "LocalHost.", true},
+      {"the first address never answers, direct", "localhost", false, true},
+      {"the first address never answers, threaded", "localhost", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server(ScriptedServer::Listen{"::1"}, std::nullopt,
+                          {Script().Send("hello\n").Hold()});
+    std::unique_ptr<UnansweredListener> ipv4;
+    if (c.ipv4_unanswered) ipv4 = std::make_unique<UnansweredListener>("127.0.0.1", server.Port());
+    std::unique_ptr<RecordingAntiFreeze> anti_freeze;
+    if (c.threaded) anti_freeze = std::make_unique<RecordingAntiFreeze>();
+    const int descriptors_before = test::DescriptorCount();
+    auto handler = std::make_shared<SocketIoHandler>();
+    handler->SetConnectTimeLimit(10000);
+    TcpClient client;
+    client.SetIOHandler(handler);
+    client.SetHost(c.host);
+    client.SetPort(server.Port());
+    client.OpenConnection();
+    EXPECT_EQ(client.ReadLine(), "hello");
+    EXPECT_EQ(handler->Handle()->RemoteAddress(), "::1");
+    // The losing attempts' sockets are closed; the connection stays, at both of its ends.
+    EXPECT_EQ(test::DescriptorCount(), descriptors_before + 2);
+  }
+}
+
+// Neither address answers: the connect limit holds for all attempts together, and nothing of
+// them stays.
+TEST(TcpConnect, ANameWhoseAddressesNeverAnswerTimesOutAndLeavesNothingOpen) {
+  if (!test::Ipv6LoopbackWorks()) GTEST_SKIP() << "no IPv6 here: ::1 cannot be bound";
+  UnansweredListener ipv6("::1");
+  UnansweredListener ipv4("127.0.0.1", ipv6.Port());
+  RecordingAntiFreeze anti_freeze;
+  const int threads_before = ThreadCount();
+  const int descriptors_before = test::DescriptorCount();
+  auto handler = std::make_shared<SocketIoHandler>();
+  handler->SetConnectTimeLimit(600);
+  TcpClient client;
+  client.SetIOHandler(handler);
+  client.SetHost("localhost");
+  client.SetPort(ipv6.Port());
+  EXPECT_THROW(client.OpenConnection(), ConnectTimeoutError);
+  EXPECT_EQ(ThreadCount(), threads_before);
+  EXPECT_EQ(test::DescriptorCount(), descriptors_before);
 }
 
 TEST(SocketIoHandler, ClosedHandlerRefusesIo) {

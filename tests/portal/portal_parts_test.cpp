@@ -30,6 +30,11 @@ TEST(ReturnUrlTest, OnlyLoopbackHttpAddressesAreAccepted) {
       {"http://LOCALHOST:8080/x?y=1#z", true},
       {"http://127.0.0.1", true},
       {"http://127.0.0.1:65535/", true},
+      {"http://[::1]:18082/top/new/", true},
+      {"http://[::1]/", true},
+      {"http://[::1]x/", false},
+      {"http://[::2]:80/", false},
+      {"http://[::1/", false},
       {"https://127.0.0.1/", false},
       {"http://example.com/", false},
       {"http://127.0.0.1.example.com/", false},
@@ -58,7 +63,7 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
       ParsePortalOptions({"--home-port", "0", "--login-port=1", "--music-port", "65535",
                           "--site-port=18083", "--data-dir", "/tmp/x", "--stamp", " 201301010000\n",
                           "--account", "alice:se:cret", "--account=bob:pw", "--rate-limit", "50000",
-                          "--stall-seconds=7", "--tls", "--big-chart=100000"});
+                          "--stall-seconds=7", "--tls", "--big-chart=100000", "--listen", "::1"});
   EXPECT_EQ(o.home_port, 0);
   EXPECT_EQ(o.login_port, 1);
   EXPECT_EQ(o.music_port, 65535);
@@ -72,8 +77,11 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
   EXPECT_EQ(o.stall_seconds, 7);
   EXPECT_TRUE(o.tls);
   EXPECT_EQ(o.big_chart, kMaxBigChartSongs);
+  EXPECT_EQ(o.listen, "::1");
+  EXPECT_EQ(ParsePortalOptions({"--listen=127.0.0.2"}).listen, "127.0.0.2");
 
   const PortalOptions defaults = ParsePortalOptions({});
+  EXPECT_EQ(defaults.listen, "127.0.0.1");
   EXPECT_EQ(defaults.home_port, 18080);
   EXPECT_EQ(defaults.site_port, 18083);
   EXPECT_EQ(defaults.stamp, "201212251550");
@@ -83,11 +91,26 @@ TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
 
 TEST(PortalOptionsTest, RejectsMalformedArguments) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--home-port"},           {"--home-port", "abc"}, {"--home-port", "-1"},
-      {"--home-port", "65536"},  {"--home-port", "80x"}, {"--home-port="},
-      {"--account", "nopass"},   {"--account", ":pw"},   {"--account", "user:"},
-      {"--rate-limit", "1e3"},   {"--data-dir", ""},     {"--stall-seconds", "86401"},
-      {"--big-chart", "100001"}, {"--verbose"},          {"extra"},
+      {"--home-port"},
+      {"--home-port", "abc"},
+      {"--home-port", "-1"},
+      {"--home-port", "65536"},
+      {"--home-port", "80x"},
+      {"--home-port="},
+      {"--account", "nopass"},
+      {"--account", ":pw"},
+      {"--account", "user:"},
+      {"--rate-limit", "1e3"},
+      {"--data-dir", ""},
+      {"--stall-seconds", "86401"},
+      {"--big-chart", "100001"},
+      {"--verbose"},
+      {"extra"},
+      // The portal serves this machine alone.
+      {"--listen", "0.0.0.0"},
+      {"--listen", "::"},
+      {"--listen", "localhost"},
+      {"--listen", "192.168.1.2"},
   };
   for (const auto& args : cases) {
     std::string row;

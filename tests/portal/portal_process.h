@@ -54,7 +54,13 @@ class PortalProcess {
         MEVRA_PORTAL_BINARY, "--home-port", "0",          "--login-port", "0", "--music-port", "0",
         "--site-port",       "0",           "--data-dir", data_dir_};
     args.insert(args.end(), options.arguments.begin(), options.arguments.end());
-    for (const std::string& argument : options.arguments) tls_ = tls_ || argument == "--tls";
+    for (size_t i = 0; i < options.arguments.size(); ++i) {
+      tls_ = tls_ || options.arguments[i] == "--tls";
+      if (options.arguments[i] == "--listen" && i + 1 < options.arguments.size()) {
+        const std::string& address = options.arguments[i + 1];
+        host_ = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+      }
+    }
     Spawn(args);
     try {
       ReadPortsLine(options.start_timeout);
@@ -122,7 +128,7 @@ class PortalProcess {
 
  private:
   std::string Base(int port) const {
-    return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port);
+    return (tls_ ? "https://" : "http://") + host_ + ":" + std::to_string(port);
   }
 
   void Spawn(const std::vector<std::string>& args) {
@@ -205,6 +211,7 @@ class PortalProcess {
   std::string log_path_;
   std::string ca_file_;
   bool tls_ = false;
+  std::string host_ = "127.0.0.1";  // as the base addresses write it
   int home_port_ = 0;
   int login_port_ = 0;
   int music_port_ = 0;

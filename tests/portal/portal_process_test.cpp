@@ -89,6 +89,32 @@ TEST(PortalProcessTest, SessionsOutliveARestartOnTheSameDataFolder) {
   std::filesystem::remove_all(data_dir);
 }
 
+// With --listen ::1 the hosts serve IPv6, the sign-in leads back to [::1], and nothing listens
+// on IPv4.
+TEST(PortalProcessTest, ListensOnTheIpv6LoopbackWhenAsked) {
+  {
+    const int probe = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 any{};
+    any.sin6_family = AF_INET6;
+    any.sin6_addr = in6addr_loopback;
+    const bool bound =
+        probe >= 0 && bind(probe, reinterpret_cast<sockaddr*>(&any), sizeof any) == 0;
+    if (probe >= 0) close(probe);
+    if (!bound) GTEST_SKIP() << "no IPv6 here: ::1 cannot be bound";
+  }
+  PortalProcess portal({"--listen", "::1"});
+  EXPECT_EQ(portal.LoginBaseUrl().rfind("http://[::1]:", 0), 0u);
+  const std::string back = portal.MusicBaseUrl() + "/top/new/";
+  httplib::Client login("::1", portal.login_port());
+  auto signed_in =
+      login.Post("/v2/?login&tpl=mn",
+                 httplib::Params{{"username", "demo"}, {"password", "demo"}, {"u", back}});
+  ASSERT_TRUE(signed_in);
+  EXPECT_EQ(signed_in->status, 302);
+  EXPECT_EQ(signed_in->get_header_value("Location"), back);
+  EXPECT_FALSE(httplib::Client("127.0.0.1", portal.home_port()).Get("/"));
+}
+
 // Runs the portal binary with `args`; returns its exit status and what it printed.
 std::pair<int, std::string> RunPortal(const std::string& args) {
   const std::string command = std::string(MEVRA_PORTAL_BINARY) + " " + args + " 2>/dev/null";

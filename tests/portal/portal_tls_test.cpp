@@ -2,10 +2,16 @@
 // client that trusts that CA and nothing else.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <tuple>
+
+#include <openssl/pem.h>
+#include <openssl/x509_vfy.h>
 
 #include "portal/catalog.h"
 #include "portal/certificate_maker.h"
@@ -26,6 +32,29 @@ std::string Slurp(const std::filesystem::path& path) {
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();
+}
+
+// Whether `leaf` verifies for `host` against `ca` alone, as a client told to trust it checks.
+bool Verifies(const std::string& ca, const std::string& leaf, const std::string& host) {
+  const auto read = [](const std::string& pem) {
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(
+        BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), &BIO_free);
+    return std::unique_ptr<X509, decltype(&X509_free)>(
+        PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr), &X509_free);
+  };
+  const auto authority = read(ca);
+  const auto certificate = read(leaf);
+  std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)> store(X509_STORE_new(), &X509_STORE_free);
+  std::unique_ptr<X509_STORE_CTX, decltype(&X509_STORE_CTX_free)> context(X509_STORE_CTX_new(),
+                                                                          &X509_STORE_CTX_free);
+  X509_STORE_add_cert(store.get(), authority.get());
+  X509_STORE_CTX_init(context.get(), store.get(), certificate.get(), nullptr);
+  X509_VERIFY_PARAM_set1_host(X509_STORE_CTX_get0_param(context.get()), host.c_str(), 0);
+  return X509_verify_cert(context.get()) == 1;
+}
+
+std::filesystem::perms Permissions(const std::filesystem::path& path) {
+  return std::filesystem::status(path).permissions() & std::filesystem::perms::all;
 }
 
 class TemporaryFolder {
@@ -100,6 +129,17 @@ TEST(PortalTlsFilesTest, AreKeptAndMadeAnewWhenTheyNoLongerServe) {
        },
        true, true},
       {"CA file garbage", [&] { write(files.ca_certificate, "garbage"); }, true, true},
+      // Made before the portal limited its CA to the loopback interface.
+      {"CA without name constraints",
+       [&] {
+         CertificateRequest unconstrained;
+         unconstrained.common_name = "Mevra demo portal CA";
+         unconstrained.certificate_authority = true;
+         const PemCertificate loose = MakeCertificate(unconstrained);
+         write(files.ca_certificate, loose.certificate);
+         write(folder.path() / "ca-key.pem", loose.key);
+       },
+       true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -115,6 +155,60 @@ TEST(PortalTlsFilesTest, AreKeptAndMadeAnewWhenTheyNoLongerServe) {
       EXPECT_TRUE(KeyFitsCertificate(Slurp(files.key), server_after));
     } else {
       EXPECT_EQ(server_after, server_before);
+    }
+  }
+}
+
+// Whoever holds the CA's key can sign for the loopback interface alone, whichever names a
+// certificate claims.
+TEST(PortalTlsFilesTest, TheCaVouchesForLoopbackNamesOnly) {
+  TemporaryFolder folder;
+  const TlsFiles files = EnsureTlsFiles(folder.path());
+  const PemCertificate ca{Slurp(files.ca_certificate), Slurp(folder.path() / "ca-key.pem")};
+  EXPECT_TRUE(HasCriticalNameConstraints(ca.certificate));
+  for (const auto& [dns, ip, verifies] :
+       {std::tuple{"localhost", "::1", true}, std::tuple{"bank.example", "127.0.0.1", false},
+        std::tuple{"localhost", "10.0.0.1", false}}) {
+    SCOPED_TRACE(std::string(dns) + " " + ip);
+    CertificateRequest request;
+    request.common_name = dns;
+    request.dns_names = {dns};
+    request.ip_addresses = {ip};
+    EXPECT_EQ(Verifies(ca.certificate, MakeCertificate(request, &ca).certificate, dns), verifies);
+  }
+}
+
+// The folder and the keys are the owner's alone whatever the umask and whatever became of them
+// since; a folder others may write to is refused.
+TEST(PortalTlsFilesTest, KeysAndTheirFolderStayPrivate) {
+  using std::filesystem::perms;
+  TemporaryFolder folder;
+  const std::filesystem::path tls = folder.path() / "data" / "tls";
+  const mode_t previous = ::umask(0);
+  const TlsFiles files = EnsureTlsFiles(tls);
+  ::umask(previous);
+  EXPECT_EQ(Permissions(tls), perms::owner_all);
+  const std::filesystem::path keys[] = {files.key, tls / "ca-key.pem"};
+  for (const auto& key : keys)
+    std::filesystem::permissions(key, perms::others_read, std::filesystem::perm_options::add);
+  EnsureTlsFiles(tls);
+  for (const auto& key : keys) {
+    SCOPED_TRACE(key.string());
+    EXPECT_EQ(Permissions(key), perms::owner_read | perms::owner_write);
+  }
+  // Readable by others is no danger; writable by them is.
+  std::filesystem::permissions(tls, perms::owner_all | perms::group_read | perms::group_exec |
+                                        perms::others_read | perms::others_exec);
+  EXPECT_NO_THROW(EnsureTlsFiles(tls));
+  for (const perms loose : {perms::group_write, perms::others_write}) {
+    std::filesystem::permissions(tls, perms::owner_all | loose);
+    try {
+      EnsureTlsFiles(tls);
+      ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& error) {
+      EXPECT_EQ(std::string(error.what()),
+                "refusing to use " + tls.string() +
+                    ": it is writable by group or others (chmod go-w to fix it)");
     }
   }
 }

@@ -70,6 +70,8 @@ ssl_ctx_st* MakeServerContext(const ServerTls& tls) {
   BIO* key_bio = BIO_new_mem_buf(tls.key.data(), static_cast<int>(tls.key.size()));
   X509* certificate = PEM_read_bio_X509(certificate_bio, nullptr, nullptr, nullptr);
   EVP_PKEY* key = PEM_read_bio_PrivateKey(key_bio, nullptr, nullptr, nullptr);
+  // The server serves weak certificates as well: it is the client that must refuse them.
+  if (context != nullptr) SSL_CTX_set_security_level(context, 0);
   const bool loaded = context != nullptr && certificate != nullptr && key != nullptr &&
                       SSL_CTX_use_certificate(context, certificate) == 1 &&
                       SSL_CTX_use_PrivateKey(context, key) == 1;
@@ -84,7 +86,6 @@ ssl_ctx_st* MakeServerContext(const ServerTls& tls) {
   }
   // The old versions exist only at the lowest security level of OpenSSL 3.
   if (tls.max_version != 0 && tls.max_version < TLS1_2_VERSION) {
-    SSL_CTX_set_security_level(context, 0);
     SSL_CTX_set_cipher_list(context, "DEFAULT:@SECLEVEL=0");
   }
   if (tls.min_version != 0) SSL_CTX_set_min_proto_version(context, tls.min_version);
@@ -120,8 +121,17 @@ ScriptedServer::ScriptedServer(ServerTls tls, std::vector<ConnectionScript> conn
   Start();
 }
 
+ScriptedServer::ScriptedServer(Listen listen, std::optional<ServerTls> tls,
+                               std::vector<ConnectionScript> connections)
+    : address_(std::move(listen.address)),
+      port_(listen.port),
+      tls_context_(tls ? MakeServerContext(*tls) : nullptr),
+      listed_(std::move(connections)) {
+  Start();
+}
+
 void ScriptedServer::Start() {
-  listener_ = ListenOnLoopback(64, port_);
+  listener_ = ListenOn(address_, 64, port_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -185,8 +195,12 @@ void ScriptedServer::Release(const std::string& path) {
 }
 
 std::string ScriptedServer::Url(const std::string& path) const {
-  return std::string(tls_context_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
-         path;
+  return std::string(tls_context_ ? "https" : "http") + "://" + HostAndPort(address_, port_) + path;
+}
+
+std::vector<std::string> ScriptedServer::ServerNames() const {
+  std::lock_guard lock(mutex_);
+  return server_names_;
 }
 
 std::string ScriptedServer::Received() const {
@@ -395,6 +409,11 @@ bool ScriptedServer::AcceptTls(Connection& connection) {
       SSL_accept(connection.ssl) != 1) {
     ERR_clear_error();
     return false;
+  }
+  {
+    const char* name = SSL_get_servername(connection.ssl, TLSEXT_NAMETYPE_host_name);
+    std::lock_guard lock(mutex_);
+    server_names_.push_back(name != nullptr ? name : "");
   }
   ++tls_handshakes_;
   return true;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -28,14 +29,14 @@ struct ServerTls {
   int max_version = 0;
 };
 
-// A loopback server for tests, played from scripts. Connections are accepted on 127.0.0.1 at an
-// ephemeral port, each one on a thread of its own. The listed scripts go to the connections in
-// the order they are accepted; any further connection plays the default script, or, without
-// one, is served resources by path: 200 with the resource, 404 for anything else, one request
-// per connection. Everything received and every request head is recorded. A server made with
-// ServerTls does the TLS handshake first on each connection; scripts and resources then go
-// through TLS (each send or piece one record), and a connection whose handshake fails plays
-// nothing.
+// A loopback server for tests, played from scripts. Connections are accepted on 127.0.0.1 (or
+// another loopback address) at an ephemeral port, each one on a thread of its own. The listed
+// scripts go to the connections in the order they are accepted; any further connection plays the
+// default script, or, without one, is served resources by path: 200 with the resource, 404 for
+// anything else, one request per connection. Everything received and every request head is
+// recorded. A server made with ServerTls does the TLS handshake first on each connection; scripts
+// and resources then go through TLS (each send or piece one record), and a connection whose
+// handshake fails plays nothing.
 class ScriptedServer {
  public:
   struct Request {
@@ -58,6 +59,13 @@ class ScriptedServer {
                           int max_piece = 40);
   ScriptedServer(ServerTls tls, std::vector<ConnectionScript> connections, unsigned split_seed = 0,
                  int max_piece = 40);
+  // Where the server listens: "::1" for IPv6; `port` 0 for an ephemeral one.
+  struct Listen {
+    std::string address = "127.0.0.1";
+    int port = 0;
+  };
+  ScriptedServer(Listen listen, std::optional<ServerTls> tls,
+                 std::vector<ConnectionScript> connections = {});
   ~ScriptedServer();
   ScriptedServer(const ScriptedServer&) = delete;
   ScriptedServer& operator=(const ScriptedServer&) = delete;
@@ -78,11 +86,13 @@ class ScriptedServer {
   void Release(const std::string& path);
 
   int Port() const { return port_; }
-  // "https://127.0.0.1:<port><path>" for a TLS server, else "http://...".
+  // "https://127.0.0.1:<port><path>" for a TLS server, else "http://..."; "[::1]" for IPv6.
   std::string Url(const std::string& path) const;
   int ConnectionsAccepted() const { return accepted_; }
   // Connections whose TLS handshake succeeded.
   int TlsHandshakes() const { return tls_handshakes_; }
+  // The server name each successful handshake's client sent, in order; "" when it sent none.
+  std::vector<std::string> ServerNames() const;
   // Everything received, the connections' bytes one after the other in accept order.
   std::string Received() const;
   std::vector<Request> Requests() const;
@@ -113,6 +123,7 @@ class ScriptedServer {
   void CloseSocket(Connection& connection, bool reset);
   void ReapFinished();
 
+  std::string address_ = "127.0.0.1";
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
@@ -134,6 +145,7 @@ class ScriptedServer {
   int listed_done_ = 0;
   std::vector<std::string> received_;  // per connection
   std::vector<Request> requests_;
+  std::vector<std::string> server_names_;
   std::vector<std::unique_ptr<Connection>> connections_;
 
   std::thread acceptor_;

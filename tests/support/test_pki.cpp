@@ -14,7 +14,7 @@ portal::CertificateRequest Loopback(int64_t valid_from = -kDay, int64_t valid_to
   portal::CertificateRequest request;
   request.common_name = "127.0.0.1";
   request.dns_names = {"localhost"};
-  request.ip_addresses = {"127.0.0.1"};
+  request.ip_addresses = {"127.0.0.1", "::1"};
   request.valid_from = valid_from;
   request.valid_to = valid_to;
   return request;
@@ -47,8 +47,35 @@ TestPki::TestPki() {
   not_yet_valid_ = portal::MakeCertificate(Loopback(kDay, 30 * kDay), &ca_);
   self_signed_ = portal::MakeCertificate(Loopback());
 
+  portal::CertificateRequest common_name_only = Loopback();
+  common_name_only.common_name = "localhost";
+  common_name_only.dns_names.clear();
+  common_name_only.ip_addresses.clear();
+  common_name_only_ = portal::MakeCertificate(common_name_only, &ca_);
+  portal::CertificateRequest weak = Loopback();
+  weak.rsa_bits = 1024;
+  weak_key_ = portal::MakeCertificate(weak, &ca_);
+  portal::CertificateRequest sha1 = Loopback();
+  sha1.digest = "SHA1";
+  sha1_signed_ = portal::MakeCertificate(sha1, &ca_);
+  portal::CertificateRequest wildcard = Loopback();
+  wildcard.common_name = "w*.example";
+  wildcard.dns_names = {"w*.example"};
+  wildcard.ip_addresses.clear();
+  partial_wildcard_ = portal::MakeCertificate(wildcard, &ca_);
+
+  portal::CertificateRequest constrained = authority;
+  constrained.common_name = "Mevra test loopback CA";
+  constrained.permitted_names = {"DNS:localhost", "IP:127.0.0.0/255.0.0.0",
+                                 "IP:::1/ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"};
+  constrained_ca_ = portal::MakeCertificate(constrained);
+  portal::CertificateRequest beyond = Loopback();
+  beyond.dns_names = {"localhost", "bank.example"};
+  beyond_constraints_ = portal::MakeCertificate(beyond, &constrained_ca_);
+  within_constraints_ = portal::MakeCertificate(Loopback(), &constrained_ca_);
+
   ca_file_ = folder_ + "/ca.pem";
-  std::ofstream(ca_file_) << ca_.certificate;
+  std::ofstream(ca_file_) << ca_.certificate << constrained_ca_.certificate;
 }
 
 TestPki::~TestPki() {

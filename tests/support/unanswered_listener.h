@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 namespace mevra::test {
@@ -7,7 +8,8 @@ namespace mevra::test {
 // A listening socket whose backlog is full, so that a further connect to it stays unanswered.
 class UnansweredListener {
  public:
-  UnansweredListener();
+  // On `address` at `port`, or at an ephemeral port when it is 0.
+  explicit UnansweredListener(const std::string& address = "127.0.0.1", int port = 0);
   ~UnansweredListener();
   UnansweredListener(const UnansweredListener&) = delete;
   UnansweredListener& operator=(const UnansweredListener&) = delete;

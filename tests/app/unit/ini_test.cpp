@@ -129,6 +129,14 @@ TEST(EndpointsTest, DefaultsOverridesAndTheLoginAddress) {
   EXPECT_EQ(Endpoints::Load(path).ca_file, dir.filePath("tls/ca.pem"));
   ASSERT_TRUE(ProfileFile::WriteString(path.toStdString(), "Endpoints", "CaFile", "/etc/ca.pem"));
   EXPECT_EQ(Endpoints::Load(path).ca_file, "/etc/ca.pem");
+
+  // The hosts the browsers may accept the CA's certificates for: each endpoint's, once.
+  EXPECT_EQ(read.Hosts(), QStringList({"127.0.0.1", "127.0.0.3", "127.0.0.2"}));
+  Endpoints mixed;
+  mixed.portal_home_url = "https://Portal.Example./";
+  mixed.portal_host = "[::1]:18080";
+  mixed.login_host = "login.example:443";
+  EXPECT_EQ(mixed.Hosts(), QStringList({"portal.example.", "127.0.0.1", "::1", "login.example"}));
 }
 
 }  // namespace
