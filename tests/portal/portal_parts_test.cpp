@@ -59,11 +59,26 @@ TEST(ReturnUrlTest, OnlyLoopbackHttpAddressesAreAccepted) {
 }
 
 TEST(PortalOptionsTest, ParsesEveryOptionInBothSpellings) {
-  const PortalOptions o =
-      ParsePortalOptions({"--home-port", "0", "--login-port=1", "--music-port", "65535",
-                          "--site-port=18083", "--data-dir", "/tmp/x", "--stamp", " 201301010000\n",
-                          "--account", "alice:se:cret", "--account=bob:pw", "--rate-limit", "50000",
-                          "--stall-seconds=7", "--tls", "--big-chart=100000", "--listen", "::1"});
+  const PortalOptions o = ParsePortalOptions({"--home-port",
+                                              "0",
+                                              "--login-port=1",
+                                              "--music-port",
+                                              "65535",
+                                              "--site-port=18083",
+                                              "--data-dir",
+                                              "/tmp/x",
+                                              "--stamp",
+                                              " 201301010000\n",
+                                              "--account",
+                                              "alice:se:cret",
+                                              "--account=bob:pw",
+                                              "--rate-limit",
+                                              "50000",
+                                              "--stall-seconds=7",
+                                              "--tls",
+                                              "--big-chart=100000",
+                                              "--listen",
+                                              "::1"});
   EXPECT_EQ(o.home_port, 0);
   EXPECT_EQ(o.login_port, 1);
   EXPECT_EQ(o.music_port, 65535);
