@@ -157,10 +157,11 @@ void BrowserLinkSource::TextRead(Page& page, quint64 generation, const QVariantL
   page.reading = false;
   // A read that reached the document before it (the one navigated from) is not cut.
   if (result.size() != 2 || !SameAddress(result[0].toString(), page.asked.page_url)) return;
-  const SongLink link = CutSongLink(result[1].toString(), page.asked.rate, music_base_url_);
+  const download::LinkAnswer answer =
+      AnswerFromPage(result[1].toString(), page.asked.rate, music_base_url_);
   // A page without the link may still get it from its scripts; it is read again until the wait
   // is over.
-  if (link.found) Answer(page, {true, link.url, {}});
+  if (answer.found) Answer(page, answer);
 }
 
 void BrowserLinkSource::Tick() {
@@ -168,7 +169,9 @@ void BrowserLinkSource::Tick() {
   for (const std::unique_ptr<Page>& page : pages_) {
     if (!page->busy) continue;
     if (TickWaitOver(page->start, now, page_wait_ms_)) {
-      Answer(*page, {false, {}, download::NoLinkReason(page->asked.rate)});
+      download::LinkAnswer none;
+      none.reason = download::NoLinkReason(page->asked.rate);
+      Answer(*page, none);
     } else if (page->committed) {
       Read(*page);
     }

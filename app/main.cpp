@@ -7,6 +7,7 @@
 #include "app/application_setup.h"
 #include "app/demo_portal.h"
 #include "app/endpoints.h"
+#include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/program_paths.h"
 #include "app/termination_watch.h"
@@ -87,6 +88,10 @@ int main(int argc, char* argv[]) {
       ProgramPaths::ProgramDirectory() + QStringLiteral("/mevra-portal"),
       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
           QStringLiteral("/mevra-portal"));
+
+  // Held while the window runs, so that other starts with the same settings can tell.
+  mevra::app::InstanceLock instance_lock(mevra::app::InstanceLock::DefaultPath());
+  instance_lock.TryLock();
 
   mevra::app::MainWindow window;
   mevra::app::TerminationWatch termination_watch(&window);

@@ -1,5 +1,7 @@
 #include "app/song_link.h"
 
+#include "download/row_status.h"
+
 namespace mevra::app {
 
 QString RateMarker(const QString& rate) {
@@ -21,6 +23,20 @@ SongLink CutSongLink(const QString& page_text, const QString& rate, const QStrin
   QString path = page.mid(start, end - start);
   path.remove(QLatin1Char('\\'));
   return {music_base_url + path, !path.isEmpty()};
+}
+
+download::LinkAnswer AnswerFromPage(const QString& page_text, const QString& rate,
+                                    const QString& music_base_url) {
+  download::LinkAnswer answer;
+  const SongLink link = CutSongLink(page_text, rate, music_base_url);
+  if (link.found) {
+    answer.found = true;
+    answer.url = link.url;
+    answer.rate = rate;
+  } else {
+    answer.reason = download::NoLinkReason(rate);
+  }
+  return answer;
 }
 
 }  // namespace mevra::app

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "download/link_source.h"
+
 namespace mevra::app {
 
 // The text that precedes the file link of one bit rate in a song's download page, for example
@@ -21,5 +23,10 @@ struct SongLink {
 // Cuts the link for `rate` out of a download page's text. The path runs from behind the rate
 // marker to the next double quote; the page writes a backslash before each slash.
 SongLink CutSongLink(const QString& page_text, const QString& rate, const QString& music_base_url);
+
+// What a loaded download page answers for `rate`: its link, or "no link" with the reason. Every
+// link source reads its pages through this one function.
+download::LinkAnswer AnswerFromPage(const QString& page_text, const QString& rate,
+                                    const QString& music_base_url);
 
 }  // namespace mevra::app

@@ -11,6 +11,12 @@ struct LinkAnswer {
   bool found = false;
   QString url;     // the file's address, when found
   QString reason;  // why there is none, in the user's words, when not found
+  // The page could not be loaded at all (the portal did not answer), as opposed to a page that
+  // loaded and offers no link; several in a row mean the portal is gone.
+  bool unreachable = false;
+  QString rate;        // the rate of the link found, which a fallback may make lower than asked
+  QString cover_url;   // the song's cover on the music host, when its page offers one
+  QString lyrics_url;  // the song's lyrics on the music host, when its page offers them
 };
 
 // Finds the file link of a song at a rate, asynchronously. The program's source reads the song's
