@@ -51,7 +51,12 @@ class FixedLinks : public mevra::download::LinkSource {
  public:
   explicit FixedLinks(QString url) : url_(std::move(url)) {}
   Ticket Request(const QString&, const QString&, Answer answer) override {
-    QTimer::singleShot(0, &context_, [this, answer] { answer({true, url_, {}}); });
+    QTimer::singleShot(0, &context_, [this, answer] {
+      mevra::download::LinkAnswer link;
+      link.found = true;
+      link.url = url_;
+      answer(link);
+    });
     return ++last_;
   }
   void Cancel(Ticket) override {}
