@@ -1,6 +1,12 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +25,22 @@ using test::ScriptedServer;
 using test::ThreadCount;
 using test::UnansweredListener;
 using Script = test::ConnectionScript;
+
+// A socket bound to 127.0.0.1 at an ephemeral port without listening: connects to it are refused,
+// and nothing else can listen there while it is open.
+int BoundLoopbackSocket(int& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    throw std::runtime_error("cannot bind on 127.0.0.1");
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
 
 TEST(TcpConnect, RefusedConnectThreadedAndDirect) {
   const int port = ClosedPort();
@@ -136,10 +158,30 @@ TEST(TcpConnect, ReachesTheAddressOfANameThatAnswers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedServer server(ScriptedServer::Listen{"::1"}, std::nullopt,
-                          {Script().Send("hello\n").Hold()});
+    // The test holds 127.0.0.1 at the server's port itself, bound without listening (connects are
+    // refused) or listening without answering, so that no other program's server on that port
+    // can answer in its place; the ::1 server then takes the same port, another one if it is busy.
     std::unique_ptr<UnansweredListener> ipv4;
-    if (c.ipv4_unanswered) ipv4 = std::make_unique<UnansweredListener>("127.0.0.1", server.Port());
+    std::unique_ptr<ScriptedServer> listening;
+    int refusing = -1;
+    for (int attempt = 0; !listening && attempt < 20; ++attempt) {
+      int port = 0;
+      if (c.ipv4_unanswered) {
+        ipv4 = std::make_unique<UnansweredListener>("127.0.0.1", 0);
+        port = ipv4->Port();
+      } else {
+        if (refusing >= 0) ::close(refusing);
+        refusing = BoundLoopbackSocket(port);
+      }
+      try {
+        listening =
+            std::make_unique<ScriptedServer>(ScriptedServer::Listen{"::1", port}, std::nullopt,
+                                             std::vector{Script().Send("hello\n").Hold()});
+      } catch (const std::runtime_error&) {
+      }
+    }
+    ASSERT_NE(listening, nullptr) << "no port free on both loopback addresses";
+    ScriptedServer& server = *listening;
     std::unique_ptr<RecordingAntiFreeze> anti_freeze;
     if (c.threaded) anti_freeze = std::make_unique<RecordingAntiFreeze>();
     const int descriptors_before = test::DescriptorCount();
@@ -154,6 +196,7 @@ TEST(TcpConnect, ReachesTheAddressOfANameThatAnswers) {
     EXPECT_EQ(handler->Handle()->RemoteAddress(), "::1");
     // The losing attempts' sockets are closed; the connection stays, at both of its ends.
     EXPECT_EQ(test::DescriptorCount(), descriptors_before + 2);
+    if (refusing >= 0) ::close(refusing);
   }
 }
 
