@@ -297,6 +297,13 @@
     </message>
 </context>
 <context>
+    <name>mevra::app::DirectLinkSource</name>
+    <message>
+        <source>无法打开下载页面：%1</source>
+        <translation>Could not open the download page: %1</translation>
+    </message>
+</context>
+<context>
     <name>mevra::app::HistoryWindow</name>
     <message>
         <source>下载记录</source>
