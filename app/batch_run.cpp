@@ -94,8 +94,7 @@ std::optional<BatchOptions> ReadBatchOptions(int argc, char** argv, QString* err
     const std::string_view arg = argv[i];
     if (!arg.starts_with("--")) {
       if (!options.page_url.isEmpty()) {
-        *error =
-            QStringLiteral("more than one page URL: \"%1\"").arg(QString::fromLocal8Bit(argv[i]));
+        *error = QStringLiteral("more than one page URL: %1").arg(QString::fromLocal8Bit(argv[i]));
         return std::nullopt;
       }
       options.page_url = QString::fromLocal8Bit(argv[i]);
@@ -109,7 +108,7 @@ std::optional<BatchOptions> ReadBatchOptions(int argc, char** argv, QString* err
     } else if (i + 1 < argc) {
       value = QString::fromLocal8Bit(argv[++i]);
     } else {
-      *error = QStringLiteral("\"%1\" needs a value").arg(QString::fromLocal8Bit(argv[i]));
+      *error = QStringLiteral("%1 needs a value").arg(QString::fromLocal8Bit(argv[i]));
       return std::nullopt;
     }
     bool number = false;
@@ -122,7 +121,7 @@ std::optional<BatchOptions> ReadBatchOptions(int argc, char** argv, QString* err
     } else if (name == "--to" && !value.isEmpty()) {
       options.save_folder = value;
     } else {
-      *error = QStringLiteral("bad option \"%1\"").arg(QString::fromLocal8Bit(argv[i]));
+      *error = QStringLiteral("bad option %1").arg(QString::fromLocal8Bit(argv[i]));
       return std::nullopt;
     }
   }

@@ -180,6 +180,17 @@ TEST_F(BatchTest, SavesTheChartOnceSaysWhatFailedAndRefusesWhatCannotStart) {
   EXPECT_TRUE(third.out.contains("failed " + QString::fromStdString(chart[4].title) + ": "))
       << third.out.toStdString();
   EXPECT_TRUE(third.out.endsWith("4 saved, 0 skipped, 1 failed\n")) << third.out.toStdString();
+
+  // A portal that does not answer.
+  Endpoints gone = endpoints_;
+  gone.portal_home_url = QStringLiteral("http://127.0.0.1:1/");
+  QFile config(bin_ + "/config.ini");
+  ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+  config.write(testing::EndpointsSection(gone));
+  config.close();
+  const Exit unreachable = Batch({"--to", dir_->filePath("songs")});
+  EXPECT_EQ(unreachable.status, 2);
+  EXPECT_TRUE(unreachable.err.contains(gone.portal_home_url)) << unreachable.err.toStdString();
 }
 
 }  // namespace

@@ -207,7 +207,8 @@ TEST(DirectLinkSourceTest, APortalThatDoesNotAnswerIsUnreachableAndNotAskedOfThe
   ASSERT_TRUE(WaitUntil([&] { return answer.has_value(); }, 10000));
   EXPECT_TRUE(answer->unreachable);
   EXPECT_FALSE(answer->found);
-  EXPECT_TRUE(answer->reason.startsWith(QStringLiteral("无法打开下载页面："))) << answer->reason.toStdString();
+  EXPECT_TRUE(answer->reason.startsWith(QStringLiteral("无法打开下载页面：")))
+      << answer->reason.toStdString();
   EXPECT_GT(answer->reason.size(), 9);
   EXPECT_TRUE(browser.asked.isEmpty());
 }
