@@ -78,9 +78,7 @@ BrowserLinkSource::Page& BrowserLinkSource::AddPage(browser::BrowserControl* web
 }
 
 void BrowserLinkSource::SetPageCount(int count) {
-  page_count_ = std::max(count, 1);
-  while (static_cast<int>(pages_.size()) < page_count_ && make_page_) AddPage(make_page_());
-  page_count_ = std::min(page_count_, static_cast<int>(pages_.size()));
+  page_count_ = make_page_ ? std::max(count, 1) : 1;
   Dispatch();
 }
 
@@ -105,6 +103,8 @@ void BrowserLinkSource::Cancel(Ticket ticket) {
 
 void BrowserLinkSource::Dispatch() {
   for (int i = 0; i < page_count_ && !waiting_.empty(); ++i) {
+    // A further page is made only when a request finds every page busy.
+    if (i == static_cast<int>(pages_.size())) AddPage(make_page_());
     Page& page = *pages_[i];
     if (page.busy || !page.web) continue;
     page.busy = true;

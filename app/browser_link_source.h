@@ -39,8 +39,8 @@ class BrowserLinkSource : public QObject, public download::LinkSource {
   ~BrowserLinkSource() override;
 
   void SetMusicBaseUrl(const QString& url) { music_base_url_ = url; }
-  // How many pages serve requests at once, from 1 (the first page alone) up; pages are made
-  // when first needed and kept.
+  // How many pages serve requests at once, from 1 (the first page alone) up; a further page is
+  // made when a request finds the others busy, and kept.
   void SetPageCount(int count);
   int PageCount() const { return page_count_; }
   // How long a page may take to show its link; a page slower than that offers none.

@@ -38,6 +38,10 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.write_tags = ReadFlag(read("WriteTags"), defaults.write_tags);
   settings.stall_seconds = ReadInteger(read("StallSeconds"), download::kMinStallSeconds,
                                        download::kMaxStallSeconds, defaults.stall_seconds);
+  const QString link_source = TrimText(read("LinkSource"));
+  settings.direct_links = link_source == QLatin1String("browser")  ? false
+                          : link_source == QLatin1String("direct") ? true
+                                                                   : defaults.direct_links;
   return settings;
 }
 
@@ -50,6 +54,7 @@ void DownloadSettings::Write(
   write("SpeedLimitKB", QString::number(speed_limit_kb));
   write("WriteTags", Flag(write_tags));
   write("StallSeconds", QString::number(stall_seconds));
+  write("LinkSource", direct_links ? QStringLiteral("direct") : QStringLiteral("browser"));
 }
 
 }  // namespace mevra::app

@@ -19,6 +19,9 @@ struct DownloadSettings {
   bool write_tags = false;
   // No byte for this long fails a transfer, which is then tried again.
   int stall_seconds = download::kDefaultStallSeconds;
+  // Links are read from the songs' pages with the program's own client ("direct"), the browser
+  // reading only pages that give none; or by the browser alone ("browser").
+  bool direct_links = true;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

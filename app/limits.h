@@ -6,6 +6,9 @@ namespace mevra::app {
 // A song's download page gets this long to show its link; a portal that is slower than that is
 // taken to offer none, so one slow page cannot hold up a whole batch.
 constexpr double kSongPageWaitMs = 2000;
+// A batch without a window gives the page it harvests this long to load; a portal slower than
+// that counts as one that does not answer.
+constexpr int kBatchPageLoadMs = 30000;
 // A song's page that has loaded without its link is read again this often, and the page wait
 // looked at, until the link shows or the wait is over.
 constexpr int kResolveSliceMs = 5;

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/application_setup.h"
+#include "app/batch_run.h"
 #include "app/demo_portal.h"
 #include "app/endpoints.h"
 #include "app/instance_lock.h"
@@ -17,14 +19,21 @@ namespace {
 
 constexpr char kUsage[] =
     "usage: MevraMP3Manager [--lang LANGUAGE] | --help | --version\n"
+    "       MevraMP3Manager --batch URL [--rate 128|192|320] [--to DIR] [--parallel N]\n"
+    "                       [--lang LANGUAGE]\n"
     "Opens the Mevra音乐管家 window. --lang zh_CN or --lang en chooses the language of its texts\n"
     "(otherwise the key Language of section Config in config.ini, else Chinese). The window's\n"
-    "settings live in config.ini (see the manual page).\n";
+    "settings live in config.ini (see the manual page).\n"
+    "--batch downloads every song of the page URL without a window, signed in as the window\n"
+    "last was, with config.ini's settings; the options override them for this run only. One\n"
+    "line per song on standard output. Exit status 0: nothing failed, 1: a song failed,\n"
+    "2: the batch could not start, 130: stopped by Ctrl-C.\n";
 
 struct CommandLine {
   // The exit status when the program is to end at once; -1 when the window is to open.
   int exit_status = -1;
   std::optional<mevra::app::Language> language;
+  std::optional<mevra::app::BatchOptions> batch;
 };
 
 int Refuse(const char* what, const char* argument) {
@@ -37,9 +46,20 @@ int Refuse(const char* what, const char* argument) {
 CommandLine ReadCommandLine(int argc, char** argv) {
   CommandLine line;
   std::string_view answer;
+  // What follows --batch, --lang aside, is the batch's.
+  std::vector<char*> batch_args;
+  bool batch = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const char* name = nullptr;
+    if (arg == "--batch" && !batch) {
+      batch = true;
+      continue;
+    }
+    if (batch && arg != "--lang" && !arg.starts_with("--lang=")) {
+      batch_args.push_back(argv[i]);
+      continue;
+    }
     if (arg == "--help" || arg == "--version") {
       if (answer.empty()) answer = arg;
       continue;
@@ -58,6 +78,12 @@ CommandLine ReadCommandLine(int argc, char** argv) {
       return line;
     }
   }
+  if (batch && answer.empty()) {
+    QString error;
+    line.batch = mevra::app::ReadBatchOptions(static_cast<int>(batch_args.size()),
+                                              batch_args.data(), &error);
+    if (!line.batch) line.exit_status = Refuse("bad --batch", error.toLocal8Bit().constData());
+  }
   if (answer == "--help") {
     std::fputs(kUsage, stdout);
     line.exit_status = 0;
@@ -74,12 +100,15 @@ int main(int argc, char* argv[]) {
   const CommandLine command_line = ReadCommandLine(argc, argv);
   if (command_line.exit_status >= 0) return command_line.exit_status;
 
+  // A batch needs no display: its browser draws offscreen.
+  if (command_line.batch) qputenv("QT_QPA_PLATFORM", "offscreen");
   mevra::browser::BrowserControl::PrepareApplication();
   QApplication application(argc, argv);
   using mevra::app::ProgramPaths;
   mevra::app::SetUpApplication(application,
                                command_line.language.value_or(
                                    mevra::app::ConfiguredLanguage(ProgramPaths::ConfigFilePath())));
+  if (command_line.batch) return mevra::app::RunBatch(*command_line.batch);
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
 
   // Declared before the window so that the portal outlives it.

@@ -16,6 +16,9 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -24,6 +27,8 @@
 #include "app/anti_freeze.h"
 #include "app/browser_link_source.h"
 #include "app/chart_list.h"
+#include "app/cookie_mirror.h"
+#include "app/direct_link_source.h"
 #include "app/download_prompt.h"
 #include "app/history_window.h"
 #include "app/limits.h"
@@ -39,6 +44,7 @@
 #include "download/rate_limiter.h"
 #include "download/row_status.h"
 #include "download/song_download_job.h"
+#include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/program_configuration.h"
 #include "widgets/status_pane.h"
@@ -91,7 +97,12 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
         return page;
       },
       endpoints_.music_base_url, tick_clock_);
-  download_queue_ = std::make_unique<download::DownloadQueue>(*link_source_);
+  cookie_mirror_ = new CookieMirror(*ui_.web1->Page()->profile()->cookieStore(),
+                                    std::make_shared<http::CookieManager>(), this);
+  direct_link_source_ = std::make_unique<DirectLinkSource>(*link_source_, cookie_mirror_->Cookies(),
+                                                           endpoints_.music_base_url);
+  direct_link_source_->SetCaFile(endpoints_.ca_file);
+  download_queue_ = std::make_unique<download::DownloadQueue>(*direct_link_source_);
   ui_.lv_songs->setItemDelegateForColumn(kColumnStatus, new SongStatusDelegate(ui_.lv_songs));
   preview_player_ = new QMediaPlayer(this);
   preview_audio_ = new QAudioOutput(this);
@@ -113,6 +124,7 @@ MainWindow::~MainWindow() {
   // members that are destroyed before QWidget deletes the children.
   preview_job_.reset();
   download_queue_.reset();
+  direct_link_source_.reset();
   link_source_.reset();
   // Whatever the list did last is on disk before the list goes.
   session_.reset();
@@ -138,6 +150,8 @@ void MainWindow::SetEndpoints(const Endpoints& endpoints) {
   endpoints_ = endpoints;
   ApplyCaFile();
   link_source_->SetMusicBaseUrl(endpoints_.music_base_url);
+  direct_link_source_->SetMusicBaseUrl(endpoints_.music_base_url);
+  direct_link_source_->SetCaFile(endpoints_.ca_file);
   FillChartList();
 }
 

@@ -44,6 +44,8 @@ namespace mevra::app {
 
 class AntiFreeze;
 class BrowserLinkSource;
+class CookieMirror;
+class DirectLinkSource;
 class HistoryWindow;
 class SessionStore;
 namespace testing {
@@ -230,8 +232,12 @@ class MainWindow : public QWidget {
   // stop button never reaches it.
   std::unique_ptr<http::HttpClient> http_update_;
   std::unique_ptr<AntiFreeze> antifreeze1_;
-  // Song links from the hidden browsers, for the batch and the preview alike.
+  // Song links from the hidden browsers, asked for the pages that give none directly.
   std::unique_ptr<BrowserLinkSource> link_source_;
+  // Song links read by the program's own client with the profile's cookies, for the batch and
+  // the preview alike.
+  CookieMirror* cookie_mirror_ = nullptr;
+  std::unique_ptr<DirectLinkSource> direct_link_source_;
   std::unique_ptr<download::DownloadQueue> download_queue_;
   std::unique_ptr<download::SongDownloadJob> preview_job_;
   // The song list (a child of the window) and the session that keeps it.

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "app/browser_link_source.h"
+#include "app/direct_link_source.h"
 #include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/session_store.h"
@@ -108,6 +109,7 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
   session_->SetBatch({true, end_key, CurrentSettings()});
   const int parallel = download_settings_.parallel_downloads;
   link_source_->SetPageCount(parallel);
+  direct_link_source_->SetLaneCount(parallel);
   download::DownloadPolicies policies = Policies();
   // The archive is read anew for each batch, so a file emptied or edited meanwhile counts.
   if (download_settings_.use_archive) {

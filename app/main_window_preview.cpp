@@ -6,7 +6,7 @@
 #include <QTableWidget>
 #include <QUrl>
 
-#include "app/browser_link_source.h"
+#include "app/direct_link_source.h"
 #include "app/main_window.h"
 #include "download/song_download_job.h"
 
@@ -42,7 +42,8 @@ void MainWindow::btn_listenClick() {
   task.rate = QStringLiteral("128");
   task.fixed_path = temp_path_;
   task.ca_file = endpoints_.ca_file;
-  preview_job_ = std::make_unique<SongDownloadJob>(std::move(task), *link_source_, Policies());
+  preview_job_ =
+      std::make_unique<SongDownloadJob>(std::move(task), *direct_link_source_, Policies());
   SongDownloadJob* job = preview_job_.get();
   connect(job, &SongDownloadJob::Resolved, this, [this, job] {
     const download::LinkAnswer& link = job->Link();

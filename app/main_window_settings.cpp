@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "app/config_settings.h"
+#include "app/direct_link_source.h"
 #include "app/main_window.h"
 #include "app/preferences_dialog.h"
 #include "app/profile_file.h"
@@ -70,6 +71,7 @@ void MainWindow::LoadSettings() {
   const ConfigSettings settings = ConfigSettings::Read(ini, ProgramPaths::DefaultSaveFolder());
   ShowSettings(settings);
   download_settings_ = settings.download;
+  direct_link_source_->SetDirect(download_settings_.direct_links);
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
 }
 
@@ -95,7 +97,10 @@ void MainWindow::btn_settingsClick() {
   archive.Load();
   PreferencesDialog dialog(download_settings_, archive.Count(), this);
   if (dialog.exec() != QDialog::Accepted) return;
+  // The dialog does not offer the link source; it stays as config.ini says.
+  const bool direct_links = download_settings_.direct_links;
   download_settings_ = dialog.Settings();
+  download_settings_.direct_links = direct_links;
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
   if (dialog.ArchiveClearRequested()) {

@@ -23,7 +23,10 @@ void OnSignal(int) {
 
 }  // namespace
 
-TerminationWatch::TerminationWatch(QWidget* window) : window_(window) {
+TerminationWatch::TerminationWatch(QWidget* window)
+    : TerminationWatch([window] { window->close(); }) {}
+
+TerminationWatch::TerminationWatch(std::function<void()> stop) : stop_(std::move(stop)) {
   if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
   connect(notifier_, &QSocketNotifier::activated, this, &TerminationWatch::SignalArrived);
@@ -47,7 +50,7 @@ void TerminationWatch::SignalArrived() {
   char bytes[16];
   while (::read(g_pipe[0], bytes, sizeof bytes) > 0) {
   }
-  window_->close();
+  stop_();
 }
 
 }  // namespace mevra::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 class QSocketNotifier;
 class QWidget;
@@ -15,12 +16,14 @@ class TerminationWatch : public QObject {
 
  public:
   explicit TerminationWatch(QWidget* window);
+  // Calls `stop` instead, for a program without a window.
+  explicit TerminationWatch(std::function<void()> stop);
   ~TerminationWatch() override;
 
  private:
   void SignalArrived();
 
-  QWidget* window_;
+  std::function<void()> stop_;
   QSocketNotifier* notifier_ = nullptr;
 };
 

@@ -66,6 +66,17 @@ void CookieCollection::DropEmptyDomains() {
   std::erase_if(domains_, [](const auto& entry) { return entry.second->Empty(); });
 }
 
+bool CookieCollection::RemoveCookie(const std::string& domain, const std::string& name) {
+  std::unique_lock lock(mutex_);
+  for (auto& [stored, list] : domains_) {
+    if (!EqualsNoCase(stored, domain) || !list->Remove(name)) continue;
+    --count_;
+    DropEmptyDomains();
+    return true;
+  }
+  return false;
+}
+
 void CookieCollection::RemoveExpired(DateTime now) {
   std::unique_lock lock(mutex_);
   for (auto& entry : domains_) count_ -= entry.second->RemoveExpired(now);

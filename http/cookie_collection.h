@@ -21,6 +21,9 @@ class CookieCollection {
   // when a Secure cookie of its name is stored for its domain, or for one that lies in it or
   // that it lies in: it would replace that cookie, or be sent beside it and shadow it.
   bool AddCookie(std::unique_ptr<NetscapeCookie> cookie, bool secure_connection = true);
+  // Removes the cookie named `name` stored under `domain` (compared without regard to case);
+  // false when there is none.
+  bool RemoveCookie(const std::string& domain, const std::string& name);
   // Removes every cookie that has expired by `now`.
   void RemoveExpired(DateTime now);
 

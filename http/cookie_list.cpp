@@ -13,6 +13,12 @@ NetscapeCookie* CookieList::Find(const std::string& name) const {
   return nullptr;
 }
 
+bool CookieList::Remove(const std::string& name) {
+  return std::erase_if(cookies_, [&name](const std::unique_ptr<NetscapeCookie>& cookie) {
+           return EqualsNoCase(cookie->CookieName(), name);
+         }) != 0;
+}
+
 size_t CookieList::RemoveExpired(DateTime now) {
   return std::erase_if(cookies_, [now](const std::unique_ptr<NetscapeCookie>& cookie) {
     const auto expiry = cookie->ExpiryTime();

@@ -16,6 +16,8 @@ class CookieList {
   void Add(std::unique_ptr<NetscapeCookie> cookie) { cookies_.push_back(std::move(cookie)); }
   // Removes every cookie whose expiry is not later than `now`; says how many went.
   size_t RemoveExpired(DateTime now);
+  // Removes the cookie named `name`; false when there is none.
+  bool Remove(const std::string& name);
   // Removes the cookie added first.
   void RemoveOldest() { cookies_.erase(cookies_.begin()); }
 

@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>BatchRun</name>
+    <message>
+        <source>窗口正在以同样的设置运行（进程 %1），请先关闭它</source>
+        <translation>The window is running with the same settings (process %1); close it first</translation>
+    </message>
+    <message>
+        <source>无法创建保存目录：%1</source>
+        <translation>Cannot create the save folder: %1</translation>
+    </message>
+    <message>
+        <source>无法打开页面：%1</source>
+        <translation>Cannot open the page: %1</translation>
+    </message>
+    <message>
+        <source>没有登录：请先在窗口中登录一次</source>
+        <translation>Not signed in: sign in once in the window</translation>
+    </message>
+    <message>
+        <source>页面中没有歌曲：%1</source>
+        <translation>The page lists no songs: %1</translation>
+    </message>
+    <message>
+        <source>%1/%2首  %3KB  %4KB/s</source>
+        <translation>%1/%2 songs  %3 KB  %4 KB/s</translation>
+    </message>
+</context>
+<context>
     <name>Charts</name>
     <message>
         <source>歌曲TOP500</source>
@@ -294,6 +321,13 @@
     <message>
         <source>已完成:%1/%2首  已下载:%3K</source>
         <translation>Done:%1/%2 songs  received:%3K</translation>
+    </message>
+</context>
+<context>
+    <name>mevra::app::DirectLinkSource</name>
+    <message>
+        <source>无法打开下载页面：%1</source>
+        <translation>Could not open the download page: %1</translation>
     </message>
 </context>
 <context>

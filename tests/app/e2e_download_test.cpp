@@ -16,7 +16,11 @@
 #include <QSet>
 #include <QTableView>
 #include <QTimer>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include <fcntl.h>
@@ -404,6 +408,8 @@ TEST_F(DownloadTest, NothingTickedAsksAndYesDownloadsEverything) {
 
 TEST_F(DownloadTest, ClearingTheListDuringABatchIsSafe) {
   MainWindow& w = OpenForDownloads();
+  // The links come from the browser here, slow enough for the clear to come while one loads.
+  Probe().DirectLinks().SetDirect(false);
   TickOnly(w, {portal::kShortSongId, portal::kChunkedSongId, portal::kRedirectSongId});
   answer_ = MessageAnswer::kYes;  // confirms the clear; the no-songs question is answered below
   bool cleared = false;
@@ -664,6 +670,31 @@ TEST_F(TlsDownloadTest, ABatchOfThreeSongsAndAPreviewComeOverHttps) {
   w.btn_CheckUpdateClick();
   ASSERT_EQ(Boxes().Shown().size(), 1u);
   EXPECT_EQ(Boxes().Shown()[0].text, QStringLiteral("已经是最新版本！谢谢您对本软件的支持！"));
+}
+
+TEST_F(DownloadTest, LinksGoWithTheBrowsersSignInAndNotOnceTheBrowserSignsOut) {
+  OpenForDownloads();
+  DirectLinkSource& links = Probe().DirectLinks();
+  Probe().LinkSource().SetPageWait(50);
+  std::optional<download::LinkAnswer> answer;
+  auto ask = [&] {
+    answer.reset();
+    links.Request(Q(portal::kShortSongId), QStringLiteral("128"),
+                  [&answer](const download::LinkAnswer& a) { answer = a; });
+    return WaitUntil([&] { return answer.has_value(); });
+  };
+  ASSERT_TRUE(ask());
+  EXPECT_TRUE(answer->found) << answer->reason.toStdString();
+  EXPECT_TRUE(answer->url.startsWith(endpoints_.music_base_url + "/data/music/"));
+  EXPECT_EQ(links.BrowserRequests(), 0);
+
+  Ui().web1->Page()->profile()->cookieStore()->deleteAllCookies();
+  ASSERT_TRUE(WaitUntil([&] { return Probe().PageCookies().Cookies().Count() == 0; }));
+  ASSERT_TRUE(ask());
+  EXPECT_FALSE(answer->found);
+  EXPECT_FALSE(answer->unreachable);
+  // The sign-in page went to the browser, which found no link either.
+  EXPECT_EQ(links.BrowserRequests(), 1);
 }
 
 TEST_F(PortalWindowTest, APreviewWhosePageOffersNoLinkSaysWhy) {

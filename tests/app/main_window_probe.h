@@ -5,9 +5,12 @@
 #include <cstdint>
 
 #include "app/browser_link_source.h"
+#include "app/cookie_mirror.h"
+#include "app/direct_link_source.h"
 #include "app/main_window.h"
 #include "download/download_queue.h"
 #include "download/song_download_job.h"
+#include "http/cookie_manager.h"
 
 namespace mevra::app::testing {
 
@@ -22,6 +25,9 @@ class MainWindowProbe {
   UrlOpener& Opener() const { return window_.url_opener_; }
   http::HttpClient& UpdateClient() const { return *window_.http_update_; }
   BrowserLinkSource& LinkSource() const { return *window_.link_source_; }
+  DirectLinkSource& DirectLinks() const { return *window_.direct_link_source_; }
+  // The cookies the window's own clients send, kept in step with the browser profile's.
+  http::CookieManager& PageCookies() const { return *window_.cookie_mirror_->Cookies(); }
   download::DownloadQueue& Queue() const { return *window_.download_queue_; }
   // The preview's job; null before the first preview.
   download::SongDownloadJob* PreviewJob() const { return window_.preview_job_.get(); }

@@ -2,18 +2,29 @@
 // the preview.
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QNetworkCookie>
 #include <QString>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
+#include <optional>
 #include <utility>
 
 #include "app/browser_link_source.h"
+#include "app/cookie_mirror.h"
+#include "app/direct_link_source.h"
 #include "app/song_link.h"
 #include "app/transfer_text.h"
 #include "browser/browser_control.h"
 #include "download/link_source.h"
+#include "http/cookie_manager.h"
+#include "http/netscape_cookie.h"
+#include "http/uri.h"
+#include "tests/browser/test_http_server.h"
 #include "tests/browser/wait_until.h"
 
 QT_BEGIN_NAMESPACE
@@ -119,6 +130,123 @@ TEST(BrowserLinkSourceTest, OnePageAnswersInTurnAndNeverCutsAPageOfAnotherAddres
                                   "2: " + QStringLiteral("下载页面中没有128K的下载链接"),
                                   "3: " + QStringLiteral("下载页面中没有128K的下载链接"),
                                   "4: " + base + "/data/a.mp3"}));
+}
+
+// Stands for the hidden browser: answers every song it is asked for with "browser <id>".
+class RecordingSource : public download::LinkSource {
+ public:
+  Ticket Request(const QString& id, const QString&, Answer answer) override {
+    asked << id;
+    QTimer::singleShot(0, [id, answer] {
+      download::LinkAnswer none;
+      none.reason = "browser " + id;
+      answer(none);
+    });
+    return ++last;
+  }
+  void Cancel(Ticket) override {}
+  QStringList asked;
+  Ticket last = 0;
+};
+
+TEST(DirectLinkSourceTest, SendsTheMirroredCookiesAndAsksTheBrowserOnlyForPagesWithoutALink) {
+  browser::test::TestHttpServer server;
+  server.Serve("/song/1/download", "text/html",
+               "<script>var d={\"rates\":[{\"rate\":128,\"link\":\"\\/data\\/1.mp3\"}]};</script>");
+  server.Serve("/song/2/download", "text/html", "<p>please sign in</p>");
+  const QString base = server.Url("");
+  auto cookies = std::make_shared<http::CookieManager>();
+  QNetworkCookie sign_in("sid", "abc");
+  sign_in.setDomain("127.0.0.1");
+  cookies->Cookies().AddCookie(MirroredCookie(sign_in));
+  RecordingSource browser;
+  DirectLinkSource source(browser, cookies, base);
+  source.SetLaneCount(2);
+
+  QStringList answers;
+  auto record = [&answers](const QString& name) {
+    return [&answers, name](const download::LinkAnswer& answer) {
+      answers << name + ": " + (answer.found ? answer.url : answer.reason);
+    };
+  };
+  source.Request("1", "128", record("1"));
+  source.Request("2", "128", record("2"));
+  source.Cancel(source.Request("1", "128", record("cancelled")));
+  EXPECT_TRUE(answers.isEmpty());
+  ASSERT_TRUE(WaitUntil([&] { return answers.size() == 2; }, 10000));
+  EXPECT_FALSE(WaitUntil([&] { return answers.size() > 2; }, 200));
+  answers.sort();
+  EXPECT_EQ(answers, (QStringList{"1: " + base + "/data/1.mp3", "2: browser 2"}));
+  EXPECT_EQ(browser.asked, QStringList{"2"});
+  EXPECT_EQ(server.LastRequest("/song/1/download").headers.value("cookie"), "sid=abc");
+
+  // A cookie the browser loses is no longer sent.
+  ASSERT_TRUE(cookies->Cookies().RemoveCookie("127.0.0.1", "sid"));
+  answers.clear();
+  source.Request("1", "128", record("1"));
+  ASSERT_TRUE(WaitUntil([&] { return answers.size() == 1; }, 10000));
+  EXPECT_FALSE(server.LastRequest("/song/1/download").headers.contains("cookie"));
+
+  // Switched to the browser, the source fetches nothing itself.
+  source.SetDirect(false);
+  source.Request("1", "128", record("1"));
+  ASSERT_TRUE(WaitUntil([&] { return answers.size() == 2; }, 10000));
+  EXPECT_EQ(answers.last(), "1: browser 1");
+}
+
+TEST(DirectLinkSourceTest, APortalThatDoesNotAnswerIsUnreachableAndNotAskedOfTheBrowser) {
+  QTcpServer closed;
+  ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+  const quint16 port = closed.serverPort();
+  closed.close();
+  RecordingSource browser;
+  DirectLinkSource source(browser, std::make_shared<http::CookieManager>(),
+                          QStringLiteral("http://127.0.0.1:%1").arg(port));
+  std::optional<download::LinkAnswer> answer;
+  source.Request("1", "128", [&answer](const download::LinkAnswer& a) { answer = a; });
+  ASSERT_TRUE(WaitUntil([&] { return answer.has_value(); }, 10000));
+  EXPECT_TRUE(answer->unreachable);
+  EXPECT_FALSE(answer->found);
+  EXPECT_TRUE(answer->reason.startsWith(QStringLiteral("无法打开下载页面：")))
+      << answer->reason.toStdString();
+  EXPECT_GT(answer->reason.size(), 9);
+  EXPECT_TRUE(browser.asked.isEmpty());
+}
+
+TEST(CookieMirrorTest, ABrowserCookieGoesWhereTheBrowserWouldSendIt) {
+  struct Case {
+    const char* name;
+    const char* domain;
+    bool secure;
+    int expires_in_s;  // 0: a session cookie
+    const char* target;
+    bool sent;
+  };
+  const Case cases[] = {
+      {"host's own", "example.com", false, 0, "http://example.com/a", true},
+      {"host's own, not to a sub-domain", "example.com", false, 0, "http://www.example.com/",
+       false},
+      {"domain cookie to a sub-domain", ".example.com", false, 3600, "http://www.example.com/",
+       true},
+      {"secure, over http", "example.com", true, 0, "http://example.com/", false},
+      {"secure, over https", "example.com", true, 0, "https://example.com/", true},
+      {"expired", "example.com", false, -10, "http://example.com/", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QNetworkCookie cookie("sid", "v");
+    cookie.setDomain(c.domain);
+    cookie.setPath("/");
+    cookie.setSecure(c.secure);
+    if (c.expires_in_s != 0) {
+      cookie.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(c.expires_in_s));
+    }
+    http::CookieManager store;
+    store.Cookies().AddCookie(MirroredCookie(cookie));
+    const http::Uri target(c.target);
+    EXPECT_EQ(store.GenerateCookieList(target, target.Protocol() == "https"),
+              c.sent ? "sid=v" : "");
+  }
 }
 
 TEST(TransferTextTest, BatchProgressOfAFiveMillionByteSong) {

@@ -225,15 +225,15 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -358,7 +358,7 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
                               "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
-                              "StallSeconds=30\r\n\r\n"
+                              "StallSeconds=30\r\nLinkSource=direct\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -577,8 +577,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"missing", "", defaults},
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
-       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n",
-       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true, 600}},
+       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\nLinkSource=browser\n",
+       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true, 600, false}},
       {"blanks and case",
        "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \nStallSeconds= 5 \n",
        with([](DownloadSettings& d) {
@@ -593,7 +593,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
        defaults},
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
-       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n",
+       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\nLinkSource=web\n",
        defaults},
   };
   for (const Case& c : cases) {
@@ -611,7 +611,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
                             "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
-                            "StallSeconds=30\n"))
+                            "StallSeconds=30\nLinkSource=direct\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -668,7 +668,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
   CloseWindow();
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
-                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"))
+                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
+                            "LinkSource=direct\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
