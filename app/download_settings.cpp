@@ -38,6 +38,10 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.write_tags = ReadFlag(read("WriteTags"), defaults.write_tags);
   settings.stall_seconds = ReadInteger(read("StallSeconds"), download::kMinStallSeconds,
                                        download::kMaxStallSeconds, defaults.stall_seconds);
+  settings.extras.embed_cover = ReadFlag(read("EmbedCover"), defaults.extras.embed_cover);
+  settings.extras.save_cover = ReadFlag(read("SaveCover"), defaults.extras.save_cover);
+  settings.extras.lyrics =
+      download::ParseLyricsMode(read("Lyrics")).value_or(defaults.extras.lyrics);
   return settings;
 }
 
@@ -50,6 +54,9 @@ void DownloadSettings::Write(
   write("SpeedLimitKB", QString::number(speed_limit_kb));
   write("WriteTags", Flag(write_tags));
   write("StallSeconds", QString::number(stall_seconds));
+  write("EmbedCover", Flag(extras.embed_cover));
+  write("SaveCover", Flag(extras.save_cover));
+  write("Lyrics", download::LyricsModeName(extras.lyrics));
 }
 
 }  // namespace mevra::app

@@ -19,6 +19,8 @@ struct DownloadSettings {
   bool write_tags = false;
   // No byte for this long fails a transfer, which is then tried again.
   int stall_seconds = download::kDefaultStallSeconds;
+  // The cover and lyrics a saved song gets (EmbedCover, SaveCover, Lyrics).
+  download::ExtrasOptions extras;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

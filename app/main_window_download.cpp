@@ -129,6 +129,7 @@ download::DownloadPolicies MainWindow::Policies() const {
   policies.retries = download_settings_.retries;
   policies.retry_backoff_base_ms = retry_backoff_base_ms_;
   policies.write_tags = download_settings_.write_tags;
+  policies.extras = download_settings_.extras;
   policies.stall_timeout_ms = int64_t{download_settings_.stall_seconds} * 1000;
   policies.rate_limiter = rate_limiter_;
   return policies;

@@ -68,6 +68,22 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.spn_stall->setValue(settings.stall_seconds);
   c.spn_stall->setSuffix(tr(" 秒"));
 
+  c.chk_embedcover = new QCheckBox(tr("把封面写入歌曲"), this);
+  c.chk_embedcover->setChecked(settings.extras.embed_cover);
+  c.chk_savecover = new QCheckBox(tr("另存 cover.jpg 到歌曲所在文件夹"), this);
+  c.chk_savecover->setChecked(settings.extras.save_cover);
+  auto* cover_row = new QHBoxLayout;
+  cover_row->addWidget(c.chk_embedcover);
+  cover_row->addWidget(c.chk_savecover);
+  cover_row->addStretch(1);
+
+  c.cbb_lyrics = new QComboBox(this);
+  c.cbb_lyrics->addItem(tr("写入歌曲"));
+  c.cbb_lyrics->addItem(tr("另存 .lrc 文件"));
+  c.cbb_lyrics->addItem(tr("写入歌曲并另存 .lrc 文件"));
+  c.cbb_lyrics->addItem(tr("不要歌词"));
+  c.cbb_lyrics->setCurrentIndex(static_cast<int>(settings.extras.lyrics));
+
   auto* form = new QFormLayout;
   form->addRow(tr("同时下载："), c.spn_parallel);
   form->addRow(tr("文件已存在时："), c.cbb_existing);
@@ -76,6 +92,8 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("限速："), c.spn_speedlimit);
   form->addRow(tr("歌曲标签："), c.chk_tags);
   form->addRow(tr("无数据超时："), c.spn_stall);
+  form->addRow(tr("封面："), cover_row);
+  form->addRow(tr("歌词："), c.cbb_lyrics);
 
   auto* buttons = new QDialogButtonBox(this);
   c.btn_ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -103,6 +121,9 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.speed_limit_kb = controls_.spn_speedlimit->value();
   settings.write_tags = controls_.chk_tags->isChecked();
   settings.stall_seconds = controls_.spn_stall->value();
+  settings.extras.embed_cover = controls_.chk_embedcover->isChecked();
+  settings.extras.save_cover = controls_.chk_savecover->isChecked();
+  settings.extras.lyrics = static_cast<download::LyricsMode>(controls_.cbb_lyrics->currentIndex());
   return settings;
 }
 

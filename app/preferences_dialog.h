@@ -23,6 +23,9 @@ struct PreferencesControls {
   QSpinBox* spn_speedlimit = nullptr;
   QCheckBox* chk_tags = nullptr;
   QSpinBox* spn_stall = nullptr;
+  QCheckBox* chk_embedcover = nullptr;
+  QCheckBox* chk_savecover = nullptr;
+  QComboBox* cbb_lyrics = nullptr;  // in the order of download::LyricsMode
   QPushButton* btn_ok = nullptr;
   QPushButton* btn_cancel = nullptr;
 };

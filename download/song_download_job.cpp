@@ -226,6 +226,7 @@ void SongDownloadJob::StartAttempt() {
   saved_ = std::make_shared<std::optional<JobResult>>();
   auto saver =
       std::make_shared<SongSaver>(task_, policies_, part_path_, BaseName(), attempt_record_->link);
+  saver->SetExtrasSource(link_.cover_url, link_.lyrics_url);
   // The worker's news comes back as queued calls; one still queued when the job goes is dropped
   // with it.
   TransferWorker::CompleteHandler on_complete =

@@ -14,8 +14,10 @@
 #include "download/download_error.h"
 #include "download/file_naming.h"
 #include "download/limits.h"
+#include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/part_file_stream.h"
+#include "download/song_extras.h"
 #include "download/tag_writer.h"
 
 namespace mevra::download {
@@ -44,6 +46,11 @@ SongSaver::SongSaver(SongTask task, DownloadPolicies policies, QString part_path
       base_name_(std::move(base_name)),
       link_(std::move(link)) {}
 
+void SongSaver::SetExtrasSource(QString cover_url, QString lyrics_url) {
+  cover_url_ = std::move(cover_url);
+  lyrics_url_ = std::move(lyrics_url);
+}
+
 void SongSaver::Step(SaveStep step) const {
   if (policies_.on_save_step) policies_.on_save_step(step);
 }
@@ -68,9 +75,26 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
       }
     }
     // Tags go in before the rename, so the finished name never holds a file being rewritten.
-    if (!Preview() && policies_.write_tags) {
+    // A cover or lyrics that cannot be had cost the song nothing; the row says what is missing.
+    SongExtras extras;
+    if (!Preview()) {
+      extras = FetchSongExtras(cover_url_, lyrics_url_, policies_.extras, task_.ca_file);
+      SongTags tags;
+      tags.missing_title_artist = policies_.write_tags;
+      tags.title = task_.title;
+      tags.artist = task_.singer;
+      tags.song_id = task_.id;
+      if (policies_.extras.embed_cover) tags.cover_jpeg = extras.cover_jpeg;
+      if (policies_.extras.EmbedsLyrics() && !extras.lyrics.isEmpty()) {
+        const ParsedLyrics lyrics = ParseLyrics(QString::fromUtf8(extras.lyrics));
+        tags.lyrics = lyrics.plain;
+        tags.timed_lines = lyrics.timed;
+      }
       Step(SaveStep::kWriteTags);
-      WriteMissingTags(part_path_, task_.title, task_.singer);
+      if (!WriteSongTags(part_path_, tags)) {
+        if (!tags.cover_jpeg.isEmpty()) extras.cover_missing = true;
+        if (!tags.lyrics.isEmpty() && !policies_.extras.WritesLrc()) extras.lyrics_missing = true;
+      }
     }
     // The preview's temporary file is played at once and never kept; it needs no sync.
     if (!Preview()) {
@@ -115,9 +139,19 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     // song nothing, only its skipping next time.
     if (policies_.archive) {
       Step(SaveStep::kArchive);
-      policies_.archive->Add(task_.id, task_.rate, target, file.FileBytes());
+      // The size on the disk, which the tag has made larger than the bytes that came.
+      policies_.archive->Add(task_.id, task_.rate, target, QFileInfo(target).size());
     }
-    return JobResult{RowStatus::kSucceeded, {}, target};
+    if (policies_.extras.WritesLrc() && !extras.lyrics.isEmpty() &&
+        !WriteLrcFile(target, extras.lyrics)) {
+      extras.lyrics_missing = true;
+    }
+    if (policies_.extras.save_cover && !extras.cover_jpeg.isEmpty() &&
+        !SaveFolderCover(QFileInfo(target).absolutePath(), extras.cover_jpeg)) {
+      extras.cover_missing = true;
+    }
+    return JobResult{RowStatus::kSucceeded,
+                     SavedWithoutReason(extras.cover_missing, extras.lyrics_missing), target};
   } catch (const DiskFullError&) {
     Discard();
     return JobResult{RowStatus::kFailed, DiskFullReason(), {}, true};

@@ -24,6 +24,9 @@ class SongSaver {
   SongSaver(SongTask task, DownloadPolicies policies, QString part_path, QString base_name,
             QString link);
 
+  // The song's cover and lyrics on the music host, as its page offers them; empty: none.
+  void SetExtrasSource(QString cover_url, QString lyrics_url);
+
   // `file` is the part file, still open and locked. nullopt when `stopped` was set before
   // anything changed: the part file then stays as it is.
   std::optional<JobResult> Save(PartFileStream& file, const std::atomic<bool>& stopped) const;
@@ -42,6 +45,8 @@ class SongSaver {
   QString part_path_;
   QString base_name_;
   QString link_;
+  QString cover_url_;
+  QString lyrics_url_;
 };
 
 }  // namespace mevra::download

@@ -276,6 +276,18 @@
         <source>服务器%1秒没有发来数据</source>
         <translation>the server sent nothing for %1 seconds</translation>
     </message>
+    <message>
+        <source>已保存（无封面、无歌词）</source>
+        <translation>Saved (no cover, no lyrics)</translation>
+    </message>
+    <message>
+        <source>已保存（无封面）</source>
+        <translation>Saved (no cover)</translation>
+    </message>
+    <message>
+        <source>已保存（无歌词）</source>
+        <translation>Saved (no lyrics)</translation>
+    </message>
 </context>
 <context>
     <name>TransferText</name>
@@ -577,6 +589,38 @@ Look at it now?</translation>
     <message>
         <source>无数据超时：</source>
         <translation>Time out after no data for:</translation>
+    </message>
+    <message>
+        <source>把封面写入歌曲</source>
+        <translation>Embed the cover in the song</translation>
+    </message>
+    <message>
+        <source>另存 cover.jpg 到歌曲所在文件夹</source>
+        <translation>Also save cover.jpg in the song&apos;s folder</translation>
+    </message>
+    <message>
+        <source>写入歌曲</source>
+        <translation>Embed in the song</translation>
+    </message>
+    <message>
+        <source>另存 .lrc 文件</source>
+        <translation>Save as a .lrc file</translation>
+    </message>
+    <message>
+        <source>写入歌曲并另存 .lrc 文件</source>
+        <translation>Embed and save as a .lrc file</translation>
+    </message>
+    <message>
+        <source>不要歌词</source>
+        <translation>No lyrics</translation>
+    </message>
+    <message>
+        <source>封面：</source>
+        <translation>Cover:</translation>
+    </message>
+    <message>
+        <source>歌词：</source>
+        <translation>Lyrics:</translation>
     </message>
 </context>
 <context>

@@ -32,6 +32,7 @@
 #include "portal/catalog.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
+#include "tests/support/mp3_audio.h"
 #include "widgets/progress_status.h"
 #include "widgets/status_pane.h"
 
@@ -73,15 +74,20 @@ class DownloadTest : public PortalWindowTest {
   }
 
   // The bytes the portal serves for a song at a rate.
-  static QByteArray PortalBytes(std::string_view id, int rate) {
+  static QByteArray ServedBytes(std::string_view id, int rate) {
     const std::string bytes =
         portal::EncodedSongBytes(*portal::FindSong(id), rate, Portal().data_dir());
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
   }
+  // Their audio, without the portal's tag.
+  static QByteArray PortalBytes(std::string_view id, int rate) {
+    return mevra::testing::AudioOf(ServedBytes(id, rate));
+  }
 
+  // A saved song's audio, without the tag the program adds to.
   static QByteArray FileBytes(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? mevra::testing::AudioOf(file.readAll()) : QByteArray();
   }
 
   QStringList SavedFiles() const {
@@ -339,12 +345,12 @@ TEST_F(DownloadTest, RetriesAndResumeCarryTheFlakySongsThroughOneBatch) {
   {
     QFile part(PartOf(shortened));
     ASSERT_TRUE(part.open(QIODevice::WriteOnly));
-    part.write(PortalBytes(shortened, 128).left(50000));
+    part.write(ServedBytes(shortened, 128).left(50000));
   }
   const download::PartFileInfo short_source{
       Q(shortened), QStringLiteral("128"),
       endpoints_.music_base_url + "/data/music/" + Q(shortened) + "/128.mp3",
-      PortalBytes(shortened, 128).size()};
+      ServedBytes(shortened, 128).size()};
   ASSERT_TRUE(short_source.Write(PartOf(shortened)));
 
   const std::string_view ids[] = {portal::kResetTwiceSongId, portal::kBusyOnceSongId, restarted,

@@ -225,15 +225,15 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -358,7 +358,8 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
                               "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
-                              "StallSeconds=30\r\n\r\n"
+                              "StallSeconds=30\r\nEmbedCover=1\r\nSaveCover=0\r\n"
+                              "Lyrics=embed\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -577,8 +578,16 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"missing", "", defaults},
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
-       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n",
-       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true, 600}},
+       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n"
+       "EmbedCover=0\nSaveCover=1\nLyrics=both\n",
+       {5,
+        ExistingFilePolicy::kOverwrite,
+        true,
+        10,
+        1048576,
+        true,
+        600,
+        {false, true, download::LyricsMode::kBoth}}},
       {"blanks and case",
        "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \nStallSeconds= 5 \n",
        with([](DownloadSettings& d) {
@@ -593,7 +602,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
        defaults},
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
-       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n",
+       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n"
+       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\n",
        defaults},
   };
   for (const Case& c : cases) {
@@ -611,7 +621,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
                             "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
-                            "StallSeconds=30\n"))
+                            "StallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -641,7 +651,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     EXPECT_TRUE(seen);
   };
 
-  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true, 45};
+  const DownloadSettings chosen{3,  download::ExistingFilePolicy::kSkip,      true, 5, 512, true,
+                                45, {false, true, download::LyricsMode::kLrc}};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -652,6 +663,9 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     c.spn_speedlimit->setValue(512);
     c.chk_tags->setChecked(true);
     c.spn_stall->setValue(45);
+    c.chk_embedcover->setChecked(false);
+    c.chk_savecover->setChecked(true);
+    c.cbb_lyrics->setCurrentIndex(1);
     c.btn_cleararchive->click();
   };
   // Cancel: nothing changes, the archive keeps its songs.
@@ -668,7 +682,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
   CloseWindow();
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
-                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"))
+                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
+                            "EmbedCover=0\nSaveCover=1\nLyrics=lrc\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
@@ -683,6 +698,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
         EXPECT_EQ(c.spn_speedlimit->value(), 512);
         EXPECT_TRUE(c.chk_tags->isChecked());
         EXPECT_EQ(c.spn_stall->value(), 45);
+        EXPECT_EQ(c.cbb_lyrics->currentIndex(), 1);
         EXPECT_FALSE(c.btn_cleararchive->isEnabled());
       },
       false);
