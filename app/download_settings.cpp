@@ -1,6 +1,7 @@
 #include "app/download_settings.h"
 
 #include "app/text_trim.h"
+#include "download/file_naming.h"
 
 namespace mevra::app {
 namespace {
@@ -42,6 +43,9 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.extras.save_cover = ReadFlag(read("SaveCover"), defaults.extras.save_cover);
   settings.extras.lyrics =
       download::ParseLyricsMode(read("Lyrics")).value_or(defaults.extras.lyrics);
+  const QString name_template = TrimText(read("NameTemplate"));
+  settings.name_template =
+      download::NameTemplateError(name_template).isEmpty() ? name_template : defaults.name_template;
   return settings;
 }
 
@@ -57,6 +61,7 @@ void DownloadSettings::Write(
   write("EmbedCover", Flag(extras.embed_cover));
   write("SaveCover", Flag(extras.save_cover));
   write("Lyrics", download::LyricsModeName(extras.lyrics));
+  write("NameTemplate", name_template);
 }
 
 }  // namespace mevra::app

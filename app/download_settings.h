@@ -21,6 +21,9 @@ struct DownloadSettings {
   int stall_seconds = download::kDefaultStallSeconds;
   // The cover and lyrics a saved song gets (EmbedCover, SaveCover, Lyrics).
   download::ExtrasOptions extras;
+  // The template of the custom naming choice (RenameType 4); an invalid one reads as the
+  // default.
+  QString name_template = QStringLiteral("{singer}/{singer} - {title}");
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

@@ -250,6 +250,8 @@ class MainWindow : public QWidget {
   // The user asked the running batch to stop; the preview is stopped through its own job.
   bool StopRequested_ = false;
   int32_t DownloadedCount_ = 0;
+  // The custom naming choice (RenameType 4) holds while no naming button is checked.
+  bool custom_naming_ = false;
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;

@@ -147,6 +147,8 @@ std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
   task.singer = SongText(row, kColumnSinger).trimmed();
   task.rate = SelectedRateText();
   task.naming = SelectedNamingScheme();
+  task.name_template = download_settings_.name_template;
+  task.page = songs_->Row(row).page;
   task.save_folder = ui_.edt_saveto->text().trimmed();
   task.filter = {ui_.chk_isFileterSize->isChecked(), ui_.cbb_minsize->currentText()};
   task.ca_file = endpoints_.ca_file;
@@ -311,6 +313,7 @@ QString MainWindow::SelectedRateText() const {
 NamingScheme MainWindow::SelectedNamingScheme() const {
   if (ui_.rb1->isChecked()) return NamingScheme::kTitle;
   if (ui_.rb2->isChecked()) return NamingScheme::kTitleSinger;
+  if (!ui_.rb3->isChecked() && custom_naming_) return NamingScheme::kTemplate;
   return NamingScheme::kSingerTitle;
 }
 

@@ -28,6 +28,7 @@ void MainWindow::btn_processSongClick() {
   ui_.pnl_info->raise();
   ui_.pnl_info->show();
   const std::vector<SongItem> items = HarvestSongItems(page);
+  const QString page_title = QString::fromStdString(HarvestPageTitle(page));
   std::vector<SongRow> songs;
   songs.reserve(items.size());
   for (const SongItem& item : items) {
@@ -35,6 +36,7 @@ void MainWindow::btn_processSongClick() {
     song.id = QString::fromStdString(item.id);
     song.title = QString::fromStdString(item.title);
     song.singer = QString::fromStdString(item.singer);
+    song.page = page_title;
     songs.push_back(std::move(song));
   }
   // The page's new songs go in at once; the list draws them when the event loop next runs.

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -84,6 +85,19 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.cbb_lyrics->addItem(tr("不要歌词"));
   c.cbb_lyrics->setCurrentIndex(static_cast<int>(settings.extras.lyrics));
 
+  c.chk_customname = new QCheckBox(tr("自定义"), this);
+  c.edt_template = new QLineEdit(settings.name_template, this);
+  c.edt_template->setPlaceholderText(QStringLiteral("{singer}/{singer} - {title}"));
+  c.edt_template->setToolTip(tr("可用 {title} {singer} {id} {rate} {page}，“/”分隔文件夹"));
+  c.lbl_templatepath = new QLabel(this);
+  c.lbl_templatepath->setWordWrap(true);
+  c.lbl_templatepath->setTextFormat(Qt::PlainText);
+  auto* naming_row = new QHBoxLayout;
+  naming_row->addWidget(c.chk_customname);
+  naming_row->addWidget(c.edt_template, 1);
+  connect(c.edt_template, &QLineEdit::textChanged, this, [this] { ShowTemplatePath(); });
+  connect(c.chk_customname, &QCheckBox::toggled, this, [this] { ShowTemplatePath(); });
+
   auto* form = new QFormLayout;
   form->addRow(tr("同时下载："), c.spn_parallel);
   form->addRow(tr("文件已存在时："), c.cbb_existing);
@@ -94,6 +108,8 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("无数据超时："), c.spn_stall);
   form->addRow(tr("封面："), cover_row);
   form->addRow(tr("歌词："), c.cbb_lyrics);
+  form->addRow(tr("文件名："), naming_row);
+  form->addRow(QString(), c.lbl_templatepath);
 
   auto* buttons = new QDialogButtonBox(this);
   c.btn_ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -105,6 +121,37 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
+  ShowTemplatePath();
+}
+
+void PreferencesDialog::SetNaming(bool custom, const QString& save_folder,
+                                  const download::TemplateValues& sample) {
+  save_folder_ = save_folder;
+  sample_ = sample;
+  controls_.chk_customname->setChecked(custom);
+  ShowTemplatePath();
+}
+
+bool PreferencesDialog::CustomNaming() const { return controls_.chk_customname->isChecked(); }
+
+void PreferencesDialog::ShowTemplatePath() {
+  const QString text = controls_.edt_template->text();
+  const QString error = download::NameTemplateError(text);
+  if (!error.isEmpty()) {
+    controls_.lbl_templatepath->setText(error);
+  } else {
+    // The sample song, or a made-up one when the list is empty.
+    download::TemplateValues sample = sample_;
+    if (sample.id.isEmpty())
+      sample = {tr("歌曲名"), tr("歌手名"), QStringLiteral("23470020"), QStringLiteral("320"),
+                tr("新歌TOP100")};
+    const QString folder = save_folder_.isEmpty() ? QString() : save_folder_ + QLatin1Char('/');
+    controls_.lbl_templatepath->setText(
+        folder + download::TemplateBaseName(text, sample, download::NameRules::kPosix) +
+        QStringLiteral(".mp3"));
+  }
+  // An invalid template is refused only when it is to be used; otherwise it is not kept.
+  controls_.btn_ok->setEnabled(error.isEmpty() || !controls_.chk_customname->isChecked());
 }
 
 void PreferencesDialog::ShowArchiveCount(int songs) {
@@ -124,6 +171,8 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.extras.embed_cover = controls_.chk_embedcover->isChecked();
   settings.extras.save_cover = controls_.chk_savecover->isChecked();
   settings.extras.lyrics = static_cast<download::LyricsMode>(controls_.cbb_lyrics->currentIndex());
+  const QString name_template = controls_.edt_template->text().trimmed();
+  if (download::NameTemplateError(name_template).isEmpty()) settings.name_template = name_template;
   return settings;
 }
 

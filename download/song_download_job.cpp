@@ -1,6 +1,7 @@
 #include "download/song_download_job.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -65,8 +66,12 @@ bool SongDownloadJob::Ended() const {
 
 QString SongDownloadJob::BaseName() {
   if (base_name_.isEmpty()) {
+    const NameRules rules = FolderNameRules(task_.save_folder);
     base_name_ =
-        SongBaseName(task_.naming, task_.title, task_.singer, FolderNameRules(task_.save_folder));
+        task_.naming == NamingScheme::kTemplate
+            ? TemplateBaseName(task_.name_template,
+                               {task_.title, task_.singer, task_.id, task_.rate, task_.page}, rules)
+            : SongBaseName(task_.naming, task_.title, task_.singer, rules);
   }
   return base_name_;
 }
@@ -162,6 +167,18 @@ void SongDownloadJob::BeginTransfer() {
       !SizeFilterRemoves(0, task_.filter.megabytes)) {
     End(State::kFailed, {RowStatus::kFailed, FilterSizeNotANumberReason(), {}});
     return;
+  }
+  // A template's folders are made as the song needs them.
+  if (task_.fixed_path.isEmpty()) {
+    const QString folder = QFileInfo(BaseTargetPath()).absolutePath();
+    if (!QDir().mkpath(folder)) {
+      End(State::kFailed,
+          {RowStatus::kFailed,
+           SaveFailedReason(
+               QCoreApplication::translate("RowStatus", "无法创建文件夹%1").arg(folder)),
+           {}});
+      return;
+    }
   }
   // The part file lies beside the name the song would get now; the final name is decided when
   // the body is complete, since another song may take this one meanwhile.

@@ -130,7 +130,8 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     if (Preview()) return JobResult{RowStatus::kSucceeded, {}, target};
 
     Step(SaveStep::kSyncFolder);
-    if (const int code = SyncFolder(task_.save_folder); code != 0) {
+    // The song's own folder, which a name template may have put below the save folder.
+    if (const int code = SyncFolder(QFileInfo(target).absolutePath()); code != 0) {
       // The file is there, but it may not survive a power cut; it is not recorded as saved.
       return JobResult{RowStatus::kFailed, SaveFailedReason(SystemText(code)), {}};
     }

@@ -31,11 +31,6 @@ inline constexpr std::string_view kCommaTitleSongId = "23470502";       // "," i
 inline constexpr std::string_view kApostropheTitleSongId = "23470503";  // "'" in the title
 inline constexpr std::string_view kBraceTitleSongId = "23470504";       // "}" in the title
 
-// Songs whose cover or lyrics differ from the usual cover and timed lyrics.
-inline constexpr std::string_view kNoCoverSongId = kBraceTitleSongId;
-inline constexpr std::string_view kPlainLyricsSongId = kSlashTitleSongId;
-inline constexpr std::string_view kNoLyricsSongId = kApostropheTitleSongId;
-
 // Songs for the size filter (2 MB): under it even at 320, and over it at 320 but under at 128.
 inline constexpr std::string_view kShortSongId = "23470020";
 inline constexpr std::string_view kLongSongId = "23470600";
@@ -44,6 +39,11 @@ inline constexpr std::string_view kLongSongId = "23470600";
 inline constexpr std::string_view kRedirectSongId = "23470302";   // 302, then Content-Length
 inline constexpr std::string_view kChunkedSongId = "23470303";    // chunked body
 inline constexpr std::string_view kCountedSongId = kShortSongId;  // Content-Length body
+
+// Songs whose cover or lyrics differ from the usual cover and timed lyrics.
+inline constexpr std::string_view kNoCoverSongId = kChunkedSongId;
+inline constexpr std::string_view kPlainLyricsSongId = kSlashTitleSongId;
+inline constexpr std::string_view kNoLyricsSongId = kApostropheTitleSongId;
 
 // The chart --big-chart adds, for long lists: /top/big.
 inline constexpr std::string_view kBigChart = "big";

@@ -80,6 +80,33 @@
     </message>
 </context>
 <context>
+    <name>FileNaming</name>
+    <message>
+        <source>模板是空的</source>
+        <translation>the template is empty</translation>
+    </message>
+    <message>
+        <source>模板不能以“/”开头</source>
+        <translation>the template cannot start with “/”</translation>
+    </message>
+    <message>
+        <source>模板中有空的文件夹名</source>
+        <translation>the template has an empty folder name</translation>
+    </message>
+    <message>
+        <source>模板中不能用“.”或“..”作文件夹名</source>
+        <translation>the template cannot use “.” or “..” as a folder name</translation>
+    </message>
+    <message>
+        <source>模板中的花括号不成对，或占位符不认识（可用 {title} {singer} {id} {rate} {page}）</source>
+        <translation>the template has an unmatched brace or an unknown placeholder (use {title} {singer} {id} {rate} {page})</translation>
+    </message>
+    <message>
+        <source>文件名部分要有 {title} 或 {id}，否则歌曲会重名</source>
+        <translation>the file name part needs {title} or {id}, or songs would get the same name</translation>
+    </message>
+</context>
+<context>
     <name>MainWindowUi</name>
     <message>
         <source>《Mevra音乐管家》</source>
@@ -287,6 +314,10 @@
     <message>
         <source>已保存（无歌词）</source>
         <translation>Saved (no lyrics)</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹%1</source>
+        <translation>cannot create the folder %1</translation>
     </message>
 </context>
 <context>
@@ -621,6 +652,30 @@ Look at it now?</translation>
     <message>
         <source>歌词：</source>
         <translation>Lyrics:</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>可用 {title} {singer} {id} {rate} {page}，“/”分隔文件夹</source>
+        <translation>Use {title} {singer} {id} {rate} {page}; “/” separates folders</translation>
+    </message>
+    <message>
+        <source>文件名：</source>
+        <translation>File names:</translation>
+    </message>
+    <message>
+        <source>歌曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌手名</source>
+        <translation>Singer</translation>
+    </message>
+    <message>
+        <source>新歌TOP100</source>
+        <translation>Top 100 New Songs</translation>
     </message>
 </context>
 <context>

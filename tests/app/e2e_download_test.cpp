@@ -24,12 +24,20 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <attachedpictureframe.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <synchronizedlyricsframe.h>
+#include <textidentificationframe.h>
+
 #include "app/song_status_delegate.h"
 #include "browser/browser_control.h"
 #include "download/download_queue.h"
+#include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/song_download_job.h"
 #include "portal/catalog.h"
+#include "portal/song_extras.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
 #include "tests/support/mp3_audio.h"
@@ -174,6 +182,72 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   const QString renewed = save_dir_ + "/" + Q(a.title) + "_new320.mp3";
   EXPECT_EQ(FileBytes(renewed), PortalBytes(portal::kShortSongId, 320));
   EXPECT_EQ(SavedFiles().size(), 4);
+}
+
+TEST_F(DownloadTest, EveryOptionOnGivesFoldersCoversLyricsAndTheSongsId) {
+  MainWindow& w = OpenForDownloads();
+  Ui().rb_128k->setChecked(true);
+  DownloadSettings settings = Probe().Settings();
+  settings.extras = {true, true, download::LyricsMode::kBoth};
+  settings.name_template = QStringLiteral("{singer}/{title} [{id}]");
+  Probe().SetSettings(settings);
+  Probe().ChooseCustomNaming();
+  const std::string_view ids[] = {portal::kShortSongId, portal::kNoCoverSongId,
+                                  portal::kPlainLyricsSongId, portal::kNoLyricsSongId};
+  TickOnly(w, {ids[0], ids[1], ids[2], ids[3]});
+  RunBatch(w);
+  for (std::string_view id : ids) {
+    SCOPED_TRACE(std::string(id));
+    const portal::Song& song = *portal::FindSong(id);
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    // The title's "/" stays inside the file name; only the template's own makes the folder.
+    QString title = w.SongText(RowOf(w, id), MainWindow::kColumnTitle).trimmed();
+    title.replace(u'/', u'_');
+    const QString folder =
+        save_dir_ + "/" + w.SongText(RowOf(w, id), MainWindow::kColumnSinger).trimmed();
+    const QString path = folder + "/" + title + " [" + Q(id) + "].mp3";
+    ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 128));
+
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    ASSERT_TRUE(file.hasID3v2Tag());
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+    const auto* song_id = TagLib::ID3v2::UserTextIdentificationFrame::find(tag, "MEVRA_SONG_ID");
+    ASSERT_NE(song_id, nullptr);
+    EXPECT_EQ(song_id->fieldList().back().to8Bit(true), song.id);
+    const std::string cover = portal::CoverJpeg(song);
+    const TagLib::ID3v2::FrameList pictures = tag->frameList("APIC");
+    ASSERT_EQ(pictures.size(), cover.empty() ? 0u : 1u);
+    if (!cover.empty()) {
+      const TagLib::ByteVector bytes =
+          static_cast<TagLib::ID3v2::AttachedPictureFrame*>(pictures.front())->picture();
+      EXPECT_EQ(std::string(bytes.data(), bytes.size()), cover);
+      QFile folder_cover(folder + "/cover.jpg");
+      ASSERT_TRUE(folder_cover.open(QIODevice::ReadOnly));
+      EXPECT_EQ(folder_cover.readAll().toStdString(), cover);
+    }
+    // The .lrc holds the lyrics as served; SYLT their times, when they have any.
+    const std::string lyrics = portal::LyricsText(song);
+    const QString lrc = folder + "/" + title + " [" + Q(id) + "].lrc";
+    EXPECT_EQ(QFileInfo::exists(lrc), !lyrics.empty());
+    if (!lyrics.empty()) {
+      EXPECT_EQ(FileBytes(lrc).toStdString(), lyrics);
+    }
+    std::vector<int> served_ms;
+    for (const auto& line : download::ParseLyrics(QString::fromStdString(lyrics)).timed) {
+      served_ms.push_back(line.ms);
+    }
+    std::vector<int> tag_ms;
+    if (!tag->frameList("SYLT").isEmpty()) {
+      for (const auto& line :
+           static_cast<TagLib::ID3v2::SynchronizedLyricsFrame*>(tag->frameList("SYLT").front())
+               ->synchedText()) {
+        tag_ms.push_back(static_cast<int>(line.time));
+      }
+    }
+    EXPECT_EQ(tag_ms, served_ms);
+    EXPECT_EQ(tag->frameList("USLT").isEmpty(), lyrics.empty());
+  }
 }
 
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {

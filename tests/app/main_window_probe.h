@@ -2,6 +2,8 @@
 
 // The tests' one door into the main window: its controls, its components and its state fields.
 // The handlers and the song-list helpers are public and need no probe.
+#include <QButtonGroup>
+#include <QRadioButton>
 #include <cstdint>
 
 #include "app/browser_link_source.h"
@@ -37,6 +39,16 @@ class MainWindowProbe {
   const DownloadSettings& Settings() const { return window_.download_settings_; }
   void SetSettings(const DownloadSettings& settings) const {
     window_.download_settings_ = settings;
+  }
+  // The custom naming choice, as OK in the preferences dialog with it chosen.
+  void ChooseCustomNaming() const {
+    window_.custom_naming_ = true;
+    QButtonGroup* group = window_.ui_.rb1->group();
+    group->setExclusive(false);
+    for (QRadioButton* button : {window_.ui_.rb1, window_.ui_.rb2, window_.ui_.rb3}) {
+      button->setChecked(false);
+    }
+    group->setExclusive(true);
   }
   // Pauses between tries short enough for a test; the server's Retry-After still counts.
   void SetRetryBackoffBaseMs(int64_t ms) const { window_.retry_backoff_base_ms_ = ms; }
