@@ -46,6 +46,7 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   const QString name_template = TrimText(read("NameTemplate"));
   settings.name_template =
       download::NameTemplateError(name_template).isEmpty() ? name_template : defaults.name_template;
+  settings.playlist = ReadFlag(read("Playlist"), defaults.playlist);
   return settings;
 }
 
@@ -62,6 +63,7 @@ void DownloadSettings::Write(
   write("SaveCover", Flag(extras.save_cover));
   write("Lyrics", download::LyricsModeName(extras.lyrics));
   write("NameTemplate", name_template);
+  write("Playlist", Flag(playlist));
 }
 
 }  // namespace mevra::app

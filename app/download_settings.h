@@ -24,6 +24,8 @@ struct DownloadSettings {
   // The template of the custom naming choice (RenameType 4); an invalid one reads as the
   // default.
   QString name_template = QStringLiteral("{singer}/{singer} - {title}");
+  // After each batch, TITLE.m3u8 of the saved songs of each harvested page (Playlist).
+  bool playlist = false;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

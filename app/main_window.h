@@ -211,6 +211,9 @@ class MainWindow : public QWidget {
   // the batch as a whole.
   void ShowBatchProgress(const download::BatchProgress& progress);
   void PreviewFinished(const download::JobResult& result);
+  // "Playlist": the batch's saved songs into TITLE.m3u8 of each harvested page, in the save
+  // folder, with those a batch from the same page saved before (main_window_playlist.cpp).
+  void WriteBatchPlaylists();
 
   // --- Session and history (main_window_session.cpp) ---
   // Shows the list the session kept and offers to go on with a batch it was in.
@@ -263,6 +266,13 @@ class MainWindow : public QWidget {
   int64_t retry_backoff_base_ms_ = download::kRetryBackoffBaseMs;
   // The songs the running batch has taken, by key, for the history of those that end.
   std::map<int, download::SongTask> batch_tasks_;
+  // The songs the running batch saved, by key, for its playlists.
+  struct SavedSong {
+    QString path;
+    QString folder;
+    QString page;
+  };
+  std::map<int, SavedSong> batch_saved_;
   // The batch the session kept from the last run, until the user has answered for it.
   BatchRecord kept_batch_;
   // The chart list's selection changed during the current mouse press and opened the chart, so

@@ -101,6 +101,7 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
   DownloadedCount_ = 0;
 
   batch_tasks_.clear();
+  batch_saved_.clear();
   const int ticked = static_cast<int>(std::count_if(
       keys.begin(), keys.end(), [this](int key) { return SongTicked(BatchRow(key)); }));
   if (history_window_) history_window_->SetRetryEnabled(false);
@@ -198,6 +199,9 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   const int row = BatchRow(key);
   if (const auto task = batch_tasks_.find(key); task != batch_tasks_.end()) {
     RecordHistory(task->second, result);
+    if (result.status == RowStatus::kSucceeded && !result.saved_path.isEmpty()) {
+      batch_saved_[key] = {result.saved_path, task->second.save_folder, task->second.page};
+    }
     batch_tasks_.erase(task);
   }
   const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
@@ -228,6 +232,7 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
 void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
+  WriteBatchPlaylists();
   session_->EndBatch();
   batch_tasks_.clear();
   if (history_window_) history_window_->SetRetryEnabled(true);

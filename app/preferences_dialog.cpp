@@ -85,6 +85,9 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.cbb_lyrics->addItem(tr("不要歌词"));
   c.cbb_lyrics->setCurrentIndex(static_cast<int>(settings.extras.lyrics));
 
+  c.chk_playlist = new QCheckBox(tr("每批下载完成后生成播放列表（页面标题.m3u8）"), this);
+  c.chk_playlist->setChecked(settings.playlist);
+
   c.chk_customname = new QCheckBox(tr("自定义"), this);
   c.edt_template = new QLineEdit(settings.name_template, this);
   c.edt_template->setPlaceholderText(QStringLiteral("{singer}/{singer} - {title}"));
@@ -108,6 +111,7 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("无数据超时："), c.spn_stall);
   form->addRow(tr("封面："), cover_row);
   form->addRow(tr("歌词："), c.cbb_lyrics);
+  form->addRow(tr("播放列表："), c.chk_playlist);
   form->addRow(tr("文件名："), naming_row);
   form->addRow(QString(), c.lbl_templatepath);
 
@@ -171,6 +175,7 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.extras.embed_cover = controls_.chk_embedcover->isChecked();
   settings.extras.save_cover = controls_.chk_savecover->isChecked();
   settings.extras.lyrics = static_cast<download::LyricsMode>(controls_.cbb_lyrics->currentIndex());
+  settings.playlist = controls_.chk_playlist->isChecked();
   const QString name_template = controls_.edt_template->text().trimmed();
   if (download::NameTemplateError(name_template).isEmpty()) settings.name_template = name_template;
   return settings;

@@ -27,7 +27,8 @@ struct PreferencesControls {
   QSpinBox* spn_stall = nullptr;
   QCheckBox* chk_embedcover = nullptr;
   QCheckBox* chk_savecover = nullptr;
-  QComboBox* cbb_lyrics = nullptr;      // in the order of download::LyricsMode
+  QComboBox* cbb_lyrics = nullptr;  // in the order of download::LyricsMode
+  QCheckBox* chk_playlist = nullptr;
   QCheckBox* chk_customname = nullptr;  // the fourth naming choice, 自定义
   QLineEdit* edt_template = nullptr;
   QLabel* lbl_templatepath = nullptr;  // the path the template gives, or why it gives none

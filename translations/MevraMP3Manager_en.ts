@@ -677,6 +677,14 @@ Look at it now?</translation>
         <source>新歌TOP100</source>
         <translation>Top 100 New Songs</translation>
     </message>
+    <message>
+        <source>每批下载完成后生成播放列表（页面标题.m3u8）</source>
+        <translation>Write a playlist after each batch (page title.m3u8)</translation>
+    </message>
+    <message>
+        <source>播放列表：</source>
+        <translation>Playlist:</translation>
+    </message>
 </context>
 <context>
     <name>mevra::app::SessionStore</name>

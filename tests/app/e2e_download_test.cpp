@@ -190,6 +190,7 @@ TEST_F(DownloadTest, EveryOptionOnGivesFoldersCoversLyricsAndTheSongsId) {
   DownloadSettings settings = Probe().Settings();
   settings.extras = {true, true, download::LyricsMode::kBoth};
   settings.name_template = QStringLiteral("{singer}/{title} [{id}]");
+  settings.playlist = true;
   Probe().SetSettings(settings);
   Probe().ChooseCustomNaming();
   const std::string_view ids[] = {portal::kShortSongId, portal::kNoCoverSongId,
@@ -248,6 +249,36 @@ TEST_F(DownloadTest, EveryOptionOnGivesFoldersCoversLyricsAndTheSongsId) {
     EXPECT_EQ(tag_ms, served_ms);
     EXPECT_EQ(tag->frameList("USLT").isEmpty(), lyrics.empty());
   }
+
+  // The page's playlist: each saved song once, in list order, its length and its path below
+  // the save folder. A later batch from the page adds its songs in their places; a failed one
+  // is left out.
+  const auto playlist = [&] {
+    const QStringList lists = QDir(save_dir_).entryList({QStringLiteral("*.m3u8")}, QDir::Files);
+    EXPECT_EQ(lists.size(), 1) << lists.join(u',').toStdString();
+    return lists.isEmpty() ? QStringList()
+                           : QString::fromUtf8(FileBytes(save_dir_ + "/" + lists[0]))
+                                 .split(u'\n', Qt::SkipEmptyParts);
+  };
+  const auto expected = [&](std::vector<std::string_view> saved) {
+    std::sort(saved.begin(), saved.end(),
+              [&](std::string_view a, std::string_view b) { return RowOf(w, a) < RowOf(w, b); });
+    QStringList lines{QStringLiteral("#EXTM3U")};
+    for (std::string_view id : saved) {
+      const int row = RowOf(w, id);
+      const QString singer = w.SongText(row, MainWindow::kColumnSinger).trimmed();
+      QString title = w.SongText(row, MainWindow::kColumnTitle).trimmed();
+      lines << QStringLiteral("#EXTINF:%1,%2 - %3")
+                   .arg(QString::number(portal::FindSong(id)->seconds), singer, title);
+      title.replace(u'/', u'_');
+      lines << singer + "/" + title + " [" + Q(id) + "].mp3";
+    }
+    return lines;
+  };
+  EXPECT_EQ(playlist(), expected({ids[0], ids[1], ids[2], ids[3]}));
+  TickOnly(w, {portal::kRedirectSongId, portal::kMissingFileSongId});
+  RunBatch(w);
+  EXPECT_EQ(playlist(), expected({ids[0], ids[1], ids[2], ids[3], portal::kRedirectSongId}));
 }
 
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
