@@ -268,6 +268,7 @@ void SongDownloadJob::StartAttempt() {
             this, [this, result] { WorkerFinished(result); }, Qt::QueuedConnection);
       },
       std::move(on_head), std::move(on_complete));
+  saver->SetAbortLatch(worker_->Latch());
   emit TransferStarted();
   if (state_ != State::kTransferring) return;
   // A receiver stopped the job before its transfer began: nothing was fetched.

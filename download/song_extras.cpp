@@ -32,11 +32,12 @@ constexpr ModeName kModeNames[] = {
 
 // The body of `url` when the server answered 200 with at most `max_bytes`; nullopt for every
 // other outcome, a failed exchange included.
-std::optional<QByteArray> FetchSmall(const QString& url, const QString& ca_file,
-                                     int64_t max_bytes) {
+std::optional<QByteArray> FetchSmall(const QString& url, const QString& ca_file, int64_t max_bytes,
+                                     const std::shared_ptr<net::AbortLatch>& latch) {
   try {
     http::HttpClient client;
     http::ApplyProgramConfiguration(client);
+    if (latch) client.SetAbortLatch(latch);
     client.SetCaFile(QFile::encodeName(ca_file).toStdString());
     client.SetConnectTimeout(kExtrasReadTimeoutMs);
     client.SetReadTimeout(kExtrasReadTimeoutMs);
@@ -74,10 +75,11 @@ std::optional<LyricsMode> ParseLyricsMode(const QString& text) {
 }
 
 SongExtras FetchSongExtras(const QString& cover_url, const QString& lyrics_url,
-                           const ExtrasOptions& options, const QString& ca_file) {
+                           const ExtrasOptions& options, const QString& ca_file,
+                           const std::shared_ptr<net::AbortLatch>& latch) {
   SongExtras extras;
   if (options.WantsCover() && !cover_url.isEmpty()) {
-    const std::optional<QByteArray> cover = FetchSmall(cover_url, ca_file, kMaxCoverBytes);
+    const std::optional<QByteArray> cover = FetchSmall(cover_url, ca_file, kMaxCoverBytes, latch);
     // The tag says image/jpeg; anything else would be a picture no player shows.
     if (cover && IsJpeg(*cover)) {
       extras.cover_jpeg = *cover;
@@ -86,7 +88,8 @@ SongExtras FetchSongExtras(const QString& cover_url, const QString& lyrics_url,
     }
   }
   if (options.lyrics != LyricsMode::kNone && !lyrics_url.isEmpty()) {
-    const std::optional<QByteArray> lyrics = FetchSmall(lyrics_url, ca_file, kMaxLyricsBytes);
+    const std::optional<QByteArray> lyrics =
+        FetchSmall(lyrics_url, ca_file, kMaxLyricsBytes, latch);
     if (lyrics && !lyrics->trimmed().isEmpty()) {
       extras.lyrics = *lyrics;
     } else {

@@ -2,7 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <optional>
+
+namespace mevra::net {
+class AbortLatch;
+}
 
 namespace mevra::download {
 
@@ -43,9 +48,10 @@ struct SongExtras {
 
 // Fetches what `options` wants of the offered cover and lyrics (empty URL: not offered). Runs on
 // the transfer's thread; every failure, a reply that is no JPEG or is too large included, only
-// marks the piece missing.
+// marks the piece missing. A tripped `latch` (the transfer's stop) ends a fetch at once.
 SongExtras FetchSongExtras(const QString& cover_url, const QString& lyrics_url,
-                           const ExtrasOptions& options, const QString& ca_file);
+                           const ExtrasOptions& options, const QString& ca_file,
+                           const std::shared_ptr<net::AbortLatch>& latch = nullptr);
 
 // Writes `lyrics` as they were served to the .lrc file beside `mp3_path` (same base name),
 // replacing one of that name in one step. False when it could not be written.

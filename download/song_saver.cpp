@@ -78,7 +78,7 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     // A cover or lyrics that cannot be had cost the song nothing; the row says what is missing.
     SongExtras extras;
     if (!Preview()) {
-      extras = FetchSongExtras(cover_url_, lyrics_url_, policies_.extras, task_.ca_file);
+      extras = FetchSongExtras(cover_url_, lyrics_url_, policies_.extras, task_.ca_file, latch_);
       SongTags tags;
       tags.missing_title_artist = policies_.write_tags;
       tags.title = task_.title;

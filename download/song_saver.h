@@ -2,11 +2,16 @@
 
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/song_task.h"
+
+namespace mevra::net {
+class AbortLatch;
+}
 
 namespace mevra::download {
 
@@ -26,6 +31,8 @@ class SongSaver {
 
   // The song's cover and lyrics on the music host, as its page offers them; empty: none.
   void SetExtrasSource(QString cover_url, QString lyrics_url);
+  // The transfer's stop, which also ends the fetch of a cover or lyrics.
+  void SetAbortLatch(std::shared_ptr<net::AbortLatch> latch) { latch_ = std::move(latch); }
 
   // `file` is the part file, still open and locked. nullopt when `stopped` was set before
   // anything changed: the part file then stays as it is.
@@ -47,6 +54,7 @@ class SongSaver {
   QString link_;
   QString cover_url_;
   QString lyrics_url_;
+  std::shared_ptr<net::AbortLatch> latch_;
 };
 
 }  // namespace mevra::download

@@ -999,6 +999,24 @@ TEST_F(PoliciesTest, CoversAndLyricsGoWhereAskedAndOnesThatCannotBeHadOnlyMarkTh
   }
 }
 
+TEST_F(PoliciesTest, AStopEndsAStalledCoverAtOnceAndKeepsThePartFile) {
+  ServedFile stalled{std::string("\xFF\xD8\xFF", 3) + Pattern(5000, 's')};
+  stalled.stall_after = 10;
+  server_.Serve("/stalled.jpg", stalled);
+  SongTask task = Task(0, "Z", "/z.mp3", {UntaggedMp3(40)});
+  links_.SetExtras("Z", QString::fromStdString(server_.Url("/stalled.jpg")), {});
+  DownloadQueue queue(links_);
+  queue.SetPolicies(FastRetries());
+  Report report(queue);
+  queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{task}), 1);
+  ASSERT_TRUE(WaitUntil([&] { return server_.Requests("/stalled.jpg") == 1; }));
+  queue.StopAll();
+  // Well within the cover's own time-out: the stop cuts its fetch.
+  ASSERT_TRUE(WaitUntil([&] { return report.ended; }, kExtrasReadTimeoutMs / 2));
+  EXPECT_EQ(report.end, BatchEnd::kStopped);
+  EXPECT_EQ(Files(), (QStringList{"Z - S.mp3.part", "Z - S.mp3.part.info"}));
+}
+
 TEST(LyricsTextTest, TimedLinesAreReadInTimeOrderAndEverythingElseIsPlain) {
   struct Case {
     const char* name;
