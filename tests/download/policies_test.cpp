@@ -1,6 +1,7 @@
 // The download policies against real loopback servers: songs saved before, the archive of saved
 // songs, retries and their pauses, continuing partial files, the speed limit, a full disk and
 // the tags of saved files.
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
@@ -29,9 +30,11 @@
 
 #include "download/download_archive.h"
 #include "download/download_policies.h"
+#include "download/library_scan.h"
 #include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/rate_limiter.h"
+#include "download/tag_writer.h"
 #include "download/transfer_failure.h"
 #include "http/http_error.h"
 #include "net/net_error.h"
@@ -1015,6 +1018,59 @@ TEST_F(PoliciesTest, AStopEndsAStalledCoverAtOnceAndKeepsThePartFile) {
   ASSERT_TRUE(WaitUntil([&] { return report.ended; }, kExtrasReadTimeoutMs / 2));
   EXPECT_EQ(report.end, BatchEnd::kStopped);
   EXPECT_EQ(Files(), (QStringList{"Z - S.mp3.part", "Z - S.mp3.part.info"}));
+}
+
+TEST_F(PoliciesTest, TheLibraryFindsSongsByIdOrNamesAtAnyDepthAndRereadsOnlyChangedFiles) {
+  const auto song = [&](const QString& name, const SongTags& tags) {
+    QDir().mkpath(QFileInfo(PathOf(name)).absolutePath());
+    WriteFile(name, QByteArray::fromStdString(UntaggedMp3(10)));
+    ASSERT_TRUE(WriteSongTags(PathOf(name), tags));
+  };
+  SongTags by_id;
+  by_id.song_id = QStringLiteral("23470020");
+  song(QStringLiteral("renamed by the user.mp3"), by_id);
+  SongTags by_names;
+  by_names.missing_title_artist = true;
+  by_names.title = QStringLiteral("Long Way North");
+  by_names.artist = QStringLiteral("Nova Lane");
+  song(QStringLiteral("a/b/c/deep.MP3"), by_names);
+  WriteFile(QStringLiteral("notes.txt"), "Nova Lane - Other");
+  WriteFile(QStringLiteral("not really.mp3"), "text");
+
+  std::vector<LibraryFile> files = ScanLibrary(folder_, {});
+  ASSERT_EQ(files.size(), 3u);
+  const LibraryIndex index(files);
+  EXPECT_TRUE(index.Contains(QStringLiteral("23470020"), QStringLiteral("x"), QStringLiteral("y")));
+  EXPECT_TRUE(index.Contains(QStringLiteral("9"), QStringLiteral(" nova lane "),
+                             QStringLiteral("LONG WAY NORTH")));
+  EXPECT_FALSE(
+      index.Contains(QStringLiteral("9"), QStringLiteral("Nova Lane"), QStringLiteral("Other")));
+  EXPECT_FALSE(index.Contains({}, {}, {}));
+
+  // What the cache holds for an unchanged file is taken unread; a changed file is read again.
+  LibraryCache cache;
+  for (LibraryFile file : files) {
+    file.title = QStringLiteral("from the cache");
+    cache.insert(file.path, file);
+  }
+  SongTags retitled = by_names;
+  retitled.missing_title_artist = false;
+  retitled.song_id = QStringLiteral("7");
+  ASSERT_TRUE(WriteSongTags(PathOf(QStringLiteral("a/b/c/deep.MP3")), retitled));
+  {
+    // The file system's clock may not have moved since the scan.
+    QFile changed(PathOf(QStringLiteral("a/b/c/deep.MP3")));
+    ASSERT_TRUE(changed.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(changed.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                    QFileDevice::FileModificationTime));
+  }
+  QStringList titles;
+  for (const LibraryFile& file : ScanLibrary(folder_, cache)) {
+    titles << QFileInfo(file.path).fileName() + "=" + file.title + "/" + file.song_id;
+  }
+  titles.sort();
+  EXPECT_EQ(titles, (QStringList{"deep.MP3=Long Way North/7", "not really.mp3=from the cache/",
+                                 "renamed by the user.mp3=from the cache/23470020"}));
 }
 
 TEST(LyricsTextTest, TimedLinesAreReadInTimeOrderAndEverythingElseIsPlain) {
