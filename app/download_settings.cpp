@@ -47,6 +47,7 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.name_template =
       download::NameTemplateError(name_template).isEmpty() ? name_template : defaults.name_template;
   settings.playlist = ReadFlag(read("Playlist"), defaults.playlist);
+  settings.use_library = ReadFlag(read("UseLibrary"), defaults.use_library);
   return settings;
 }
 
@@ -64,6 +65,7 @@ void DownloadSettings::Write(
   write("Lyrics", download::LyricsModeName(extras.lyrics));
   write("NameTemplate", name_template);
   write("Playlist", Flag(playlist));
+  write("UseLibrary", Flag(use_library));
 }
 
 }  // namespace mevra::app

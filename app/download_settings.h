@@ -26,6 +26,8 @@ struct DownloadSettings {
   QString name_template = QStringLiteral("{singer}/{singer} - {title}");
   // After each batch, TITLE.m3u8 of the saved songs of each harvested page (Playlist).
   bool playlist = false;
+  // Songs a file below the save folder is already are shown so and left unticked (UseLibrary).
+  bool use_library = true;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

@@ -232,6 +232,7 @@ void MainWindow::FormCreate() {
   DownloadedCount_ = 0;
   LoadSettings();
   OpenSession();
+  StartLibraryScan();
 }
 
 void MainWindow::FormClose() {

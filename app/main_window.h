@@ -17,6 +17,7 @@
 #include "app/song_list_model.h"
 #include "app/tick_clock.h"
 #include "app/url_opener.h"
+#include "download/library_scan.h"
 #include "download/song_task.h"
 
 class QAudioOutput;
@@ -214,6 +215,10 @@ class MainWindow : public QWidget {
   // "Playlist": the batch's saved songs into TITLE.m3u8 of each harvested page, in the save
   // folder, with those a batch from the same page saved before (main_window_playlist.cpp).
   void WriteBatchPlaylists();
+  // "UseLibrary": the save folder is scanned for the songs it holds, in the background
+  // (main_window_library.cpp); waiting rows that are there already are marked and unticked.
+  void StartLibraryScan();
+  void MarkLibrarySongs();
 
   // --- Session and history (main_window_session.cpp) ---
   // Shows the list the session kept and offers to go on with a batch it was in.
@@ -273,6 +278,8 @@ class MainWindow : public QWidget {
     QString page;
   };
   std::map<int, SavedSong> batch_saved_;
+  // What the last library scan found; empty while none has ended.
+  download::LibraryIndex library_;
   // The batch the session kept from the last run, until the user has answered for it.
   BatchRecord kept_batch_;
   // The chart list's selection changed during the current mouse press and opened the chart, so

@@ -233,6 +233,7 @@ void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
   WriteBatchPlaylists();
+  StartLibraryScan();
   session_->EndBatch();
   batch_tasks_.clear();
   if (history_window_) history_window_->SetRetryEnabled(true);

@@ -41,6 +41,7 @@ void MainWindow::btn_processSongClick() {
   }
   // The page's new songs go in at once; the list draws them when the event loop next runs.
   songs_->Append(songs);
+  MarkLibrarySongs();
   ui_.pnl_info->hide();
   SetStatusText(tr("抓取音乐信息完成！已抓取%1首音乐信息").arg(SongCount()));
 }

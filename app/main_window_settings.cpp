@@ -124,6 +124,7 @@ void MainWindow::btn_settingsClick() {
     custom_naming_ = false;
     CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, ui_.rb2);
   }
+  StartLibraryScan();
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
   if (dialog.ArchiveClearRequested()) {
@@ -136,8 +137,10 @@ void MainWindow::btn_settingsClick() {
 }
 
 void MainWindow::btn_openpathClick() {
-  if (ui_.slctfldrdlg1->Execute())
+  if (ui_.slctfldrdlg1->Execute()) {
     ui_.edt_saveto->setText(ui_.slctfldrdlg1->SelectedFolder().PathName());
+    StartLibraryScan();
+  }
 }
 
 }  // namespace mevra::app

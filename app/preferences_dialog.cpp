@@ -88,6 +88,9 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.chk_playlist = new QCheckBox(tr("每批下载完成后生成播放列表（页面标题.m3u8）"), this);
   c.chk_playlist->setChecked(settings.playlist);
 
+  c.chk_library = new QCheckBox(tr("保存位置中已有的歌曲标为“已在音乐库”，不勾选"), this);
+  c.chk_library->setChecked(settings.use_library);
+
   c.chk_customname = new QCheckBox(tr("自定义"), this);
   c.edt_template = new QLineEdit(settings.name_template, this);
   c.edt_template->setPlaceholderText(QStringLiteral("{singer}/{singer} - {title}"));
@@ -112,6 +115,7 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("封面："), cover_row);
   form->addRow(tr("歌词："), c.cbb_lyrics);
   form->addRow(tr("播放列表："), c.chk_playlist);
+  form->addRow(tr("音乐库："), c.chk_library);
   form->addRow(tr("文件名："), naming_row);
   form->addRow(QString(), c.lbl_templatepath);
 
@@ -176,6 +180,7 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.extras.save_cover = controls_.chk_savecover->isChecked();
   settings.extras.lyrics = static_cast<download::LyricsMode>(controls_.cbb_lyrics->currentIndex());
   settings.playlist = controls_.chk_playlist->isChecked();
+  settings.use_library = controls_.chk_library->isChecked();
   const QString name_template = controls_.edt_template->text().trimmed();
   if (download::NameTemplateError(name_template).isEmpty()) settings.name_template = name_template;
   return settings;

@@ -29,6 +29,7 @@ struct PreferencesControls {
   QCheckBox* chk_savecover = nullptr;
   QComboBox* cbb_lyrics = nullptr;  // in the order of download::LyricsMode
   QCheckBox* chk_playlist = nullptr;
+  QCheckBox* chk_library = nullptr;
   QCheckBox* chk_customname = nullptr;  // the fourth naming choice, 自定义
   QLineEdit* edt_template = nullptr;
   QLabel* lbl_templatepath = nullptr;  // the path the template gives, or why it gives none

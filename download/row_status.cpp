@@ -21,6 +21,7 @@ constexpr StatusText kStatusTexts[] = {
     {RowStatus::kStopped, QT_TRANSLATE_NOOP("RowStatus", "下载失败")},
     {RowStatus::kSkipped, QT_TRANSLATE_NOOP("RowStatus", "已存在，跳过")},
     {RowStatus::kWaitingRetry, QT_TRANSLATE_NOOP("RowStatus", "等待重试")},
+    {RowStatus::kInLibrary, QT_TRANSLATE_NOOP("RowStatus", "已在音乐库")},
 };
 
 QString Tr(const char* text) { return QCoreApplication::translate("RowStatus", text); }

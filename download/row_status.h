@@ -14,6 +14,7 @@ enum class RowStatus {
   kStopped,       // cut by the stop button, or by a batch that had to stop; with a reason
   kSkipped,       // saved before: not fetched at all
   kWaitingRetry,  // a try failed; the next one comes after a pause
+  kInLibrary,     // a file of the music library is this song already: left unticked
 };
 
 // The status column's text; a failed or stopped row's text ends with its reason, a saved row's

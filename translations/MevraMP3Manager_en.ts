@@ -319,6 +319,10 @@
         <source>无法创建文件夹%1</source>
         <translation>cannot create the folder %1</translation>
     </message>
+    <message>
+        <source>已在音乐库</source>
+        <translation>Already in the library</translation>
+    </message>
 </context>
 <context>
     <name>TransferText</name>
@@ -684,6 +688,14 @@ Look at it now?</translation>
     <message>
         <source>播放列表：</source>
         <translation>Playlist:</translation>
+    </message>
+    <message>
+        <source>保存位置中已有的歌曲标为“已在音乐库”，不勾选</source>
+        <translation>Mark songs the save folder already holds as “in the library” and untick them</translation>
+    </message>
+    <message>
+        <source>音乐库：</source>
+        <translation>Library:</translation>
     </message>
 </context>
 <context>

@@ -281,6 +281,38 @@ TEST_F(DownloadTest, EveryOptionOnGivesFoldersCoversLyricsAndTheSongsId) {
   EXPECT_EQ(playlist(), expected({ids[0], ids[1], ids[2], ids[3], portal::kRedirectSongId}));
 }
 
+TEST_F(DownloadTest, SongsTheSaveFolderHoldsByIdOrByNameAreMarkedAndUnticked) {
+  MainWindow& w = OpenForDownloads();
+  const auto write = [&](const QString& name, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(save_dir_ + "/" + name).absolutePath());
+    QFile file(save_dir_ + "/" + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  };
+  // A song saved before and renamed since, its names changed too: its id still tells it.
+  write(QStringLiteral("old/renamed.mp3"), ServedBytes(portal::kShortSongId, 128));
+  {
+    TagLib::MPEG::File file(QFile::encodeName(save_dir_ + "/old/renamed.mp3").constData());
+    file.ID3v2Tag(true)->setTitle("Something Else");
+    file.ID3v2Tag(true)->setArtist("Someone Else");
+    auto* id = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF16);
+    id->setDescription("MEVRA_SONG_ID");
+    id->setText(std::string(portal::kShortSongId));
+    file.ID3v2Tag()->addFrame(id);
+    ASSERT_TRUE(file.save());
+  }
+  // One from elsewhere, with the song's singer and title in its tag.
+  write(QStringLiteral("by its names.mp3"), ServedBytes(portal::kRedirectSongId, 128));
+  w.btn_selectAllClick();
+  Probe().StartLibraryScan();
+  ASSERT_TRUE(WaitUntil([&] { return Status(w, portal::kRedirectSongId) == "已在音乐库"; }));
+  EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("已在音乐库"));
+  EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kShortSongId)));
+  EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kRedirectSongId)));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
+  EXPECT_EQ(Status(w, portal::kChunkedSongId), QStringLiteral("等待中"));
+}
+
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
   MainWindow& w = OpenForDownloads();
   MainWindowUi& ui = Ui();

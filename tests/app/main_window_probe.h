@@ -50,6 +50,8 @@ class MainWindowProbe {
     }
     group->setExclusive(true);
   }
+  // A scan of the save folder as it stands, as choosing the folder starts one.
+  void StartLibraryScan() const { window_.StartLibraryScan(); }
   // Pauses between tries short enough for a test; the server's Retry-After still counts.
   void SetRetryBackoffBaseMs(int64_t ms) const { window_.retry_backoff_base_ms_ = ms; }
   download::RateLimiter& RateLimiter() const { return *window_.rate_limiter_; }

@@ -226,17 +226,17 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -362,7 +362,7 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
                               "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
                               "StallSeconds=30\r\nEmbedCover=1\r\nSaveCover=0\r\n"
-                              "Lyrics=embed\r\nNameTemplate={singer}/{singer} - {title}\r\nPlaylist=0\r\n\r\n"
+                              "Lyrics=embed\r\nNameTemplate={singer}/{singer} - {title}\r\nPlaylist=0\r\nUseLibrary=1\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -582,7 +582,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
        "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n"
-       "EmbedCover=0\nSaveCover=1\nLyrics=both\nNameTemplate= {rate}/{title} \nPlaylist=1\n",
+       "EmbedCover=0\nSaveCover=1\nLyrics=both\nNameTemplate= {rate}/{title} \nPlaylist=1\nUseLibrary=0\n",
        {5,
         ExistingFilePolicy::kOverwrite,
         true,
@@ -592,7 +592,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
         600,
         {false, true, download::LyricsMode::kBoth},
         QStringLiteral("{rate}/{title}"),
-        true}},
+        true,
+        false}},
       {"blanks and case",
        "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \nStallSeconds= 5 \n",
        with([](DownloadSettings& d) {
@@ -608,7 +609,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
        "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n"
-       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\nNameTemplate={singer}/\nPlaylist=on\n",
+       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\nNameTemplate={singer}/\nPlaylist=on\nUseLibrary=yes\n",
        defaults},
   };
   for (const Case& c : cases) {
@@ -627,7 +628,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
                   .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
                             "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
                             "StallSeconds=30\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
-                            "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\n"))
+                            "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -666,7 +667,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
                                 45,
                                 {false, true, download::LyricsMode::kLrc},
                                 QStringLiteral("{id} {title}"),
-                                true};
+                                true,
+                                false};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -681,6 +683,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     c.chk_savecover->setChecked(true);
     c.cbb_lyrics->setCurrentIndex(1);
     c.chk_playlist->setChecked(true);
+    c.chk_library->setChecked(false);
     // A template that cannot name songs is refused with its reason while it is chosen.
     c.edt_template->setText(QStringLiteral("{singer}/{nope}"));
     EXPECT_TRUE(c.btn_ok->isEnabled());
@@ -710,7 +713,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
                             "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
                             "EmbedCover=0\nSaveCover=1\nLyrics=lrc\n"
-                            "NameTemplate={id} {title}\nPlaylist=1\n"))
+                            "NameTemplate={id} {title}\nPlaylist=1\nUseLibrary=0\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
