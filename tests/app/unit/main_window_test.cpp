@@ -362,7 +362,8 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
                               "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
                               "StallSeconds=30\r\nEmbedCover=1\r\nSaveCover=0\r\n"
-                              "Lyrics=embed\r\nNameTemplate={singer}/{singer} - {title}\r\nPlaylist=0\r\nUseLibrary=1\r\n\r\n"
+                              "Lyrics=embed\r\nNameTemplate={singer}/{singer} - "
+                              "{title}\r\nPlaylist=0\r\nUseLibrary=1\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -582,7 +583,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
        "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\n"
-       "EmbedCover=0\nSaveCover=1\nLyrics=both\nNameTemplate= {rate}/{title} \nPlaylist=1\nUseLibrary=0\n",
+       "EmbedCover=0\nSaveCover=1\nLyrics=both\nNameTemplate= {rate}/{title} "
+       "\nPlaylist=1\nUseLibrary=0\n",
        {5,
         ExistingFilePolicy::kOverwrite,
         true,
@@ -609,7 +611,8 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
        "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\n"
-       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\nNameTemplate={singer}/\nPlaylist=on\nUseLibrary=yes\n",
+       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\nNameTemplate={singer}/"
+       "\nPlaylist=on\nUseLibrary=yes\n",
        defaults},
   };
   for (const Case& c : cases) {
