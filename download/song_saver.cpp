@@ -1,5 +1,6 @@
 #include "download/song_saver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -34,6 +35,17 @@ int SyncFolder(const QString& folder) {
   const int code = ::fsync(descriptor) == 0 || errno == EINVAL ? 0 : errno;
   ::close(descriptor);
   return code;
+}
+
+// Syncs `folder` and each folder above it up to and with `top`, when `folder` lies below it.
+int SyncFoldersUpTo(const QString& folder, const QString& top) {
+  const QString stop = QDir::cleanPath(QFileInfo(top).absoluteFilePath());
+  QString at = QDir::cleanPath(folder);
+  for (;;) {
+    if (const int code = SyncFolder(at); code != 0) return code;
+    if (at == stop || !at.startsWith(stop + QLatin1Char('/'))) return 0;
+    at = QFileInfo(at).absolutePath();
+  }
 }
 
 }  // namespace
@@ -130,8 +142,10 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     if (Preview()) return JobResult{RowStatus::kSucceeded, {}, target};
 
     Step(SaveStep::kSyncFolder);
-    // The song's own folder, which a name template may have put below the save folder.
-    if (const int code = SyncFolder(QFileInfo(target).absolutePath()); code != 0) {
+    // The song's own folder, and up to the save folder those a name template made for it, so
+    // that the folders holding the new name survive a power cut too.
+    if (const int code = SyncFoldersUpTo(QFileInfo(target).absolutePath(), task_.save_folder);
+        code != 0) {
       // The file is there, but it may not survive a power cut; it is not recorded as saved.
       return JobResult{RowStatus::kFailed, SaveFailedReason(SystemText(code)), {}};
     }
