@@ -185,10 +185,11 @@ int RunBatch(const BatchOptions& options) {
     Say(stderr, QCoreApplication::translate("BatchRun", "无法打开页面：%1").arg(options.page_url));
     return kBatchCouldNotStart;
   }
-  const download::NamingScheme naming = settings.rename_type == 1 ? download::NamingScheme::kTitle
-                                        : settings.rename_type == 3
-                                            ? download::NamingScheme::kSingerTitle
-                                            : download::NamingScheme::kTitleSinger;
+  const download::NamingScheme naming =
+      settings.rename_type == 1   ? download::NamingScheme::kTitle
+      : settings.rename_type == 3 ? download::NamingScheme::kSingerTitle
+      : settings.rename_type == 4 ? download::NamingScheme::kTemplate
+                                  : download::NamingScheme::kTitleSinger;
   std::vector<download::SongTask> tasks;
   QStringList ids;
   for (const SongItem& item : HarvestSongItems(page->toStdString())) {
@@ -201,6 +202,7 @@ int RunBatch(const BatchOptions& options) {
     task.singer = QString::fromStdString(item.singer).trimmed();
     task.rate = QString::number(settings.song_bit);
     task.naming = naming;
+    task.name_template = settings.download.name_template;
     task.save_folder = settings.save_path;
     task.filter = {settings.filter_small, settings.filter_size};
     task.ca_file = endpoints.ca_file;
@@ -226,6 +228,7 @@ int RunBatch(const BatchOptions& options) {
   policies.existing_file = chosen.existing_file;
   policies.retries = chosen.retries;
   policies.write_tags = chosen.write_tags;
+  policies.extras = chosen.extras;
   policies.stall_timeout_ms = int64_t{chosen.stall_seconds} * 1000;
   policies.rate_limiter = std::make_shared<download::RateLimiter>();
   policies.rate_limiter->SetBytesPerSecond(int64_t{chosen.speed_limit_kb} * 1024);

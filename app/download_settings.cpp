@@ -1,6 +1,7 @@
 #include "app/download_settings.h"
 
 #include "app/text_trim.h"
+#include "download/file_naming.h"
 
 namespace mevra::app {
 namespace {
@@ -42,6 +43,15 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.direct_links = link_source == QLatin1String("browser")  ? false
                           : link_source == QLatin1String("direct") ? true
                                                                    : defaults.direct_links;
+  settings.extras.embed_cover = ReadFlag(read("EmbedCover"), defaults.extras.embed_cover);
+  settings.extras.save_cover = ReadFlag(read("SaveCover"), defaults.extras.save_cover);
+  settings.extras.lyrics =
+      download::ParseLyricsMode(read("Lyrics")).value_or(defaults.extras.lyrics);
+  const QString name_template = TrimText(read("NameTemplate"));
+  settings.name_template =
+      download::NameTemplateError(name_template).isEmpty() ? name_template : defaults.name_template;
+  settings.playlist = ReadFlag(read("Playlist"), defaults.playlist);
+  settings.use_library = ReadFlag(read("UseLibrary"), defaults.use_library);
   return settings;
 }
 
@@ -55,6 +65,12 @@ void DownloadSettings::Write(
   write("WriteTags", Flag(write_tags));
   write("StallSeconds", QString::number(stall_seconds));
   write("LinkSource", direct_links ? QStringLiteral("direct") : QStringLiteral("browser"));
+  write("EmbedCover", Flag(extras.embed_cover));
+  write("SaveCover", Flag(extras.save_cover));
+  write("Lyrics", download::LyricsModeName(extras.lyrics));
+  write("NameTemplate", name_template);
+  write("Playlist", Flag(playlist));
+  write("UseLibrary", Flag(use_library));
 }
 
 }  // namespace mevra::app

@@ -22,6 +22,15 @@ struct DownloadSettings {
   // Links are read from the songs' pages with the program's own client ("direct"), the browser
   // reading only pages that give none; or by the browser alone ("browser").
   bool direct_links = true;
+  // The cover and lyrics a saved song gets (EmbedCover, SaveCover, Lyrics).
+  download::ExtrasOptions extras;
+  // The template of the custom naming choice (RenameType 4); an invalid one reads as the
+  // default.
+  QString name_template = QStringLiteral("{singer}/{singer} - {title}");
+  // After each batch, TITLE.m3u8 of the saved songs of each harvested page (Playlist).
+  bool playlist = false;
+  // Songs a file below the save folder is already are shown so and left unticked (UseLibrary).
+  bool use_library = true;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

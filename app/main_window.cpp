@@ -246,6 +246,7 @@ void MainWindow::FormCreate() {
   DownloadedCount_ = 0;
   LoadSettings();
   OpenSession();
+  StartLibraryScan();
 }
 
 void MainWindow::FormClose() {

@@ -17,6 +17,7 @@
 #include "app/song_list_model.h"
 #include "app/tick_clock.h"
 #include "app/url_opener.h"
+#include "download/library_scan.h"
 #include "download/song_task.h"
 
 class QAudioOutput;
@@ -213,6 +214,13 @@ class MainWindow : public QWidget {
   // the batch as a whole.
   void ShowBatchProgress(const download::BatchProgress& progress);
   void PreviewFinished(const download::JobResult& result);
+  // "Playlist": the batch's saved songs into TITLE.m3u8 of each harvested page, in the save
+  // folder, with those a batch from the same page saved before (main_window_playlist.cpp).
+  void WriteBatchPlaylists();
+  // "UseLibrary": the save folder is scanned for the songs it holds, in the background
+  // (main_window_library.cpp); waiting rows that are there already are marked and unticked.
+  void StartLibraryScan();
+  void MarkLibrarySongs();
 
   // --- Session and history (main_window_session.cpp) ---
   // Shows the list the session kept and offers to go on with a batch it was in.
@@ -256,6 +264,8 @@ class MainWindow : public QWidget {
   // The user asked the running batch to stop; the preview is stopped through its own job.
   bool StopRequested_ = false;
   int32_t DownloadedCount_ = 0;
+  // The custom naming choice (RenameType 4) holds while no naming button is checked.
+  bool custom_naming_ = false;
   QString PreviewTitle_;
   int32_t PreviewTotal_ = 0;
   int32_t PreviewDone_ = 0;
@@ -267,6 +277,15 @@ class MainWindow : public QWidget {
   int64_t retry_backoff_base_ms_ = download::kRetryBackoffBaseMs;
   // The songs the running batch has taken, by key, for the history of those that end.
   std::map<int, download::SongTask> batch_tasks_;
+  // The songs the running batch saved, by key, for its playlists.
+  struct SavedSong {
+    QString path;
+    QString folder;
+    QString page;
+  };
+  std::map<int, SavedSong> batch_saved_;
+  // What the last library scan found; empty while none has ended.
+  download::LibraryIndex library_;
   // The batch the session kept from the last run, until the user has answered for it.
   BatchRecord kept_batch_;
   // The chart list's selection changed during the current mouse press and opened the chart, so

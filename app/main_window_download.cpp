@@ -102,6 +102,7 @@ void MainWindow::StartBatch(std::vector<int> keys, int end_key) {
   DownloadedCount_ = 0;
 
   batch_tasks_.clear();
+  batch_saved_.clear();
   const int ticked = static_cast<int>(std::count_if(
       keys.begin(), keys.end(), [this](int key) { return SongTicked(BatchRow(key)); }));
   if (history_window_) history_window_->SetRetryEnabled(false);
@@ -131,6 +132,7 @@ download::DownloadPolicies MainWindow::Policies() const {
   policies.retries = download_settings_.retries;
   policies.retry_backoff_base_ms = retry_backoff_base_ms_;
   policies.write_tags = download_settings_.write_tags;
+  policies.extras = download_settings_.extras;
   policies.stall_timeout_ms = int64_t{download_settings_.stall_seconds} * 1000;
   policies.rate_limiter = rate_limiter_;
   return policies;
@@ -148,6 +150,8 @@ std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
   task.singer = SongText(row, kColumnSinger).trimmed();
   task.rate = SelectedRateText();
   task.naming = SelectedNamingScheme();
+  task.name_template = download_settings_.name_template;
+  task.page = songs_->Row(row).page;
   task.save_folder = ui_.edt_saveto->text().trimmed();
   task.filter = {ui_.chk_isFileterSize->isChecked(), ui_.cbb_minsize->currentText()};
   task.ca_file = endpoints_.ca_file;
@@ -197,6 +201,9 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
   const int row = BatchRow(key);
   if (const auto task = batch_tasks_.find(key); task != batch_tasks_.end()) {
     RecordHistory(task->second, result);
+    if (result.status == RowStatus::kSucceeded && !result.saved_path.isEmpty()) {
+      batch_saved_[key] = {result.saved_path, task->second.save_folder, task->second.page};
+    }
     batch_tasks_.erase(task);
   }
   const QString title = row >= 0 ? SongText(row, kColumnTitle).trimmed() : QString();
@@ -227,6 +234,8 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
 void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
+  WriteBatchPlaylists();
+  StartLibraryScan();
   session_->EndBatch();
   batch_tasks_.clear();
   if (history_window_) history_window_->SetRetryEnabled(true);
@@ -312,6 +321,7 @@ QString MainWindow::SelectedRateText() const {
 NamingScheme MainWindow::SelectedNamingScheme() const {
   if (ui_.rb1->isChecked()) return NamingScheme::kTitle;
   if (ui_.rb2->isChecked()) return NamingScheme::kTitleSinger;
+  if (!ui_.rb3->isChecked() && custom_naming_) return NamingScheme::kTemplate;
   return NamingScheme::kSingerTitle;
 }
 

@@ -28,6 +28,7 @@ void MainWindow::btn_processSongClick() {
   ui_.pnl_info->raise();
   ui_.pnl_info->show();
   const std::vector<SongItem> items = HarvestSongItems(page);
+  const QString page_title = QString::fromStdString(HarvestPageTitle(page));
   std::vector<SongRow> songs;
   songs.reserve(items.size());
   for (const SongItem& item : items) {
@@ -35,10 +36,12 @@ void MainWindow::btn_processSongClick() {
     song.id = QString::fromStdString(item.id);
     song.title = QString::fromStdString(item.title);
     song.singer = QString::fromStdString(item.singer);
+    song.page = page_title;
     songs.push_back(std::move(song));
   }
   // The page's new songs go in at once; the list draws them when the event loop next runs.
   songs_->Append(songs);
+  MarkLibrarySongs();
   ui_.pnl_info->hide();
   SetStatusText(tr("抓取音乐信息完成！已抓取%1首音乐信息").arg(SongCount()));
 }

@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTableView>
 #include <initializer_list>
 
 #include "app/config_settings.h"
@@ -14,8 +16,10 @@
 #include "app/preferences_dialog.h"
 #include "app/profile_file.h"
 #include "app/program_paths.h"
+#include "app/song_list_model.h"
 #include "app/text_trim.h"
 #include "download/download_archive.h"
+#include "download/file_naming.h"
 #include "download/limits.h"
 #include "download/rate_limiter.h"
 #include "widgets/select_folder_dialog.h"
@@ -41,7 +45,11 @@ ConfigSettings MainWindow::CurrentSettings() const {
   settings.filter_small = ui_.chk_isFileterSize->isChecked();
   settings.filter_size = TrimText(ui_.cbb_minsize->currentText());
   settings.song_bit = ui_.rb_128k->isChecked() ? 128 : ui_.rb_192k->isChecked() ? 192 : 320;
-  settings.rename_type = ui_.rb1->isChecked() ? 1 : ui_.rb2->isChecked() ? 2 : 3;
+  settings.rename_type = ui_.rb1->isChecked()   ? 1
+                         : ui_.rb2->isChecked() ? 2
+                         : ui_.rb3->isChecked() ? 3
+                         : custom_naming_       ? 4
+                                                : 3;
   settings.download = download_settings_;
   return settings;
 }
@@ -58,6 +66,7 @@ void MainWindow::ShowSettings(const ConfigSettings& settings) {
                                                      : bit == 320 ? ui_.rb_320k
                                                                   : nullptr);
   const int naming = settings.rename_type;
+  custom_naming_ = naming == 4;
   CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, naming == 1   ? ui_.rb1
                                          : naming == 2 ? ui_.rb2
                                          : naming == 3 ? ui_.rb3
@@ -96,11 +105,31 @@ void MainWindow::btn_settingsClick() {
   download::DownloadArchive archive(ArchivePath());
   archive.Load();
   PreferencesDialog dialog(download_settings_, archive.Count(), this);
+  // The template's result is shown for the selected song, else the first one.
+  const QModelIndexList selected = ui_.lv_songs->selectionModel()
+                                       ? ui_.lv_songs->selectionModel()->selectedRows()
+                                       : QModelIndexList();
+  const int row = !selected.isEmpty() ? selected.first().row() : SongCount() > 0 ? 0 : -1;
+  download::TemplateValues sample;
+  if (row >= 0) {
+    sample = {SongText(row, kColumnTitle), SongText(row, kColumnSinger), SongText(row, kColumnId),
+              SelectedRateText(), songs_->Row(row).page};
+  }
+  dialog.SetNaming(SelectedNamingScheme() == download::NamingScheme::kTemplate,
+                   ui_.edt_saveto->text().trimmed(), sample);
   if (dialog.exec() != QDialog::Accepted) return;
   // The dialog does not offer the link source; it stays as config.ini says.
   const bool direct_links = download_settings_.direct_links;
   download_settings_ = dialog.Settings();
   download_settings_.direct_links = direct_links;
+  if (dialog.CustomNaming()) {
+    custom_naming_ = true;
+    CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, nullptr);
+  } else if (SelectedNamingScheme() == download::NamingScheme::kTemplate) {
+    custom_naming_ = false;
+    CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, ui_.rb2);
+  }
+  StartLibraryScan();
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
   if (dialog.ArchiveClearRequested()) {
@@ -113,8 +142,10 @@ void MainWindow::btn_settingsClick() {
 }
 
 void MainWindow::btn_openpathClick() {
-  if (ui_.slctfldrdlg1->Execute())
+  if (ui_.slctfldrdlg1->Execute()) {
     ui_.edt_saveto->setText(ui_.slctfldrdlg1->SelectedFolder().PathName());
+    StartLibraryScan();
+  }
 }
 
 }  // namespace mevra::app

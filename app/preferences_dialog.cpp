@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -68,6 +69,41 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   c.spn_stall->setValue(settings.stall_seconds);
   c.spn_stall->setSuffix(tr(" 秒"));
 
+  c.chk_embedcover = new QCheckBox(tr("把封面写入歌曲"), this);
+  c.chk_embedcover->setChecked(settings.extras.embed_cover);
+  c.chk_savecover = new QCheckBox(tr("另存 cover.jpg 到歌曲所在文件夹"), this);
+  c.chk_savecover->setChecked(settings.extras.save_cover);
+  auto* cover_row = new QHBoxLayout;
+  cover_row->addWidget(c.chk_embedcover);
+  cover_row->addWidget(c.chk_savecover);
+  cover_row->addStretch(1);
+
+  c.cbb_lyrics = new QComboBox(this);
+  c.cbb_lyrics->addItem(tr("写入歌曲"));
+  c.cbb_lyrics->addItem(tr("另存 .lrc 文件"));
+  c.cbb_lyrics->addItem(tr("写入歌曲并另存 .lrc 文件"));
+  c.cbb_lyrics->addItem(tr("不要歌词"));
+  c.cbb_lyrics->setCurrentIndex(static_cast<int>(settings.extras.lyrics));
+
+  c.chk_playlist = new QCheckBox(tr("每批下载完成后生成播放列表（页面标题.m3u8）"), this);
+  c.chk_playlist->setChecked(settings.playlist);
+
+  c.chk_library = new QCheckBox(tr("保存位置中已有的歌曲标为“已在音乐库”，不勾选"), this);
+  c.chk_library->setChecked(settings.use_library);
+
+  c.chk_customname = new QCheckBox(tr("自定义"), this);
+  c.edt_template = new QLineEdit(settings.name_template, this);
+  c.edt_template->setPlaceholderText(QStringLiteral("{singer}/{singer} - {title}"));
+  c.edt_template->setToolTip(tr("可用 {title} {singer} {id} {rate} {page}，“/”分隔文件夹"));
+  c.lbl_templatepath = new QLabel(this);
+  c.lbl_templatepath->setWordWrap(true);
+  c.lbl_templatepath->setTextFormat(Qt::PlainText);
+  auto* naming_row = new QHBoxLayout;
+  naming_row->addWidget(c.chk_customname);
+  naming_row->addWidget(c.edt_template, 1);
+  connect(c.edt_template, &QLineEdit::textChanged, this, [this] { ShowTemplatePath(); });
+  connect(c.chk_customname, &QCheckBox::toggled, this, [this] { ShowTemplatePath(); });
+
   auto* form = new QFormLayout;
   form->addRow(tr("同时下载："), c.spn_parallel);
   form->addRow(tr("文件已存在时："), c.cbb_existing);
@@ -76,6 +112,12 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   form->addRow(tr("限速："), c.spn_speedlimit);
   form->addRow(tr("歌曲标签："), c.chk_tags);
   form->addRow(tr("无数据超时："), c.spn_stall);
+  form->addRow(tr("封面："), cover_row);
+  form->addRow(tr("歌词："), c.cbb_lyrics);
+  form->addRow(tr("播放列表："), c.chk_playlist);
+  form->addRow(tr("音乐库："), c.chk_library);
+  form->addRow(tr("文件名："), naming_row);
+  form->addRow(QString(), c.lbl_templatepath);
 
   auto* buttons = new QDialogButtonBox(this);
   c.btn_ok = buttons->addButton(tr("确定"), QDialogButtonBox::AcceptRole);
@@ -87,6 +129,37 @@ PreferencesDialog::PreferencesDialog(const DownloadSettings& settings, int archi
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
+  ShowTemplatePath();
+}
+
+void PreferencesDialog::SetNaming(bool custom, const QString& save_folder,
+                                  const download::TemplateValues& sample) {
+  save_folder_ = save_folder;
+  sample_ = sample;
+  controls_.chk_customname->setChecked(custom);
+  ShowTemplatePath();
+}
+
+bool PreferencesDialog::CustomNaming() const { return controls_.chk_customname->isChecked(); }
+
+void PreferencesDialog::ShowTemplatePath() {
+  const QString text = controls_.edt_template->text();
+  const QString error = download::NameTemplateError(text);
+  if (!error.isEmpty()) {
+    controls_.lbl_templatepath->setText(error);
+  } else {
+    // The sample song, or a made-up one when the list is empty.
+    download::TemplateValues sample = sample_;
+    if (sample.id.isEmpty())
+      sample = {tr("歌曲名"), tr("歌手名"), QStringLiteral("23470020"), QStringLiteral("320"),
+                tr("新歌TOP100")};
+    const QString folder = save_folder_.isEmpty() ? QString() : save_folder_ + QLatin1Char('/');
+    controls_.lbl_templatepath->setText(
+        folder + download::TemplateBaseName(text, sample, download::NameRules::kPosix) +
+        QStringLiteral(".mp3"));
+  }
+  // An invalid template is refused only when it is to be used; otherwise it is not kept.
+  controls_.btn_ok->setEnabled(error.isEmpty() || !controls_.chk_customname->isChecked());
 }
 
 void PreferencesDialog::ShowArchiveCount(int songs) {
@@ -103,6 +176,13 @@ DownloadSettings PreferencesDialog::Settings() const {
   settings.speed_limit_kb = controls_.spn_speedlimit->value();
   settings.write_tags = controls_.chk_tags->isChecked();
   settings.stall_seconds = controls_.spn_stall->value();
+  settings.extras.embed_cover = controls_.chk_embedcover->isChecked();
+  settings.extras.save_cover = controls_.chk_savecover->isChecked();
+  settings.extras.lyrics = static_cast<download::LyricsMode>(controls_.cbb_lyrics->currentIndex());
+  settings.playlist = controls_.chk_playlist->isChecked();
+  settings.use_library = controls_.chk_library->isChecked();
+  const QString name_template = controls_.edt_template->text().trimmed();
+  if (download::NameTemplateError(name_template).isEmpty()) settings.name_template = name_template;
   return settings;
 }
 

@@ -3,10 +3,12 @@
 #include <QDialog>
 
 #include "app/download_settings.h"
+#include "download/file_naming.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -23,6 +25,14 @@ struct PreferencesControls {
   QSpinBox* spn_speedlimit = nullptr;
   QCheckBox* chk_tags = nullptr;
   QSpinBox* spn_stall = nullptr;
+  QCheckBox* chk_embedcover = nullptr;
+  QCheckBox* chk_savecover = nullptr;
+  QComboBox* cbb_lyrics = nullptr;  // in the order of download::LyricsMode
+  QCheckBox* chk_playlist = nullptr;
+  QCheckBox* chk_library = nullptr;
+  QCheckBox* chk_customname = nullptr;  // the fourth naming choice, 自定义
+  QLineEdit* edt_template = nullptr;
+  QLabel* lbl_templatepath = nullptr;  // the path the template gives, or why it gives none
   QPushButton* btn_ok = nullptr;
   QPushButton* btn_cancel = nullptr;
 };
@@ -37,6 +47,10 @@ class PreferencesDialog : public QDialog {
   PreferencesDialog(const DownloadSettings& settings, int archived_songs,
                     QWidget* parent = nullptr);
 
+  // The naming choice as the window has it, and what the template's result is shown for.
+  void SetNaming(bool custom, const QString& save_folder, const download::TemplateValues& sample);
+  // Whether the custom naming choice is to hold; the template itself is in Settings().
+  bool CustomNaming() const;
   DownloadSettings Settings() const;
   // The user asked to empty the archive; done by the caller after OK.
   bool ArchiveClearRequested() const { return clear_archive_; }
@@ -44,9 +58,13 @@ class PreferencesDialog : public QDialog {
 
  private:
   void ShowArchiveCount(int songs);
+  // Shows what the template gives and refuses OK for an invalid template that is chosen.
+  void ShowTemplatePath();
 
   PreferencesControls controls_;
   bool clear_archive_ = false;
+  QString save_folder_;
+  download::TemplateValues sample_;
 };
 
 }  // namespace mevra::app

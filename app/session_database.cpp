@@ -352,4 +352,54 @@ bool SessionDatabase::Apply(const SessionChanges& changes) {
   return true;
 }
 
+bool SessionDatabase::EnsureLibraryTable() {
+  return open_ && Exec(QStringLiteral(
+                      "CREATE TABLE IF NOT EXISTS library(path TEXT PRIMARY KEY, modified INTEGER "
+                      "NOT NULL, size INTEGER NOT NULL, song_id TEXT, singer TEXT, title TEXT)"));
+}
+
+download::LibraryCache SessionDatabase::LibraryFiles() {
+  download::LibraryCache files;
+  if (!EnsureLibraryTable()) return files;
+  QSqlQuery query(db_);
+  query.setForwardOnly(true);
+  if (!Check(query.exec(QStringLiteral(
+                 "SELECT path, modified, size, song_id, singer, title FROM library")),
+             query)) {
+    return files;
+  }
+  while (query.next()) {
+    download::LibraryFile file{query.value(0).toString(),   query.value(1).toLongLong(),
+                               query.value(2).toLongLong(), query.value(3).toString(),
+                               query.value(4).toString(),   query.value(5).toString()};
+    files.insert(file.path, file);
+  }
+  return files;
+}
+
+bool SessionDatabase::SetLibraryFiles(const std::vector<download::LibraryFile>& files) {
+  if (!EnsureLibraryTable() || !Check(db_.transaction(), db_)) return false;
+  QSqlQuery insert(db_);
+  bool ok = Exec(QStringLiteral("DELETE FROM library")) &&
+            Check(insert.prepare(QStringLiteral(
+                      "INSERT OR REPLACE INTO library(path, modified, size, song_id, singer, "
+                      "title) VALUES(?, ?, ?, ?, ?, ?)")),
+                  insert);
+  for (size_t i = 0; ok && i < files.size(); ++i) {
+    const download::LibraryFile& file = files[i];
+    insert.bindValue(0, file.path);
+    insert.bindValue(1, static_cast<qlonglong>(file.modified_ms));
+    insert.bindValue(2, static_cast<qlonglong>(file.size));
+    insert.bindValue(3, file.song_id);
+    insert.bindValue(4, file.singer);
+    insert.bindValue(5, file.title);
+    ok = Check(insert.exec(), insert);
+  }
+  if (!ok) {
+    db_.rollback();
+    return false;
+  }
+  return Check(db_.commit(), db_);
+}
+
 }  // namespace mevra::app

@@ -10,6 +10,7 @@
 
 #include "app/config_settings.h"
 #include "app/song_row.h"
+#include "download/library_scan.h"
 
 namespace mevra::app {
 
@@ -89,6 +90,10 @@ class SessionDatabase {
   // Writes everything in one transaction; false (and nothing written) when it fails. The
   // history keeps its newest kMaxHistoryEntries.
   bool Apply(const SessionChanges& changes);
+  // The music library's files as the last scan read them, by path; empty when there are none.
+  download::LibraryCache LibraryFiles();
+  // Keeps `files` as the library's, in place of those before, in one transaction.
+  bool SetLibraryFiles(const std::vector<download::LibraryFile>& files);
 
  private:
   bool Exec(const QString& statement);
@@ -100,6 +105,9 @@ class SessionDatabase {
   // Sets the file up and checks it, once it is open.
   Failure CheckOpened();
   bool CreateSchema();
+  // The library's table, made when first needed: a file of the first layout gains it and stays
+  // readable by the programs that know no library.
+  bool EnsureLibraryTable();
 
   QString connection_;
   QSqlDatabase db_;

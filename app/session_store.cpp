@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <future>
 
 #include "app/song_list_model.h"
 
@@ -37,11 +38,52 @@ SessionStore::SessionStore(QObject* parent) : QObject(parent) {
 }
 
 SessionStore::~SessionStore() {
+  StopLibraryScan();
   Flush();
   RunThere([this] { db_.reset(); });
   thread_.quit();
   thread_.wait();
   delete context_;
+}
+
+void SessionStore::ScanLibrary(
+    const QString& folder,
+    std::function<void(const std::vector<download::LibraryFile>& files)> done) {
+  StopLibraryScan();
+  library_stop_ = std::make_shared<std::atomic<bool>>(false);
+  // The walk has a thread of its own, so the session's writes go on meanwhile; the cache is
+  // read and written on the writing thread, where the database lives.
+  library_thread_ = std::thread([this, folder, done = std::move(done), stop = library_stop_] {
+    auto cache = std::make_shared<std::promise<download::LibraryCache>>();
+    std::future<download::LibraryCache> cached = cache->get_future();
+    QMetaObject::invokeMethod(
+        context_,
+        [this, cache] {
+          cache->set_value(db_->IsOpen() ? db_->LibraryFiles() : download::LibraryCache());
+        },
+        Qt::QueuedConnection);
+    std::vector<download::LibraryFile> files =
+        download::ScanLibrary(folder, cached.get(), stop.get());
+    if (*stop) return;
+    // A cache that cannot be written costs the next scan its time, nothing else.
+    QMetaObject::invokeMethod(
+        context_,
+        [this, files] {
+          if (db_->IsOpen()) db_->SetLibraryFiles(files);
+        },
+        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [done, stop, files = std::move(files)] {
+          if (!*stop) done(files);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void SessionStore::StopLibraryScan() {
+  *library_stop_ = true;
+  if (library_thread_.joinable()) library_thread_.join();
 }
 
 void SessionStore::RunThere(const std::function<void()>& work) {

@@ -4,8 +4,10 @@
 #include <QString>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/session_database.h"
@@ -51,6 +53,11 @@ class SessionStore : public QObject {
   std::vector<HistoryEntry> History();
   // Waits until everything handed over so far is written.
   void Flush();
+  // Scans `folder` for the music library on a thread of its own, never the window's, with the
+  // files the last scan read as its cache, and keeps what it read for the next one. `done` runs
+  // on the window's thread with the files, unless a newer scan began meanwhile.
+  void ScanLibrary(const QString& folder,
+                   std::function<void(const std::vector<download::LibraryFile>& files)> done);
 
   // A write failed; fired once until a write succeeds again.
   std::function<void(const QString& error)> OnWriteFailed;
@@ -63,6 +70,8 @@ class SessionStore : public QObject {
   // Runs `work` on the writing thread and waits for it.
   void RunThere(const std::function<void()>& work);
   void WriteFailed(const QString& error);
+  // Ends the scan under way and waits for its thread.
+  void StopLibraryScan();
 
   const SongListModel* model_ = nullptr;
   QThread thread_;
@@ -73,6 +82,9 @@ class SessionStore : public QObject {
   bool failing_ = false;
   SessionChanges pending_;
   QTimer submit_timer_;
+  // Set to end the scan under way.
+  std::shared_ptr<std::atomic<bool>> library_stop_ = std::make_shared<std::atomic<bool>>(false);
+  std::thread library_thread_;
 };
 
 }  // namespace mevra::app

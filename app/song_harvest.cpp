@@ -50,4 +50,30 @@ std::vector<SongItem> HarvestSongItems(std::string_view page) {
   return items;
 }
 
+std::string HarvestPageTitle(std::string_view page) {
+  const size_t open = page.find("<title");
+  if (open == std::string_view::npos) return {};
+  const size_t start = page.find('>', open);
+  if (start == std::string_view::npos) return {};
+  const size_t end = page.find("</title>", start);
+  if (end == std::string_view::npos) return {};
+  const std::string_view raw = page.substr(start + 1, end - start - 1);
+  std::string title;
+  for (size_t at = 0; at < raw.size(); ++at) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+    bool replaced = false;
+    for (const auto& [entity, c] : kEntities) {
+      if (raw.substr(at, entity.size()) == entity) {
+        title += c;
+        at += entity.size() - 1;
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) title += raw[at];
+  }
+  return std::string(TrimControls(title));
+}
+
 }  // namespace mevra::app

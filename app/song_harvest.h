@@ -41,4 +41,8 @@ SongItem ParseSongItem(std::string_view item);
 // the page size only.
 std::vector<SongItem> HarvestSongItems(std::string_view page);
 
+// The page's own title, from its <title> element, with the usual entities read and blanks
+// trimmed; empty when it has none.
+std::string HarvestPageTitle(std::string_view page);
+
 }  // namespace mevra::app

@@ -114,6 +114,7 @@ int SongListModel::Append(const std::vector<SongRow>& songs) {
     row.id = song.id;
     row.title = song.title;
     row.singer = song.singer;
+    row.page = song.page;
     fresh_ids.insert(row.id, row.key);
     fresh.push_back(std::move(row));
   }

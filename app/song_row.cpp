@@ -13,10 +13,11 @@ struct StatusCode {
 };
 
 constexpr StatusCode kStatusCodes[] = {
-    {RowStatus::kWaiting, "waiting"}, {RowStatus::kDownloading, "downloading"},
-    {RowStatus::kSucceeded, "saved"}, {RowStatus::kFiltered, "filtered"},
-    {RowStatus::kFailed, "failed"},   {RowStatus::kStopped, "stopped"},
-    {RowStatus::kSkipped, "skipped"}, {RowStatus::kWaitingRetry, "retrying"},
+    {RowStatus::kWaiting, "waiting"},   {RowStatus::kDownloading, "downloading"},
+    {RowStatus::kSucceeded, "saved"},   {RowStatus::kFiltered, "filtered"},
+    {RowStatus::kFailed, "failed"},     {RowStatus::kStopped, "stopped"},
+    {RowStatus::kSkipped, "skipped"},   {RowStatus::kWaitingRetry, "retrying"},
+    {RowStatus::kInLibrary, "library"},
 };
 
 }  // namespace

@@ -16,6 +16,8 @@ struct SongRow {
   QString id;
   QString title;
   QString singer;
+  // The title of the page it was harvested from; not kept by the session.
+  QString page;
   bool ticked = false;
   download::RowStatus status = download::RowStatus::kWaiting;
   QString reason;  // of a failed or stopped row

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "download/limits.h"
+#include "download/song_extras.h"
 
 namespace mevra::download {
 
@@ -28,7 +29,7 @@ std::optional<ExistingFilePolicy> ParseExistingFilePolicy(const QString& text);
 
 // The steps that put a complete song in place, in their order.
 enum class SaveStep {
-  kWriteTags,   // only when tags are written
+  kWriteTags,   // the song's id, and the tags, cover and lyrics the policies ask for
   kSyncFile,    // the part file's bytes go to the disk
   kRename,      // the part file takes the song's name
   kSyncFolder,  // the new name goes to the disk
@@ -44,6 +45,8 @@ struct DownloadPolicies {
   int64_t retry_backoff_base_ms = kRetryBackoffBaseMs;
   // Title and artist written into a saved file that carries none.
   bool write_tags = false;
+  // The cover and lyrics a saved song gets when its page offers them.
+  ExtrasOptions extras;
   // Songs saved before, to be skipped, and where each new one is recorded; null: none kept.
   std::shared_ptr<DownloadArchive> archive;
   // Shared by every transfer, so the cap holds for all of them together; null: no cap.

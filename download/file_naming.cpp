@@ -1,5 +1,6 @@
 #include "download/file_naming.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include "download/limits.h"
@@ -21,7 +22,85 @@ bool IsReservedDeviceName(const QString& stem) {
   return kReserved.contains(stem.trimmed(), Qt::CaseInsensitive);
 }
 
+// The placeholders a template may use, by name.
+constexpr const char* kPlaceholders[] = {"title", "singer", "id", "rate", "page"};
+
+QString ValueOf(QStringView name, const TemplateValues& values) {
+  if (name == u"title") return values.title.trimmed();
+  if (name == u"singer") return values.singer.trimmed();
+  if (name == u"id") return values.id.trimmed();
+  if (name == u"rate") return values.rate.trimmed();
+  return values.page.trimmed();
+}
+
+// One part of a template with its placeholders put in; false when it holds a brace that opens
+// no known placeholder or closes none.
+bool ExpandPart(QStringView part, const TemplateValues* values, QString* out, QStringList* used) {
+  for (qsizetype at = 0; at < part.size(); ++at) {
+    if (part[at] == u'}') return false;
+    if (part[at] != u'{') {
+      if (out) out->append(part[at]);
+      continue;
+    }
+    const qsizetype close = part.indexOf(u'}', at);
+    if (close < 0) return false;
+    const QStringView name = part.mid(at + 1, close - at - 1);
+    bool known = false;
+    for (const char* placeholder : kPlaceholders)
+      known = known || name == QLatin1String(placeholder);
+    if (!known) return false;
+    if (used) used->append(name.toString());
+    if (out && values) out->append(SafeFileName(ValueOf(name, *values)));
+    at = close;
+  }
+  return true;
+}
+
 }  // namespace
+
+QString NameTemplateError(const QString& name_template) {
+  const QString text = name_template.trimmed();
+  if (text.isEmpty()) return QCoreApplication::translate("FileNaming", "模板是空的");
+  if (text.startsWith(u'/')) return QCoreApplication::translate("FileNaming", "模板不能以“/”开头");
+  const QStringList parts = text.split(u'/');
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    const QString part = parts[i].trimmed();
+    if (part.isEmpty()) return QCoreApplication::translate("FileNaming", "模板中有空的文件夹名");
+    if (part == QLatin1String(".") || part == QLatin1String("..")) {
+      return QCoreApplication::translate("FileNaming", "模板中不能用“.”或“..”作文件夹名");
+    }
+    QStringList used;
+    if (!ExpandPart(part, nullptr, nullptr, &used)) {
+      return QCoreApplication::translate(
+          "FileNaming",
+          "模板中的花括号不成对，或占位符不认识（可用 {title} {singer} {id} {rate} {page}）");
+    }
+    if (i == parts.size() - 1 && !used.contains(QLatin1String("title")) &&
+        !used.contains(QLatin1String("id"))) {
+      return QCoreApplication::translate("FileNaming",
+                                         "文件名部分要有 {title} 或 {id}，否则歌曲会重名");
+    }
+  }
+  return QString();
+}
+
+QString TemplateBaseName(const QString& name_template, const TemplateValues& values,
+                         NameRules rules) {
+  const QStringList parts = name_template.trimmed().split(u'/');
+  QStringList names;
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    QString name;
+    ExpandPart(parts[i].trimmed(), &values, &name, nullptr);
+    const bool file_name = i == parts.size() - 1;
+    name = SafeFileName(name.trimmed());
+    if (name.isEmpty()) name = QStringLiteral("_");
+    name = CutToUtf8Bytes(name,
+                          file_name ? kMaxFileNameBytes - DerivedNameBytes() : kMaxFileNameBytes);
+    if (rules == NameRules::kFat) name = FatSafeFileName(name);
+    names.push_back(name);
+  }
+  return names.join(u'/');
+}
 
 QString SongFileName(NamingScheme scheme, const QString& title, const QString& singer) {
   const QString t = title.trimmed();
@@ -32,6 +111,7 @@ QString SongFileName(NamingScheme scheme, const QString& title, const QString& s
     case NamingScheme::kTitleSinger:
       return t + QStringLiteral(" - ") + s;
     case NamingScheme::kSingerTitle:
+    case NamingScheme::kTemplate:
       break;
   }
   return s + QStringLiteral(" - ") + t;

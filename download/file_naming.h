@@ -7,8 +7,34 @@
 
 namespace mevra::download {
 
+// Which names the file system of a save folder takes besides those every one takes.
+enum class NameRules {
+  kPosix,  // every name without "/" and NUL
+  kFat,    // FAT, exFAT and NTFS, as memory cards and music players have them
+};
+
 // The file-name schemes of the naming radio buttons.
-enum class NamingScheme { kTitle, kTitleSinger, kSingerTitle };
+enum class NamingScheme { kTitle, kTitleSinger, kSingerTitle, kTemplate };
+
+// What a name template's placeholders stand for: {title} {singer} {id} {rate} {page}.
+struct TemplateValues {
+  QString title;
+  QString singer;
+  QString id;
+  QString rate;
+  QString page;  // the title of the page the song was harvested from
+};
+
+// Why `name_template` cannot name songs, in the user's words; empty when it can. A template is
+// "/"-separated parts, each text and placeholders; the last part is the file name, and it needs
+// {title} or {id} so that two songs never get one name.
+QString NameTemplateError(const QString& name_template);
+
+// The path below the save folder (without extension) that a valid template gives: only the
+// template's own "/" separate folders; each part, values put in, is made safe as one file name
+// (a "/" inside a value never makes a folder) and cut to fit, an empty part becomes "_".
+QString TemplateBaseName(const QString& name_template, const TemplateValues& values,
+                         NameRules rules);
 
 // The file name (without extension) a song is saved under. Title and singer are trimmed.
 QString SongFileName(NamingScheme scheme, const QString& title, const QString& singer);
@@ -17,12 +43,6 @@ QString SongFileName(NamingScheme scheme, const QString& title, const QString& s
 // path separators and control characters become "_", and "." or ".." become "_" so that the
 // name can never climb out of the folder or name the folder itself.
 QString SafeFileName(const QString& name);
-
-// Which names the file system of a save folder takes besides those every one takes.
-enum class NameRules {
-  kPosix,  // every name without "/" and NUL
-  kFat,    // FAT, exFAT and NTFS, as memory cards and music players have them
-};
 
 // Makes a name one that FAT, exFAT and NTFS take and their players show: the characters
 // : * ? " < > | and trailing dots and blanks become "_", and a name the other system reserves for

@@ -44,4 +44,11 @@ constexpr int kMaxFileNameBytes = 255;
 // "name.mp3.part", "name.mp3.1.part" ...; more than this many of one name are not kept.
 constexpr int kMaxPartFilesPerName = 16;
 
+// A cover larger than this is no cover but a file nobody wants inside every song's tag.
+constexpr int64_t kMaxCoverBytes = 8 * 1024 * 1024;
+// Lyrics longer than this are no song's words.
+constexpr int64_t kMaxLyricsBytes = 1024 * 1024;
+// A cover or lyrics that do not come within this are given up; the song is saved without them.
+constexpr int32_t kExtrasReadTimeoutMs = 10 * 1000;
+
 }  // namespace mevra::download

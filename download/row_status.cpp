@@ -21,6 +21,7 @@ constexpr StatusText kStatusTexts[] = {
     {RowStatus::kStopped, QT_TRANSLATE_NOOP("RowStatus", "下载失败")},
     {RowStatus::kSkipped, QT_TRANSLATE_NOOP("RowStatus", "已存在，跳过")},
     {RowStatus::kWaitingRetry, QT_TRANSLATE_NOOP("RowStatus", "等待重试")},
+    {RowStatus::kInLibrary, QT_TRANSLATE_NOOP("RowStatus", "已在音乐库")},
 };
 
 QString Tr(const char* text) { return QCoreApplication::translate("RowStatus", text); }
@@ -32,6 +33,7 @@ QString RowStatusText(RowStatus status, const QString& reason) {
     if (entry.status != status) continue;
     const QString text = Tr(entry.text);
     if (status == RowStatus::kStopped) return text + (reason.isEmpty() ? StoppedReason() : reason);
+    if (status == RowStatus::kSucceeded && !reason.isEmpty()) return reason;
     return status == RowStatus::kFailed ? text + reason : text;
   }
   return QString();
@@ -78,6 +80,15 @@ QString NotAudioReason(const QString& content_type) {
 
 QString PartLockedReason() {
   return QCoreApplication::translate("RowStatus", "另一个程序正在下载这首歌");
+}
+
+QString SavedWithoutReason(bool cover_missing, bool lyrics_missing) {
+  if (cover_missing && lyrics_missing) {
+    return QCoreApplication::translate("RowStatus", "已保存（无封面、无歌词）");
+  }
+  if (cover_missing) return QCoreApplication::translate("RowStatus", "已保存（无封面）");
+  if (lyrics_missing) return QCoreApplication::translate("RowStatus", "已保存（无歌词）");
+  return QString();
 }
 
 QString StalledReason(int seconds) {

@@ -14,9 +14,11 @@ enum class RowStatus {
   kStopped,       // cut by the stop button, or by a batch that had to stop; with a reason
   kSkipped,       // saved before: not fetched at all
   kWaitingRetry,  // a try failed; the next one comes after a pause
+  kInLibrary,     // a file of the music library is this song already: left unticked
 };
 
-// The status column's text; a failed or stopped row's text ends with its reason.
+// The status column's text; a failed or stopped row's text ends with its reason, a saved row's
+// reason (what it lacks) stands for its text.
 QString RowStatusText(RowStatus status, const QString& reason = QString());
 // The text of a row waiting for retry `retry` of `retries`, e.g. "等待重试(2/3)".
 QString RetryWaitText(int retry, int retries);
@@ -37,6 +39,9 @@ QString ResumeFailedReason(const QString& detail);
 QString NotAudioReason(const QString& content_type);
 // Another program holds the song's partial file.
 QString PartLockedReason();
+// A saved song whose offered cover or lyrics could not be had, e.g. "已保存（无封面）"; empty when
+// it lacks neither.
+QString SavedWithoutReason(bool cover_missing, bool lyrics_missing);
 // The server sent no byte for `seconds`, on every try.
 QString StalledReason(int seconds);
 

@@ -1,6 +1,7 @@
 #include "download/song_download_job.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -65,8 +66,12 @@ bool SongDownloadJob::Ended() const {
 
 QString SongDownloadJob::BaseName() {
   if (base_name_.isEmpty()) {
+    const NameRules rules = FolderNameRules(task_.save_folder);
     base_name_ =
-        SongBaseName(task_.naming, task_.title, task_.singer, FolderNameRules(task_.save_folder));
+        task_.naming == NamingScheme::kTemplate
+            ? TemplateBaseName(task_.name_template,
+                               {task_.title, task_.singer, task_.id, task_.rate, task_.page}, rules)
+            : SongBaseName(task_.naming, task_.title, task_.singer, rules);
   }
   return base_name_;
 }
@@ -163,6 +168,18 @@ void SongDownloadJob::BeginTransfer() {
     End(State::kFailed, {RowStatus::kFailed, FilterSizeNotANumberReason(), {}});
     return;
   }
+  // A template's folders are made as the song needs them.
+  if (task_.fixed_path.isEmpty()) {
+    const QString folder = QFileInfo(BaseTargetPath()).absolutePath();
+    if (!QDir().mkpath(folder)) {
+      End(State::kFailed,
+          {RowStatus::kFailed,
+           SaveFailedReason(
+               QCoreApplication::translate("RowStatus", "无法创建文件夹%1").arg(folder)),
+           {}});
+      return;
+    }
+  }
   // The part file lies beside the name the song would get now; the final name is decided when
   // the body is complete, since another song may take this one meanwhile.
   part_path_ = ClaimPartPath(task_.fixed_path.isEmpty() ? BaseTargetPath() : task_.fixed_path);
@@ -226,6 +243,7 @@ void SongDownloadJob::StartAttempt() {
   saved_ = std::make_shared<std::optional<JobResult>>();
   auto saver =
       std::make_shared<SongSaver>(task_, policies_, part_path_, BaseName(), attempt_record_->link);
+  saver->SetExtrasSource(link_.cover_url, link_.lyrics_url);
   // The worker's news comes back as queued calls; one still queued when the job goes is dropped
   // with it.
   TransferWorker::CompleteHandler on_complete =
@@ -250,6 +268,7 @@ void SongDownloadJob::StartAttempt() {
             this, [this, result] { WorkerFinished(result); }, Qt::QueuedConnection);
       },
       std::move(on_head), std::move(on_complete));
+  saver->SetAbortLatch(worker_->Latch());
   emit TransferStarted();
   if (state_ != State::kTransferring) return;
   // A receiver stopped the job before its transfer began: nothing was fetched.

@@ -1,5 +1,6 @@
 #include "download/song_saver.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -14,8 +15,10 @@
 #include "download/download_error.h"
 #include "download/file_naming.h"
 #include "download/limits.h"
+#include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/part_file_stream.h"
+#include "download/song_extras.h"
 #include "download/tag_writer.h"
 
 namespace mevra::download {
@@ -34,6 +37,17 @@ int SyncFolder(const QString& folder) {
   return code;
 }
 
+// Syncs `folder` and each folder above it up to and with `top`, when `folder` lies below it.
+int SyncFoldersUpTo(const QString& folder, const QString& top) {
+  const QString stop = QDir::cleanPath(QFileInfo(top).absoluteFilePath());
+  QString at = QDir::cleanPath(folder);
+  for (;;) {
+    if (const int code = SyncFolder(at); code != 0) return code;
+    if (at == stop || !at.startsWith(stop + QLatin1Char('/'))) return 0;
+    at = QFileInfo(at).absolutePath();
+  }
+}
+
 }  // namespace
 
 SongSaver::SongSaver(SongTask task, DownloadPolicies policies, QString part_path, QString base_name,
@@ -43,6 +57,11 @@ SongSaver::SongSaver(SongTask task, DownloadPolicies policies, QString part_path
       part_path_(std::move(part_path)),
       base_name_(std::move(base_name)),
       link_(std::move(link)) {}
+
+void SongSaver::SetExtrasSource(QString cover_url, QString lyrics_url) {
+  cover_url_ = std::move(cover_url);
+  lyrics_url_ = std::move(lyrics_url);
+}
 
 void SongSaver::Step(SaveStep step) const {
   if (policies_.on_save_step) policies_.on_save_step(step);
@@ -68,9 +87,26 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
       }
     }
     // Tags go in before the rename, so the finished name never holds a file being rewritten.
-    if (!Preview() && policies_.write_tags) {
+    // A cover or lyrics that cannot be had cost the song nothing; the row says what is missing.
+    SongExtras extras;
+    if (!Preview()) {
+      extras = FetchSongExtras(cover_url_, lyrics_url_, policies_.extras, task_.ca_file, latch_);
+      SongTags tags;
+      tags.missing_title_artist = policies_.write_tags;
+      tags.title = task_.title;
+      tags.artist = task_.singer;
+      tags.song_id = task_.id;
+      if (policies_.extras.embed_cover) tags.cover_jpeg = extras.cover_jpeg;
+      if (policies_.extras.EmbedsLyrics() && !extras.lyrics.isEmpty()) {
+        const ParsedLyrics lyrics = ParseLyrics(QString::fromUtf8(extras.lyrics));
+        tags.lyrics = lyrics.plain;
+        tags.timed_lines = lyrics.timed;
+      }
       Step(SaveStep::kWriteTags);
-      WriteMissingTags(part_path_, task_.title, task_.singer);
+      if (!WriteSongTags(part_path_, tags)) {
+        if (!tags.cover_jpeg.isEmpty()) extras.cover_missing = true;
+        if (!tags.lyrics.isEmpty() && !policies_.extras.WritesLrc()) extras.lyrics_missing = true;
+      }
     }
     // The preview's temporary file is played at once and never kept; it needs no sync.
     if (!Preview()) {
@@ -106,7 +142,10 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     if (Preview()) return JobResult{RowStatus::kSucceeded, {}, target};
 
     Step(SaveStep::kSyncFolder);
-    if (const int code = SyncFolder(task_.save_folder); code != 0) {
+    // The song's own folder, and up to the save folder those a name template made for it, so
+    // that the folders holding the new name survive a power cut too.
+    if (const int code = SyncFoldersUpTo(QFileInfo(target).absolutePath(), task_.save_folder);
+        code != 0) {
       // The file is there, but it may not survive a power cut; it is not recorded as saved.
       return JobResult{RowStatus::kFailed, SaveFailedReason(SystemText(code)), {}};
     }
@@ -115,9 +154,19 @@ std::optional<JobResult> SongSaver::Save(PartFileStream& file,
     // song nothing, only its skipping next time.
     if (policies_.archive) {
       Step(SaveStep::kArchive);
-      policies_.archive->Add(task_.id, task_.rate, target, file.FileBytes());
+      // The size on the disk, which the tag has made larger than the bytes that came.
+      policies_.archive->Add(task_.id, task_.rate, target, QFileInfo(target).size());
     }
-    return JobResult{RowStatus::kSucceeded, {}, target};
+    if (policies_.extras.WritesLrc() && !extras.lyrics.isEmpty() &&
+        !WriteLrcFile(target, extras.lyrics)) {
+      extras.lyrics_missing = true;
+    }
+    if (policies_.extras.save_cover && !extras.cover_jpeg.isEmpty() &&
+        !SaveFolderCover(QFileInfo(target).absolutePath(), extras.cover_jpeg)) {
+      extras.cover_missing = true;
+    }
+    return JobResult{RowStatus::kSucceeded,
+                     SavedWithoutReason(extras.cover_missing, extras.lyrics_missing), target};
   } catch (const DiskFullError&) {
     Discard();
     return JobResult{RowStatus::kFailed, DiskFullReason(), {}, true};

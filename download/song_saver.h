@@ -2,11 +2,16 @@
 
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "download/download_policies.h"
 #include "download/job_result.h"
 #include "download/song_task.h"
+
+namespace mevra::net {
+class AbortLatch;
+}
 
 namespace mevra::download {
 
@@ -23,6 +28,11 @@ class SongSaver {
   // the file link as part records keep it.
   SongSaver(SongTask task, DownloadPolicies policies, QString part_path, QString base_name,
             QString link);
+
+  // The song's cover and lyrics on the music host, as its page offers them; empty: none.
+  void SetExtrasSource(QString cover_url, QString lyrics_url);
+  // The transfer's stop, which also ends the fetch of a cover or lyrics.
+  void SetAbortLatch(std::shared_ptr<net::AbortLatch> latch) { latch_ = std::move(latch); }
 
   // `file` is the part file, still open and locked. nullopt when `stopped` was set before
   // anything changed: the part file then stays as it is.
@@ -42,6 +52,9 @@ class SongSaver {
   QString part_path_;
   QString base_name_;
   QString link_;
+  QString cover_url_;
+  QString lyrics_url_;
+  std::shared_ptr<net::AbortLatch> latch_;
 };
 
 }  // namespace mevra::download

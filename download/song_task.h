@@ -23,6 +23,9 @@ struct SongTask {
   QString singer;
   QString rate;  // "128", "192" or "320"
   NamingScheme naming = NamingScheme::kTitleSinger;
+  // Under kTemplate: the template, a valid one, and the title of the page the song came from.
+  QString name_template;
+  QString page;
   QString save_folder;
   SizeFilter filter;
   // When set, the file goes exactly here, replacing what is there, instead of under a name built

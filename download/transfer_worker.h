@@ -117,6 +117,9 @@ class TransferWorker {
 
   void Start();
   // Thread-safe; may come before, during or after the transfer.
+  // What Abort trips; another exchange on this transfer's thread (a cover, lyrics) ends with
+  // it too.
+  std::shared_ptr<net::AbortLatch> Latch() const { return latch_; }
   void Abort();
 
  private:

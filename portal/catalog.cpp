@@ -60,6 +60,9 @@ Song General(int i) {
   } else {
     song.rates = kAllRates;
   }
+  // A few songs have no cover, some plain lyrics, a few none.
+  song.has_cover = i % 10 != 3;
+  song.lyrics = i % 11 == 5 ? Lyrics::kNone : i % 7 == 2 ? Lyrics::kPlain : Lyrics::kTimed;
   song.delivery = i % 4 == 1   ? Delivery::kChunked
                   : i % 4 == 3 ? Delivery::kRedirect
                                : Delivery::kCounted;
@@ -67,7 +70,7 @@ Song General(int i) {
 }
 
 std::vector<Song> SpecialSongs() {
-  return {
+  std::vector<Song> songs = {
       Special(kShortSongId, "晨光序曲", "林若溪", 22),
       Special(kLongSongId, "Long Way North", "Nova Lane", 70),
       Special(kRedirectSongId, "远方来信", "周慕白", 26, Delivery::kRedirect),
@@ -91,6 +94,12 @@ std::vector<Song> SpecialSongs() {
       Special(kShortRangeSongId, "说到一半", "白小川", 25, Delivery::kCounted,
               Fault::kShortRangeOnce),
   };
+  for (Song& song : songs) {
+    if (song.id == kNoCoverSongId) song.has_cover = false;
+    if (song.id == kPlainLyricsSongId) song.lyrics = Lyrics::kPlain;
+    if (song.id == kNoLyricsSongId) song.lyrics = Lyrics::kNone;
+  }
+  return songs;
 }
 
 std::vector<Song> BuildSongs() {

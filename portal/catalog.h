@@ -40,6 +40,11 @@ inline constexpr std::string_view kRedirectSongId = "23470302";   // 302, then C
 inline constexpr std::string_view kChunkedSongId = "23470303";    // chunked body
 inline constexpr std::string_view kCountedSongId = kShortSongId;  // Content-Length body
 
+// Songs whose cover or lyrics differ from the usual cover and timed lyrics.
+inline constexpr std::string_view kNoCoverSongId = kChunkedSongId;
+inline constexpr std::string_view kPlainLyricsSongId = kSlashTitleSongId;
+inline constexpr std::string_view kNoLyricsSongId = kApostropheTitleSongId;
+
 // The chart --big-chart adds, for long lists: /top/big.
 inline constexpr std::string_view kBigChart = "big";
 

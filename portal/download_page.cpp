@@ -1,6 +1,7 @@
 #include "portal/download_page.h"
 
 #include "portal/html_text.h"
+#include "portal/song_extras.h"
 
 namespace mevra::portal {
 namespace {
@@ -39,9 +40,14 @@ std::string DownloadPage(const Song& song, const PortalUrls& urls, const LinkSig
     entries += "{\"rate\":" + std::to_string(rate) + ",\"link\":\"" + SlashEscaped(link) + "\"}";
     list += "<li><a href=\"" + HtmlEscape(link) + "\">" + std::to_string(rate) + "kbps</a></li>\n";
   }
+  std::string extras;
+  if (song.has_cover) extras += ",\"cover\":\"" + SlashEscaped(CoverPath(song)) + "\"";
+  if (song.lyrics != Lyrics::kNone) {
+    extras += ",\"lyrics\":\"" + SlashEscaped(LyricsPath(song)) + "\"";
+  }
   body += "<script>\nvar songDownload = {\"id\":" + ScriptJsonString(song.id) +
-          ",\"title\":" + ScriptJsonString(song.title) + ",\"rates\":[" + entries +
-          "]};\n</script>\n" + list + "</ul>";
+          ",\"title\":" + ScriptJsonString(song.title) + ",\"rates\":[" + entries + "]" + extras +
+          "};\n</script>\n" + list + "</ul>";
   return HtmlPage("下载 - Mevra音乐", body);
 }
 

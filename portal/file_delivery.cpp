@@ -82,10 +82,12 @@ class BodyWriter {
       if (wait.count() > 0 && state_.shutdown.WaitFor(wait)) return false;
     }
     if (state_.shutdown.IsRequested()) return false;
+    // A download served to its end starts the passing faults over for the next one. The count
+    // goes back before the last piece leaves: a client that has the whole file may ask again at
+    // once, before this thread would have come back from the write.
+    if (offset + piece == bytes_->size()) state_.flaky_requests.Reset(song_id_);
     if (!sink.write(bytes_->data() + offset, piece)) return false;
     sent_ += piece;
-    // A download served to its end starts the passing faults over for the next one.
-    if (offset + piece == bytes_->size()) state_.flaky_requests.Reset(song_id_);
     return true;
   }
 

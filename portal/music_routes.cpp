@@ -7,6 +7,7 @@
 #include "portal/download_page.h"
 #include "portal/file_delivery.h"
 #include "portal/route_helpers.h"
+#include "portal/song_extras.h"
 
 namespace mevra::portal {
 namespace {
@@ -75,6 +76,21 @@ void InstallMusicRoutes(httplib::Server& server, PortalState& state) {
                if (!song) return SendError(res, 404, "没有这首歌曲。");
                SendHtml(res, DownloadPage(*song, state.urls, state.signer,
                                           CurrentUser(req, state).has_value()));
+             });
+  // Covers and lyrics are the song's own pictures and words, not its file: no token needed.
+  server.Get("/data/cover/([^/]+)\\.jpg",
+             [&state](const httplib::Request& req, httplib::Response& res) {
+               const Song* song = SongOf(req.matches[1].str(), state);
+               std::string jpeg = song ? CoverJpeg(*song) : std::string();
+               if (jpeg.empty()) return SendError(res, 404, "这首歌曲没有封面。");
+               res.set_content(std::move(jpeg), "image/jpeg");
+             });
+  server.Get("/data/lyrics/([^/]+)\\.lrc",
+             [&state](const httplib::Request& req, httplib::Response& res) {
+               const Song* song = SongOf(req.matches[1].str(), state);
+               std::string text = song ? LyricsText(*song) : std::string();
+               if (text.empty()) return SendError(res, 404, "这首歌曲没有歌词。");
+               res.set_content(std::move(text), "text/plain; charset=utf-8");
              });
   server.Get("/data/(music|store)/([^/]+)/([^/]+)\\.mp3",
              [&state](const httplib::Request& req, httplib::Response& res) {

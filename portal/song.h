@@ -28,6 +28,13 @@ enum class Fault {
   kShortRangeOnce
 };
 
+// What a song's lyrics look like on the music host.
+enum class Lyrics {
+  kTimed,  // LRC lines with times
+  kPlain,  // lines without times
+  kNone
+};
+
 // One song of the portal's data set.
 struct Song {
   std::string id;  // decimal digits
@@ -37,6 +44,8 @@ struct Song {
   std::vector<int> rates;  // offered bit rates in kbit/s, ascending
   Delivery delivery = Delivery::kCounted;
   Fault fault = Fault::kNone;
+  bool has_cover = true;
+  Lyrics lyrics = Lyrics::kTimed;
 
   bool Offers(int rate) const;
 };

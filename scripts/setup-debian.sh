@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-multimedia-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev libtag1-dev
+  libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev libtag1-dev libjpeg62-turbo-dev
   xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
   dpkg-dev file librsvg2-bin desktop-file-utils appstream man-db
   qt6-translations-l10n qt6-l10n-tools libxcb1-dev libqt6sql6-sqlite

@@ -107,6 +107,33 @@
     </message>
 </context>
 <context>
+    <name>FileNaming</name>
+    <message>
+        <source>模板是空的</source>
+        <translation>the template is empty</translation>
+    </message>
+    <message>
+        <source>模板不能以“/”开头</source>
+        <translation>the template cannot start with “/”</translation>
+    </message>
+    <message>
+        <source>模板中有空的文件夹名</source>
+        <translation>the template has an empty folder name</translation>
+    </message>
+    <message>
+        <source>模板中不能用“.”或“..”作文件夹名</source>
+        <translation>the template cannot use “.” or “..” as a folder name</translation>
+    </message>
+    <message>
+        <source>模板中的花括号不成对，或占位符不认识（可用 {title} {singer} {id} {rate} {page}）</source>
+        <translation>the template has an unmatched brace or an unknown placeholder (use {title} {singer} {id} {rate} {page})</translation>
+    </message>
+    <message>
+        <source>文件名部分要有 {title} 或 {id}，否则歌曲会重名</source>
+        <translation>the file name part needs {title} or {id}, or songs would get the same name</translation>
+    </message>
+</context>
+<context>
     <name>MainWindowUi</name>
     <message>
         <source>《Mevra音乐管家》</source>
@@ -302,6 +329,26 @@
     <message>
         <source>服务器%1秒没有发来数据</source>
         <translation>the server sent nothing for %1 seconds</translation>
+    </message>
+    <message>
+        <source>已保存（无封面、无歌词）</source>
+        <translation>Saved (no cover, no lyrics)</translation>
+    </message>
+    <message>
+        <source>已保存（无封面）</source>
+        <translation>Saved (no cover)</translation>
+    </message>
+    <message>
+        <source>已保存（无歌词）</source>
+        <translation>Saved (no lyrics)</translation>
+    </message>
+    <message>
+        <source>无法创建文件夹%1</source>
+        <translation>cannot create the folder %1</translation>
+    </message>
+    <message>
+        <source>已在音乐库</source>
+        <translation>Already in the library</translation>
     </message>
 </context>
 <context>
@@ -611,6 +658,78 @@ Look at it now?</translation>
     <message>
         <source>无数据超时：</source>
         <translation>Time out after no data for:</translation>
+    </message>
+    <message>
+        <source>把封面写入歌曲</source>
+        <translation>Embed the cover in the song</translation>
+    </message>
+    <message>
+        <source>另存 cover.jpg 到歌曲所在文件夹</source>
+        <translation>Also save cover.jpg in the song&apos;s folder</translation>
+    </message>
+    <message>
+        <source>写入歌曲</source>
+        <translation>Embed in the song</translation>
+    </message>
+    <message>
+        <source>另存 .lrc 文件</source>
+        <translation>Save as a .lrc file</translation>
+    </message>
+    <message>
+        <source>写入歌曲并另存 .lrc 文件</source>
+        <translation>Embed and save as a .lrc file</translation>
+    </message>
+    <message>
+        <source>不要歌词</source>
+        <translation>No lyrics</translation>
+    </message>
+    <message>
+        <source>封面：</source>
+        <translation>Cover:</translation>
+    </message>
+    <message>
+        <source>歌词：</source>
+        <translation>Lyrics:</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>可用 {title} {singer} {id} {rate} {page}，“/”分隔文件夹</source>
+        <translation>Use {title} {singer} {id} {rate} {page}; “/” separates folders</translation>
+    </message>
+    <message>
+        <source>文件名：</source>
+        <translation>File names:</translation>
+    </message>
+    <message>
+        <source>歌曲名</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>歌手名</source>
+        <translation>Singer</translation>
+    </message>
+    <message>
+        <source>新歌TOP100</source>
+        <translation>Top 100 New Songs</translation>
+    </message>
+    <message>
+        <source>每批下载完成后生成播放列表（页面标题.m3u8）</source>
+        <translation>Write a playlist after each batch (page title.m3u8)</translation>
+    </message>
+    <message>
+        <source>播放列表：</source>
+        <translation>Playlist:</translation>
+    </message>
+    <message>
+        <source>保存位置中已有的歌曲标为“已在音乐库”，不勾选</source>
+        <translation>Mark songs the save folder already holds as “in the library” and untick them</translation>
+    </message>
+    <message>
+        <source>音乐库：</source>
+        <translation>Library:</translation>
     </message>
 </context>
 <context>

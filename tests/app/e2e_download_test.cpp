@@ -28,14 +28,23 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <attachedpictureframe.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <synchronizedlyricsframe.h>
+#include <textidentificationframe.h>
+
 #include "app/song_status_delegate.h"
 #include "browser/browser_control.h"
 #include "download/download_queue.h"
+#include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/song_download_job.h"
 #include "portal/catalog.h"
+#include "portal/song_extras.h"
 #include "portal/song_file_cache.h"
 #include "tests/app/e2e_support.h"
+#include "tests/support/mp3_audio.h"
 #include "widgets/progress_status.h"
 #include "widgets/status_pane.h"
 
@@ -77,15 +86,20 @@ class DownloadTest : public PortalWindowTest {
   }
 
   // The bytes the portal serves for a song at a rate.
-  static QByteArray PortalBytes(std::string_view id, int rate) {
+  static QByteArray ServedBytes(std::string_view id, int rate) {
     const std::string bytes =
         portal::EncodedSongBytes(*portal::FindSong(id), rate, Portal().data_dir());
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
   }
+  // Their audio, without the portal's tag.
+  static QByteArray PortalBytes(std::string_view id, int rate) {
+    return mevra::testing::AudioOf(ServedBytes(id, rate));
+  }
 
+  // A saved song's audio, without the tag the program adds to.
   static QByteArray FileBytes(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? mevra::testing::AudioOf(file.readAll()) : QByteArray();
   }
 
   QStringList SavedFiles() const {
@@ -172,6 +186,135 @@ TEST_F(DownloadTest, SavesTickedSongsUnderEachNamingSchemeWithThePortalsBytes) {
   const QString renewed = save_dir_ + "/" + Q(a.title) + "_new320.mp3";
   EXPECT_EQ(FileBytes(renewed), PortalBytes(portal::kShortSongId, 320));
   EXPECT_EQ(SavedFiles().size(), 4);
+}
+
+TEST_F(DownloadTest, EveryOptionOnGivesFoldersCoversLyricsAndTheSongsId) {
+  MainWindow& w = OpenForDownloads();
+  Ui().rb_128k->setChecked(true);
+  DownloadSettings settings = Probe().Settings();
+  settings.extras = {true, true, download::LyricsMode::kBoth};
+  settings.name_template = QStringLiteral("{singer}/{title} [{id}]");
+  settings.playlist = true;
+  Probe().SetSettings(settings);
+  Probe().ChooseCustomNaming();
+  const std::string_view ids[] = {portal::kShortSongId, portal::kNoCoverSongId,
+                                  portal::kPlainLyricsSongId, portal::kNoLyricsSongId};
+  TickOnly(w, {ids[0], ids[1], ids[2], ids[3]});
+  RunBatch(w);
+  for (std::string_view id : ids) {
+    SCOPED_TRACE(std::string(id));
+    const portal::Song& song = *portal::FindSong(id);
+    EXPECT_EQ(Status(w, id), QStringLiteral("下载成功"));
+    // The title's "/" stays inside the file name; only the template's own makes the folder.
+    QString title = w.SongText(RowOf(w, id), MainWindow::kColumnTitle).trimmed();
+    title.replace(u'/', u'_');
+    const QString folder =
+        save_dir_ + "/" + w.SongText(RowOf(w, id), MainWindow::kColumnSinger).trimmed();
+    const QString path = folder + "/" + title + " [" + Q(id) + "].mp3";
+    ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    EXPECT_EQ(FileBytes(path), PortalBytes(id, 128));
+
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    ASSERT_TRUE(file.hasID3v2Tag());
+    TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+    const auto* song_id = TagLib::ID3v2::UserTextIdentificationFrame::find(tag, "MEVRA_SONG_ID");
+    ASSERT_NE(song_id, nullptr);
+    EXPECT_EQ(song_id->fieldList().back().to8Bit(true), song.id);
+    const std::string cover = portal::CoverJpeg(song);
+    const TagLib::ID3v2::FrameList pictures = tag->frameList("APIC");
+    ASSERT_EQ(pictures.size(), cover.empty() ? 0u : 1u);
+    if (!cover.empty()) {
+      const TagLib::ByteVector bytes =
+          static_cast<TagLib::ID3v2::AttachedPictureFrame*>(pictures.front())->picture();
+      EXPECT_EQ(std::string(bytes.data(), bytes.size()), cover);
+      QFile folder_cover(folder + "/cover.jpg");
+      ASSERT_TRUE(folder_cover.open(QIODevice::ReadOnly));
+      EXPECT_EQ(folder_cover.readAll().toStdString(), cover);
+    }
+    // The .lrc holds the lyrics as served; SYLT their times, when they have any.
+    const std::string lyrics = portal::LyricsText(song);
+    const QString lrc = folder + "/" + title + " [" + Q(id) + "].lrc";
+    EXPECT_EQ(QFileInfo::exists(lrc), !lyrics.empty());
+    if (!lyrics.empty()) {
+      EXPECT_EQ(FileBytes(lrc).toStdString(), lyrics);
+    }
+    std::vector<int> served_ms;
+    for (const auto& line : download::ParseLyrics(QString::fromStdString(lyrics)).timed) {
+      served_ms.push_back(line.ms);
+    }
+    std::vector<int> tag_ms;
+    if (!tag->frameList("SYLT").isEmpty()) {
+      for (const auto& line :
+           static_cast<TagLib::ID3v2::SynchronizedLyricsFrame*>(tag->frameList("SYLT").front())
+               ->synchedText()) {
+        tag_ms.push_back(static_cast<int>(line.time));
+      }
+    }
+    EXPECT_EQ(tag_ms, served_ms);
+    EXPECT_EQ(tag->frameList("USLT").isEmpty(), lyrics.empty());
+  }
+
+  // The page's playlist: each saved song once, in list order, its length and its path below
+  // the save folder. A later batch from the page adds its songs in their places; a failed one
+  // is left out.
+  const auto playlist = [&] {
+    const QStringList lists = QDir(save_dir_).entryList({QStringLiteral("*.m3u8")}, QDir::Files);
+    EXPECT_EQ(lists.size(), 1) << lists.join(u',').toStdString();
+    return lists.isEmpty() ? QStringList()
+                           : QString::fromUtf8(FileBytes(save_dir_ + "/" + lists[0]))
+                                 .split(u'\n', Qt::SkipEmptyParts);
+  };
+  const auto expected = [&](std::vector<std::string_view> saved) {
+    std::sort(saved.begin(), saved.end(),
+              [&](std::string_view a, std::string_view b) { return RowOf(w, a) < RowOf(w, b); });
+    QStringList lines{QStringLiteral("#EXTM3U")};
+    for (std::string_view id : saved) {
+      const int row = RowOf(w, id);
+      const QString singer = w.SongText(row, MainWindow::kColumnSinger).trimmed();
+      QString title = w.SongText(row, MainWindow::kColumnTitle).trimmed();
+      lines << QStringLiteral("#EXTINF:%1,%2 - %3")
+                   .arg(QString::number(portal::FindSong(id)->seconds), singer, title);
+      title.replace(u'/', u'_');
+      lines << singer + "/" + title + " [" + Q(id) + "].mp3";
+    }
+    return lines;
+  };
+  EXPECT_EQ(playlist(), expected({ids[0], ids[1], ids[2], ids[3]}));
+  TickOnly(w, {portal::kRedirectSongId, portal::kMissingFileSongId});
+  RunBatch(w);
+  EXPECT_EQ(playlist(), expected({ids[0], ids[1], ids[2], ids[3], portal::kRedirectSongId}));
+}
+
+TEST_F(DownloadTest, SongsTheSaveFolderHoldsByIdOrByNameAreMarkedAndUnticked) {
+  MainWindow& w = OpenForDownloads();
+  const auto write = [&](const QString& name, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(save_dir_ + "/" + name).absolutePath());
+    QFile file(save_dir_ + "/" + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  };
+  // A song saved before and renamed since, its names changed too: its id still tells it.
+  write(QStringLiteral("old/renamed.mp3"), ServedBytes(portal::kShortSongId, 128));
+  {
+    TagLib::MPEG::File file(QFile::encodeName(save_dir_ + "/old/renamed.mp3").constData());
+    file.ID3v2Tag(true)->setTitle("Something Else");
+    file.ID3v2Tag(true)->setArtist("Someone Else");
+    auto* id = new TagLib::ID3v2::UserTextIdentificationFrame(TagLib::String::UTF16);
+    id->setDescription("MEVRA_SONG_ID");
+    id->setText(std::string(portal::kShortSongId));
+    file.ID3v2Tag()->addFrame(id);
+    ASSERT_TRUE(file.save());
+  }
+  // One from elsewhere, with the song's singer and title in its tag.
+  write(QStringLiteral("by its names.mp3"), ServedBytes(portal::kRedirectSongId, 128));
+  w.btn_selectAllClick();
+  Probe().StartLibraryScan();
+  ASSERT_TRUE(WaitUntil([&] { return Status(w, portal::kRedirectSongId) == "已在音乐库"; }));
+  EXPECT_EQ(Status(w, portal::kShortSongId), QStringLiteral("已在音乐库"));
+  EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kShortSongId)));
+  EXPECT_FALSE(w.SongTicked(RowOf(w, portal::kRedirectSongId)));
+  EXPECT_TRUE(w.SongTicked(RowOf(w, portal::kChunkedSongId)));
+  EXPECT_EQ(Status(w, portal::kChunkedSongId), QStringLiteral("等待中"));
 }
 
 TEST_F(DownloadTest, SizeFilterKeepsLargeFilesAndCountsOnlyThose) {
@@ -343,12 +486,12 @@ TEST_F(DownloadTest, RetriesAndResumeCarryTheFlakySongsThroughOneBatch) {
   {
     QFile part(PartOf(shortened));
     ASSERT_TRUE(part.open(QIODevice::WriteOnly));
-    part.write(PortalBytes(shortened, 128).left(50000));
+    part.write(ServedBytes(shortened, 128).left(50000));
   }
   const download::PartFileInfo short_source{
       Q(shortened), QStringLiteral("128"),
       endpoints_.music_base_url + "/data/music/" + Q(shortened) + "/128.mp3",
-      PortalBytes(shortened, 128).size()};
+      ServedBytes(shortened, 128).size()};
   ASSERT_TRUE(short_source.Write(PartOf(shortened)));
 
   const std::string_view ids[] = {portal::kResetTwiceSongId, portal::kBusyOnceSongId, restarted,
@@ -525,6 +668,8 @@ TEST_F(DownloadTest, APreviewDuringABatchAndTheBatchKeepTheirOwnSongsAndStops) {
 TEST_F(DownloadTest, StoppingAPreviewBeingPreparedPlaysNothing) {
   MainWindow& w = OpenForDownloads();
   MainWindowUi& ui = Ui();
+  // The song's page is read by the browser here, slow enough for the stop to come while it loads.
+  Probe().DirectLinks().SetDirect(false);
   QMediaPlayer& player = Probe().PreviewPlayer();
   struct Case {
     const char* name;

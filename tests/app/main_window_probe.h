@@ -2,6 +2,8 @@
 
 // The tests' one door into the main window: its controls, its components and its state fields.
 // The handlers and the song-list helpers are public and need no probe.
+#include <QButtonGroup>
+#include <QRadioButton>
 #include <cstdint>
 
 #include "app/browser_link_source.h"
@@ -44,6 +46,18 @@ class MainWindowProbe {
   void SetSettings(const DownloadSettings& settings) const {
     window_.download_settings_ = settings;
   }
+  // The custom naming choice, as OK in the preferences dialog with it chosen.
+  void ChooseCustomNaming() const {
+    window_.custom_naming_ = true;
+    QButtonGroup* group = window_.ui_.rb1->group();
+    group->setExclusive(false);
+    for (QRadioButton* button : {window_.ui_.rb1, window_.ui_.rb2, window_.ui_.rb3}) {
+      button->setChecked(false);
+    }
+    group->setExclusive(true);
+  }
+  // A scan of the save folder as it stands, as choosing the folder starts one.
+  void StartLibraryScan() const { window_.StartLibraryScan(); }
   // Pauses between tries short enough for a test; the server's Retry-After still counts.
   void SetRetryBackoffBaseMs(int64_t ms) const { window_.retry_backoff_base_ms_ = ms; }
   download::RateLimiter& RateLimiter() const { return *window_.rate_limiter_; }

@@ -16,6 +16,10 @@ namespace mevra::download::testing {
 class FakeLinkSource : public LinkSource {
  public:
   void SetLink(const QString& id, const QString& url) { links_[id] = url; }
+  // The cover and lyrics the song's page offers besides its link.
+  void SetExtras(const QString& id, const QString& cover_url, const QString& lyrics_url) {
+    extras_[id] = {cover_url, lyrics_url};
+  }
   void Hold(const QString& id) { held_.insert(id); }
   void Release(const QString& id) {
     held_.remove(id);
@@ -57,6 +61,8 @@ class FakeLinkSource : public LinkSource {
         answer.found = true;
         answer.url = links_.value(request.id);
         answer.rate = request.rate;
+        answer.cover_url = extras_.value(request.id).first;
+        answer.lyrics_url = extras_.value(request.id).second;
       } else {
         answer.reason =
             QStringLiteral("下载页面中没有") + request.rate + QStringLiteral("K的下载链接");
@@ -67,6 +73,7 @@ class FakeLinkSource : public LinkSource {
 
   QObject context_;  // answers still queued go with the source
   QMap<QString, QString> links_;
+  QMap<QString, QPair<QString, QString>> extras_;
   QSet<QString> held_;
   QMap<Ticket, Asked> pending_;
   QStringList requested_;

@@ -49,6 +49,53 @@ TEST(FileNamingTest, NamesNeverLeaveTheSaveFolder) {
   }
 }
 
+TEST(FileNamingTest, TemplatesMakeFoldersOnlyOfTheirOwnSlashesAndRefuseWhatCannotName) {
+  const TemplateValues values{QStringLiteral(" 白天/黑夜 "), QStringLiteral("AC/DC"),
+                              QStringLiteral("23470501"), QStringLiteral("320"),
+                              QStringLiteral("新歌TOP100")};
+  struct Case {
+    const char* in;
+    const char* out;    // the path below the save folder; "" when refused
+    const char* error;  // a piece of the reason it is refused with
+  } cases[] = {
+      {"{singer}/{singer} - {title}", "AC_DC/AC_DC - 白天_黑夜", ""},
+      {"{page}/{rate}/{id}", "新歌TOP100/320/23470501", ""},
+      {" {title} ", "白天_黑夜", ""},
+      {"{nope}/{title}", "", "占位符"},
+      {"{title", "", "花括号"},
+      {"title}", "", "花括号"},
+      {"", "", "空"},
+      {"/{title}", "", "开头"},
+      {"{singer}//{title}", "", "空的文件夹名"},
+      {"{singer}/", "", "空的文件夹名"},
+      {"../{title}", "", "“..”"},
+      {"{title}/cover", "", "重名"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    const QString error = NameTemplateError(QString::fromUtf8(c.in));
+    EXPECT_TRUE(error.contains(QString::fromUtf8(c.error))) << error.toStdString();
+    EXPECT_EQ(error.isEmpty(), *c.out != 0);
+    if (error.isEmpty()) {
+      EXPECT_EQ(TemplateBaseName(QString::fromUtf8(c.in), values, NameRules::kPosix),
+                QString::fromUtf8(c.out));
+    }
+  }
+  // A value that is nothing, or nothing but dots, never names the folder itself or its parent;
+  // the other system's rules apply to every part.
+  const TemplateValues odd{QStringLiteral(".."), {}, QStringLiteral("7"), {}, {}};
+  EXPECT_EQ(TemplateBaseName(QStringLiteral("{singer}/{title}/{id}?"), odd, NameRules::kFat),
+            QStringLiteral("_/_/7_"));
+  // Folders may use a whole name's bytes; the file name leaves room for what is derived from it.
+  const QString cjk = QStringLiteral("歌").repeated(100);
+  const QStringList parts =
+      TemplateBaseName(QStringLiteral("{title}/{title}"), {cjk, {}, {}, {}, {}}, NameRules::kPosix)
+          .split(u'/');
+  ASSERT_EQ(parts.size(), 2);
+  EXPECT_EQ(parts[0].toUtf8().size(), 255);
+  EXPECT_EQ(parts[1].toUtf8().size(), (kMaxFileNameBytes - DerivedNameBytes()) / 3 * 3);
+}
+
 TEST(FileNamingTest, LongNamesAreCutOnACharacterSoEveryDerivedNameFits) {
   // "_new320" + ".mp3" + ".15.part" + ".info"
   ASSERT_EQ(DerivedNameBytes(), 24);

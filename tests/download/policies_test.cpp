@@ -1,6 +1,7 @@
 // The download policies against real loopback servers: songs saved before, the archive of saved
 // songs, retries and their pauses, continuing partial files, the speed limit, a full disk and
 // the tags of saved files.
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTimer>
@@ -10,12 +11,14 @@
 #include <memory>
 #include <thread>
 
+#include <attachedpictureframe.h>
 #include <fcntl.h>
 #include <id3v2header.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
 #include <netinet/in.h>
 #include <relativevolumeframe.h>
+#include <synchronizedlyricsframe.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -23,11 +26,15 @@
 #include <sys/statvfs.h>
 #include <textidentificationframe.h>
 #include <unistd.h>
+#include <unsynchronizedlyricsframe.h>
 
 #include "download/download_archive.h"
 #include "download/download_policies.h"
+#include "download/library_scan.h"
+#include "download/lyrics_text.h"
 #include "download/part_file_info.h"
 #include "download/rate_limiter.h"
+#include "download/tag_writer.h"
 #include "download/transfer_failure.h"
 #include "http/http_error.h"
 #include "net/net_error.h"
@@ -220,8 +227,9 @@ TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedL
   EXPECT_EQ(server_.Requests("/1.mp3"), 0);
   EXPECT_FALSE(links_.Requested().contains(QStringLiteral("1")));
   EXPECT_TRUE(loop_ran_every_time);
-  const std::vector<SaveStep> one_song = {SaveStep::kSyncFile, SaveStep::kRename,
-                                          SaveStep::kSyncFolder, SaveStep::kArchive};
+  const std::vector<SaveStep> one_song = {SaveStep::kWriteTags, SaveStep::kSyncFile,
+                                          SaveStep::kRename, SaveStep::kSyncFolder,
+                                          SaveStep::kArchive};
   std::vector<SaveStep> four_songs;
   for (int song = 0; song < 4; ++song) {
     four_songs.insert(four_songs.end(), one_song.begin(), one_song.end());
@@ -249,7 +257,9 @@ TEST_F(PoliciesTest, TheArchiveSkipsSavedSongsAcrossBatchesAndPassesOverDamagedL
   archive.close();
   EXPECT_TRUE(text.contains("garbage without tabs\n"));
   EXPECT_TRUE(text.contains("3\t32\n2\t320\t"));
-  EXPECT_TRUE(text.contains(("\n4\t320\t" + PathOf("4 - S.mp3") + "\t40000\n").toUtf8()));
+  // The size recorded is the saved file's, its tag included.
+  const QString size = QString::number(QFileInfo(PathOf("4 - S.mp3")).size());
+  EXPECT_TRUE(text.contains(("\n4\t320\t" + PathOf("4 - S.mp3") + "\t" + size + "\n").toUtf8()));
   EXPECT_TRUE(policies.archive->Clear());
   EXPECT_EQ(policies.archive->Count(), 0);
   EXPECT_EQ(QFileInfo(archive_path).size(), 0);
@@ -854,9 +864,244 @@ TEST_F(PoliciesTest, TagsAreWrittenIntoSavedFilesThatCarryNone) {
       ASSERT_FALSE(frames["TMOO"].isEmpty());
       EXPECT_EQ(frames["TMOO"].front()->toString().to8Bit(true), "calm");
     }
-    if (!c.write_tags || c.body == tagged) {
-      EXPECT_EQ(Bytes(QStringLiteral("歌名 - 歌手.mp3")), QByteArray::fromStdString(c.body));
+    // Whatever else the tag holds, the song's id is in it, and the audio is as it came.
+    const auto* id =
+        TagLib::ID3v2::UserTextIdentificationFrame::find(file.ID3v2Tag(), "MEVRA_SONG_ID");
+    ASSERT_NE(id, nullptr);
+    EXPECT_EQ(id->fieldList().back().to8Bit(true), "G");
+    EXPECT_EQ(Bytes(QStringLiteral("歌名 - 歌手.mp3")), AudioOf(QByteArray::fromStdString(c.body)));
+  }
+}
+
+TEST_F(PoliciesTest, CoversAndLyricsGoWhereAskedAndOnesThatCannotBeHadOnlyMarkTheRow) {
+  const std::string audio = UntaggedMp3(40);
+  const std::string jpeg = std::string("\xFF\xD8\xFF\xE0", 4) + Pattern(3000, 'j');
+  const std::string lrc = "[ti:T]\n[00:01.50]一\n[00:05.75][01:02.03]二\n";
+  server_.Serve("/cover.jpg", {jpeg});
+  server_.Serve("/cover.png", {"\x89PNG\r\n\x1a\n" + Pattern(100, 'p')});
+  server_.Serve("/big.jpg", {std::string("\xFF\xD8\xFF", 3) + Pattern(kMaxCoverBytes, 'b')});
+  server_.Serve("/timed.lrc", {lrc});
+  server_.Serve("/plain.lrc", {"第一行\n第二行\n"});
+  struct Case {
+    const char* name;
+    const char* cover;  // path on the server; "" for a page without one
+    const char* lyrics;
+    ExtrasOptions options;
+    const char* row;
+    bool cover_in_tag;
+    std::vector<unsigned> sylt_ms;  // empty: no SYLT
+    const char* uslt;               // "" for no USLT
+    bool lrc_file;
+  };
+  using enum LyricsMode;
+  const Case cases[] = {
+      {"everything",
+       "/cover.jpg",
+       "/timed.lrc",
+       {true, true, kBoth},
+       "下载成功",
+       true,
+       {1500, 5750, 62030},
+       "一\n二\n二",
+       true},
+      {"plain lyrics into the tag only",
+       "/cover.jpg",
+       "/plain.lrc",
+       {true, false, kEmbed},
+       "下载成功",
+       true,
+       {},
+       "第一行\n第二行",
+       false},
+      {"a lrc file only, no cover wanted",
+       "/cover.jpg",
+       "/timed.lrc",
+       {false, false, kLrc},
+       "下载成功",
+       false,
+       {},
+       "",
+       true},
+      {"cover gone",
+       "/gone.jpg",
+       "/timed.lrc",
+       {true, false, kEmbed},
+       "已保存（无封面）",
+       false,
+       {1500, 5750, 62030},
+       "一\n二\n二",
+       false},
+      {"no JPEG, lyrics gone",
+       "/cover.png",
+       "/gone.lrc",
+       {true, false, kBoth},
+       "已保存（无封面、无歌词）",
+       false,
+       {},
+       "",
+       false},
+      {"cover over the limit",
+       "/big.jpg",
+       "",
+       {true, false, kEmbed},
+       "已保存（无封面）",
+       false,
+       {},
+       "",
+       false},
+      {"nothing offered", "", "", {true, true, kBoth}, "下载成功", false, {}, "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseNewFolder(QString::fromLatin1(c.name));
+    const std::string path = "/" + std::to_string(&c - cases) + ".mp3";
+    SongTask task = Task(0, "X", path, {audio});
+    const auto url = [&](const char* served) {
+      return *served ? QString::fromStdString(server_.Url(served)) : QString();
+    };
+    links_.SetExtras("X", url(c.cover), url(c.lyrics));
+    DownloadPolicies policies = FastRetries();
+    policies.extras = c.options;
+    auto batch = Run({task}, policies);
+    EXPECT_EQ(batch->report.row_text[0], QString::fromUtf8(c.row));
+    TagLib::MPEG::File file(QFile::encodeName(PathOf("X - S.mp3")).constData());
+    ASSERT_TRUE(file.isValid() && file.hasID3v2Tag());
+    const TagLib::ID3v2::FrameListMap& frames = file.ID3v2Tag()->frameListMap();
+    EXPECT_EQ(frames["APIC"].size(), c.cover_in_tag ? 1u : 0u);
+    if (c.cover_in_tag && !frames["APIC"].isEmpty()) {
+      const auto* picture =
+          dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frames["APIC"].front());
+      ASSERT_NE(picture, nullptr);
+      EXPECT_EQ(picture->type(), TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+      EXPECT_EQ(picture->mimeType(), "image/jpeg");
+      EXPECT_EQ(std::string(picture->picture().data(), picture->picture().size()), jpeg);
     }
+    std::vector<unsigned> sylt_ms;
+    if (!frames["SYLT"].isEmpty()) {
+      const auto* timed =
+          dynamic_cast<const TagLib::ID3v2::SynchronizedLyricsFrame*>(frames["SYLT"].front());
+      ASSERT_NE(timed, nullptr);
+      for (const auto& line : timed->synchedText()) sylt_ms.push_back(line.time);
+    }
+    EXPECT_EQ(sylt_ms, c.sylt_ms);
+    EXPECT_EQ(
+        frames["USLT"].isEmpty() ? std::string() : frames["USLT"].front()->toString().to8Bit(true),
+        c.uslt);
+    EXPECT_EQ(QFileInfo::exists(PathOf("X - S.lrc")), c.lrc_file);
+    if (c.lrc_file) {
+      QFile lrc_file(PathOf("X - S.lrc"));
+      ASSERT_TRUE(lrc_file.open(QIODevice::ReadOnly));
+      EXPECT_EQ(lrc_file.readAll().toStdString(), lrc);
+    }
+    // cover.jpg once per folder: a second song of the folder keeps the first one's.
+    if (c.options.save_cover && *c.cover) {
+      QFile cover(PathOf("cover.jpg"));
+      ASSERT_TRUE(cover.open(QIODevice::ReadOnly));
+      EXPECT_EQ(cover.readAll().toStdString(), jpeg);
+    }
+  }
+}
+
+TEST_F(PoliciesTest, AStopEndsAStalledCoverAtOnceAndKeepsThePartFile) {
+  ServedFile stalled{std::string("\xFF\xD8\xFF", 3) + Pattern(5000, 's')};
+  stalled.stall_after = 10;
+  server_.Serve("/stalled.jpg", stalled);
+  SongTask task = Task(0, "Z", "/z.mp3", {UntaggedMp3(40)});
+  links_.SetExtras("Z", QString::fromStdString(server_.Url("/stalled.jpg")), {});
+  DownloadQueue queue(links_);
+  queue.SetPolicies(FastRetries());
+  Report report(queue);
+  queue.Start(std::make_unique<TestTaskList>(std::vector<SongTask>{task}), 1);
+  ASSERT_TRUE(WaitUntil([&] { return server_.Requests("/stalled.jpg") == 1; }));
+  queue.StopAll();
+  // Well within the cover's own time-out: the stop cuts its fetch.
+  ASSERT_TRUE(WaitUntil([&] { return report.ended; }, kExtrasReadTimeoutMs / 2));
+  EXPECT_EQ(report.end, BatchEnd::kStopped);
+  EXPECT_EQ(Files(), (QStringList{"Z - S.mp3.part", "Z - S.mp3.part.info"}));
+}
+
+TEST_F(PoliciesTest, TheLibraryFindsSongsByIdOrNamesAtAnyDepthAndRereadsOnlyChangedFiles) {
+  const auto song = [&](const QString& name, const SongTags& tags) {
+    QDir().mkpath(QFileInfo(PathOf(name)).absolutePath());
+    WriteFile(name, QByteArray::fromStdString(UntaggedMp3(10)));
+    ASSERT_TRUE(WriteSongTags(PathOf(name), tags));
+  };
+  SongTags by_id;
+  by_id.song_id = QStringLiteral("23470020");
+  song(QStringLiteral("renamed by the user.mp3"), by_id);
+  SongTags by_names;
+  by_names.missing_title_artist = true;
+  by_names.title = QStringLiteral("Long Way North");
+  by_names.artist = QStringLiteral("Nova Lane");
+  song(QStringLiteral("a/b/c/deep.MP3"), by_names);
+  WriteFile(QStringLiteral("notes.txt"), "Nova Lane - Other");
+  WriteFile(QStringLiteral("not really.mp3"), "text");
+
+  std::vector<LibraryFile> files = ScanLibrary(folder_, {});
+  ASSERT_EQ(files.size(), 3u);
+  const LibraryIndex index(files);
+  EXPECT_TRUE(index.Contains(QStringLiteral("23470020"), QStringLiteral("x"), QStringLiteral("y")));
+  EXPECT_TRUE(index.Contains(QStringLiteral("9"), QStringLiteral(" nova lane "),
+                             QStringLiteral("LONG WAY NORTH")));
+  EXPECT_FALSE(
+      index.Contains(QStringLiteral("9"), QStringLiteral("Nova Lane"), QStringLiteral("Other")));
+  EXPECT_FALSE(index.Contains({}, {}, {}));
+
+  // What the cache holds for an unchanged file is taken unread; a changed file is read again.
+  LibraryCache cache;
+  for (LibraryFile file : files) {
+    file.title = QStringLiteral("from the cache");
+    cache.insert(file.path, file);
+  }
+  SongTags retitled = by_names;
+  retitled.missing_title_artist = false;
+  retitled.song_id = QStringLiteral("7");
+  ASSERT_TRUE(WriteSongTags(PathOf(QStringLiteral("a/b/c/deep.MP3")), retitled));
+  {
+    // The file system's clock may not have moved since the scan.
+    QFile changed(PathOf(QStringLiteral("a/b/c/deep.MP3")));
+    ASSERT_TRUE(changed.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(changed.setFileTime(QDateTime::currentDateTime().addSecs(5),
+                                    QFileDevice::FileModificationTime));
+  }
+  QStringList titles;
+  for (const LibraryFile& file : ScanLibrary(folder_, cache)) {
+    titles << QFileInfo(file.path).fileName() + "=" + file.title + "/" + file.song_id;
+  }
+  titles.sort();
+  EXPECT_EQ(titles, (QStringList{"deep.MP3=Long Way North/7", "not really.mp3=from the cache/",
+                                 "renamed by the user.mp3=from the cache/23470020"}));
+}
+
+TEST(LyricsTextTest, TimedLinesAreReadInTimeOrderAndEverythingElseIsPlain) {
+  struct Case {
+    const char* name;
+    const char* text;
+    std::vector<int> ms;
+    const char* plain;
+  };
+  const Case cases[] = {
+      {"header tags left out, CRLF",
+       "[ar:A]\r\n[00:02.5]b\r\n[00:01.25]a\r\n",
+       {1250, 2500},
+       "a\nb"},
+      {"fraction forms and minutes past an hour",
+       "[00:01]x\n[00:01:05]y\n[75:00.123]z",
+       {1000, 1050, 4500123},
+       "x\ny\nz"},
+      {"a bracketed word is lyrics", "\n[Chorus]\nla la\n\n", {}, "[Chorus]\nla la"},
+      {"bad times make plain text",
+       "[00:60.00]a\n[0:5]b\n[00:01.1234]c",
+       {},
+       "[00:60.00]a\n[0:5]b\n[00:01.1234]c"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ParsedLyrics lyrics = ParseLyrics(QString::fromUtf8(c.text));
+    std::vector<int> ms;
+    for (const TimedLine& line : lyrics.timed) ms.push_back(line.ms);
+    EXPECT_EQ(ms, c.ms);
+    EXPECT_EQ(lyrics.plain, QString::fromUtf8(c.plain));
   }
 }
 

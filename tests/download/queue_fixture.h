@@ -22,6 +22,7 @@
 #include "tests/browser/wait_until.h"
 #include "tests/download/fake_link_source.h"
 #include "tests/download/file_server.h"
+#include "tests/support/mp3_audio.h"
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -155,9 +156,11 @@ class DownloadQueueTest : public ::testing::Test {
   QStringList Files() const {
     return QDir(folder_).entryList(QDir::Files | QDir::Hidden, QDir::Name);
   }
+  static QByteArray AudioOf(QByteArray bytes) { return mevra::testing::AudioOf(std::move(bytes)); }
+  // A saved song's audio, without its tag; a file that is no MP3 as it stands.
   QByteArray Bytes(const QString& name) const {
     QFile file(folder_ + QLatin1Char('/') + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? AudioOf(file.readAll()) : QByteArray();
   }
 
   QTemporaryDir dir_;

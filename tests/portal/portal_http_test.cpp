@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <cstdio>
 #include <set>
+
+#include <jpeglib.h>
 
 #include "portal/catalog.h"
 #include "portal/html_text.h"
@@ -206,6 +209,84 @@ TEST_F(PortalHttpTest, DownloadPagesOfferTheSongsRatesOnlyWhenSignedIn) {
       EXPECT_TRUE(link.starts_with("/data/music/" + std::string(c.id) + "/")) << link;
     }
   }
+}
+
+// The width and height a JPEG's header gives; {0, 0} for bytes that are no JPEG.
+std::pair<int, int> JpegSize(const std::string& bytes) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  // The library's default reaction to bad data is to end the process; a short check does.
+  if (bytes.size() < 4 || bytes.compare(0, 2, "\xFF\xD8") != 0) return {0, 0};
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  const bool ok = jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK;
+  const std::pair<int, int> size =
+      ok ? std::pair<int, int>(info.image_width, info.image_height) : std::pair<int, int>(0, 0);
+  jpeg_destroy_decompress(&info);
+  return size;
+}
+
+TEST_F(PortalHttpTest, CoversAndLyricsAreEachSongsOwnAndNamedOnlyOnTheSignedInPage) {
+  const std::string cookie = testing::SignIn(portal_.login_port());
+  struct Case {
+    std::string_view id;
+    bool cover;
+    Lyrics lyrics;
+  };
+  const Case cases[] = {{kShortSongId, true, Lyrics::kTimed},
+                        {kLongSongId, true, Lyrics::kTimed},
+                        {kNoCoverSongId, false, Lyrics::kTimed},
+                        {kPlainLyricsSongId, true, Lyrics::kPlain},
+                        {kNoLyricsSongId, true, Lyrics::kNone}};
+  std::set<std::string> covers;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.id));
+    const Song& song = *FindSong(c.id);
+    const std::string id(c.id);
+    const std::string page = DownloadPage(c.id, cookie);
+    EXPECT_EQ(page.find("\"cover\":\"\\/data\\/cover\\/" + id + ".jpg\"") != std::string::npos,
+              c.cover);
+    EXPECT_EQ(page.find("\"lyrics\":\"\\/data\\/lyrics\\/" + id + ".lrc\"") != std::string::npos,
+              c.lyrics != Lyrics::kNone);
+    EXPECT_EQ(DownloadPage(c.id, "").find("\"cover\""), std::string::npos);
+
+    auto cover = Get(portal_.music_port(), "/data/cover/" + id + ".jpg");
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->status, c.cover ? 200 : 404);
+    if (c.cover) {
+      EXPECT_EQ(cover->get_header_value("Content-Type"), "image/jpeg");
+      EXPECT_EQ(JpegSize(cover->body), std::make_pair(600, 600));
+      covers.insert(cover->body);
+    }
+    auto lyrics = Get(portal_.music_port(), "/data/lyrics/" + id + ".lrc");
+    ASSERT_TRUE(lyrics);
+    EXPECT_EQ(lyrics->status, c.lyrics == Lyrics::kNone ? 404 : 200);
+    if (c.lyrics == Lyrics::kNone) continue;
+    // Timed lines run from the first seconds to the last ones of the song.
+    std::vector<int> times;
+    size_t at = 0;
+    while ((at = lyrics->body.find("\n[", at)) != std::string::npos) {
+      int minutes = 0, seconds = 0, hundredths = 0;
+      if (std::sscanf(lyrics->body.c_str() + at + 1, "[%2d:%2d.%2d]", &minutes, &seconds,
+                      &hundredths) == 3) {
+        times.push_back((minutes * 60 + seconds) * 1000 + hundredths * 10);
+      }
+      ++at;
+    }
+    if (c.lyrics == Lyrics::kPlain) {
+      EXPECT_TRUE(times.empty());
+      EXPECT_EQ(lyrics->body.find('['), std::string::npos);
+      continue;
+    }
+    ASSERT_GT(times.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_LT(times.front(), 5000);
+    EXPECT_GT(times.back(), song.seconds * 1000 - 5000);
+    EXPECT_LT(times.back(), song.seconds * 1000);
+  }
+  // A picture of each song's own.
+  EXPECT_EQ(covers.size(), 4u);
 }
 
 TEST_F(PortalHttpTest, FileLinksServeTheEncodedBytesWithoutCookies) {

@@ -69,6 +69,32 @@ TEST(SongLinkTest, PathRunsToTheEndWhenNoQuoteFollows) {
   EXPECT_EQ(link.url, kBase + QStringLiteral("/x.mp3"));
 }
 
+TEST(SongLinkTest, TheAnswerCarriesTheCoverAndLyricsOnTheMusicHostOnly) {
+  const QString link = QStringLiteral("{\"rate\":128,\"link\":\"\\/m.mp3\"}");
+  struct Case {
+    const char* name;
+    QString extras;
+    QString cover;
+    QString lyrics;
+  } cases[] = {
+      {"both", QStringLiteral(",\"cover\":\"\\/c\\/1.jpg\",\"lyrics\":\"\\/l\\/1.lrc\""),
+       kBase + "/c/1.jpg", kBase + "/l/1.lrc"},
+      {"none", QString(), QString(), QString()},
+      {"not a path on the host",
+       QStringLiteral(",\"cover\":\"http:\\/\\/elsewhere\\/x.jpg\",\"lyrics\":\"\"\""), QString(),
+       QString()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const download::LinkAnswer answer =
+        AnswerFromPage(QStringLiteral("var d={\"rates\":[") + link + "]" + c.extras + "};",
+                       QStringLiteral("128"), kBase);
+    EXPECT_TRUE(answer.found);
+    EXPECT_EQ(answer.cover_url, c.cover);
+    EXPECT_EQ(answer.lyrics_url, c.lyrics);
+  }
+}
+
 TEST(SongLinkTest, SongPageUrlTrimsTheId) {
   EXPECT_EQ(SongPageUrl(kBase, QStringLiteral("  23473715 \t")),
             kBase + QStringLiteral("/song/23473715/download"));

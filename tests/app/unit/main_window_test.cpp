@@ -225,15 +225,21 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
+       "embed\n"
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
+       "embed\n"
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
+       "embed\n"
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -353,13 +359,16 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
   WriteFile("config.ini", before);
   Open();
   CloseWindow();
-  const QByteArray expected = "; kept comment\r\n" + EndpointsSection().replace("\n", "\r\n") +
-                              "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n"
-                              "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
-                              "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
-                              "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
-                              "StallSeconds=30\r\nLinkSource=direct\r\n\r\n"
-                              "[Other]\r\nSongBit=1\r\nfree text line\r\n";
+  const QByteArray expected =
+      "; kept comment\r\n" + EndpointsSection().replace("\n", "\r\n") +
+      "[Config]\r\nSavePath=/a\r\nExtra = keep me \r\n"
+      "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
+      "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
+      "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
+      "StallSeconds=30\r\nLinkSource=direct\r\nEmbedCover=1\r\nSaveCover=0\r\n"
+      "Lyrics=embed\r\nNameTemplate={singer}/{singer} - "
+      "{title}\r\nPlaylist=0\r\nUseLibrary=1\r\n\r\n"
+      "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
 
@@ -577,8 +586,21 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
       {"missing", "", defaults},
       {"every key at its highest",
        "ParallelDownloads=5\nExistingFile=overwrite\nUseArchive=1\n"
-       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\nLinkSource=browser\n",
-       {5, ExistingFilePolicy::kOverwrite, true, 10, 1048576, true, 600, false}},
+       "Retries=10\nSpeedLimitKB=1048576\nWriteTags=1\nStallSeconds=600\nLinkSource=browser\n"
+       "EmbedCover=0\nSaveCover=1\nLyrics=both\nNameTemplate= {rate}/{title} "
+       "\nPlaylist=1\nUseLibrary=0\n",
+       {5,
+        ExistingFilePolicy::kOverwrite,
+        true,
+        10,
+        1048576,
+        true,
+        600,
+        false,
+        {false, true, download::LyricsMode::kBoth},
+        QStringLiteral("{rate}/{title}"),
+        true,
+        false}},
       {"blanks and case",
        "ParallelDownloads= 3 \nExistingFile= SKIP \nRetries= 0 \nStallSeconds= 5 \n",
        with([](DownloadSettings& d) {
@@ -593,7 +615,9 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
        defaults},
       {"no valid choice",
        "ParallelDownloads=x\nExistingFile=replace\nUseArchive=2\n"
-       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\nLinkSource=web\n",
+       "Retries=three\nSpeedLimitKB=fast\nWriteTags=yes\nStallSeconds=long\nLinkSource=web\n"
+       "EmbedCover=no\nSaveCover=2\nLyrics=karaoke\nNameTemplate={singer}/"
+       "\nPlaylist=on\nUseLibrary=yes\n",
        defaults},
   };
   for (const Case& c : cases) {
@@ -608,10 +632,12 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
   WriteFile("config.ini", EndpointsSection());
   Open();
   CloseWindow();
-  EXPECT_TRUE(ReadFile("config.ini")
-                  .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
-                            "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
-                            "StallSeconds=30\nLinkSource=direct\n"))
+  EXPECT_TRUE(
+      ReadFile("config.ini")
+          .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
+                    "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
+                    "StallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
+                    "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -641,7 +667,18 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     EXPECT_TRUE(seen);
   };
 
-  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true, 45};
+  const DownloadSettings chosen{3,
+                                download::ExistingFilePolicy::kSkip,
+                                true,
+                                5,
+                                512,
+                                true,
+                                45,
+                                true,
+                                {false, true, download::LyricsMode::kLrc},
+                                QStringLiteral("{id} {title}"),
+                                true,
+                                false};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -652,6 +689,22 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     c.spn_speedlimit->setValue(512);
     c.chk_tags->setChecked(true);
     c.spn_stall->setValue(45);
+    c.chk_embedcover->setChecked(false);
+    c.chk_savecover->setChecked(true);
+    c.cbb_lyrics->setCurrentIndex(1);
+    c.chk_playlist->setChecked(true);
+    c.chk_library->setChecked(false);
+    // A template that cannot name songs is refused with its reason while it is chosen.
+    c.edt_template->setText(QStringLiteral("{singer}/{nope}"));
+    EXPECT_TRUE(c.btn_ok->isEnabled());
+    c.chk_customname->setChecked(true);
+    EXPECT_FALSE(c.btn_ok->isEnabled());
+    EXPECT_TRUE(c.lbl_templatepath->text().contains(QStringLiteral("占位符")))
+        << c.lbl_templatepath->text().toStdString();
+    c.edt_template->setText(QStringLiteral("{id} {title}"));
+    EXPECT_TRUE(c.btn_ok->isEnabled());
+    EXPECT_TRUE(c.lbl_templatepath->text().endsWith(QStringLiteral("/23470020 歌曲名.mp3")))
+        << c.lbl_templatepath->text().toStdString();
     c.btn_cleararchive->click();
   };
   // Cancel: nothing changes, the archive keeps its songs.
@@ -669,7 +722,9 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
                             "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
-                            "LinkSource=direct\n"))
+                            "LinkSource=direct\n"
+                            "EmbedCover=0\nSaveCover=1\nLyrics=lrc\n"
+                            "NameTemplate={id} {title}\nPlaylist=1\nUseLibrary=0\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
@@ -684,6 +739,7 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
         EXPECT_EQ(c.spn_speedlimit->value(), 512);
         EXPECT_TRUE(c.chk_tags->isChecked());
         EXPECT_EQ(c.spn_stall->value(), 45);
+        EXPECT_EQ(c.cbb_lyrics->currentIndex(), 1);
         EXPECT_FALSE(c.btn_cleararchive->isEnabled());
       },
       false);
