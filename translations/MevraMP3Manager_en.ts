@@ -278,6 +278,13 @@
     </message>
 </context>
 <context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Mevra音乐管家已在运行（进程%1），但没有应答。请关闭它后再启动。</source>
+        <translation>Mevra Music Manager is already running (process %1) but does not answer. Close it, then start again.</translation>
+    </message>
+</context>
+<context>
     <name>TransferText</name>
     <message>
         <source>《%1》已下载:%2K  总大小:%3K  已下载:%4首</source>
