@@ -38,6 +38,7 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.write_tags = ReadFlag(read("WriteTags"), defaults.write_tags);
   settings.stall_seconds = ReadInteger(read("StallSeconds"), download::kMinStallSeconds,
                                        download::kMaxStallSeconds, defaults.stall_seconds);
+  settings.notify = ReadFlag(read("Notify"), defaults.notify);
   return settings;
 }
 

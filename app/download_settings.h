@@ -19,11 +19,14 @@ struct DownloadSettings {
   bool write_tags = false;
   // No byte for this long fails a transfer, which is then tried again.
   int stall_seconds = download::kDefaultStallSeconds;
+  // One desktop notification when a batch ends while the window is not the active one. Read
+  // only: the dialog does not offer it, so the key stays as the user wrote it.
+  bool notify = true;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.
   static DownloadSettings Read(const std::function<QString(const char* key)>& read);
-  // Writes the keys, in their order, through `write`.
+  // Writes the keys the dialog offers, in their order, through `write`.
   void Write(const std::function<void(const char* key, const QString& value)>& write) const;
 
   bool operator==(const DownloadSettings&) const = default;

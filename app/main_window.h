@@ -43,6 +43,7 @@ class HttpClient;
 namespace mevra::app {
 
 class AntiFreeze;
+class BatchNotice;
 class BrowserLinkSource;
 class HistoryWindow;
 class SessionStore;
@@ -244,6 +245,8 @@ class MainWindow : public QWidget {
   // Every message box and every opened web page goes through these two, so tests can answer.
   MessageBoxes message_boxes_;
   UrlOpener url_opener_;
+  // Tells the desktop once that a batch is over.
+  std::unique_ptr<BatchNotice> batch_notice_;
 
   // --- State ---------------------------------------------------------------------------------
   QString BuildStamp_;

@@ -95,7 +95,10 @@ void MainWindow::btn_settingsClick() {
   archive.Load();
   PreferencesDialog dialog(download_settings_, archive.Count(), this);
   if (dialog.exec() != QDialog::Accepted) return;
+  // The dialog does not offer every key; those it does not show stay as they were.
+  const bool notify = download_settings_.notify;
   download_settings_ = dialog.Settings();
+  download_settings_.notify = notify;
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
   if (dialog.ArchiveClearRequested()) {

@@ -2,6 +2,35 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>BatchNotice</name>
+    <message numerus="yes">
+        <source>已保存%n首</source>
+        <translation>
+            <numerusform>%n song saved</numerusform>
+            <numerusform>%n songs saved</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>失败%n首</source>
+        <translation>
+            <numerusform>%n failed</numerusform>
+            <numerusform>%n failed</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>下载结束</source>
+        <translation>Downloads finished</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+</context>
+<context>
     <name>Charts</name>
     <message>
         <source>歌曲TOP500</source>
