@@ -52,6 +52,7 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
       download::NameTemplateError(name_template).isEmpty() ? name_template : defaults.name_template;
   settings.playlist = ReadFlag(read("Playlist"), defaults.playlist);
   settings.use_library = ReadFlag(read("UseLibrary"), defaults.use_library);
+  settings.notify = ReadFlag(read("Notify"), defaults.notify);
   return settings;
 }
 

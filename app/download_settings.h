@@ -31,11 +31,14 @@ struct DownloadSettings {
   bool playlist = false;
   // Songs a file below the save folder is already are shown so and left unticked (UseLibrary).
   bool use_library = true;
+  // One desktop notification when a batch ends while the window is not the active one. Read
+  // only: the dialog does not offer it, so the key stays as the user wrote it.
+  bool notify = true;
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.
   static DownloadSettings Read(const std::function<QString(const char* key)>& read);
-  // Writes the keys, in their order, through `write`.
+  // Writes the keys the dialog offers, in their order, through `write`.
   void Write(const std::function<void(const char* key, const QString& value)>& write) const;
 
   bool operator==(const DownloadSettings&) const = default;

@@ -31,6 +31,10 @@ bool InstanceLock::TryLock() {
 
 bool InstanceLock::Locked() const { return lock_->isLocked(); }
 
+bool InstanceLock::HeldElsewhere() const {
+  return !lock_->isLocked() && lock_->error() == QLockFile::LockFailedError;
+}
+
 void InstanceLock::Unlock() { lock_->unlock(); }
 
 qint64 InstanceLock::HolderPid() const {

@@ -23,6 +23,9 @@ class InstanceLock {
   // Takes the lock; false when a running process holds it.
   bool TryLock();
   bool Locked() const;
+  // The last TryLock failed because a running process holds the lock, not because the lock
+  // file could not be written.
+  bool HeldElsewhere() const;
   void Unlock();
   // The process id of the copy that holds the lock, 0 when it cannot be read.
   qint64 HolderPid() const;

@@ -21,5 +21,8 @@ constexpr int kDrainBudgetMs = 50;
 // The history keeps this many of the newest songs that ended; older ones are dropped, so the
 // file and the window that lists them stay small however long the program is used.
 constexpr int kMaxHistoryEntries = 5000;
+// A second start waits this long for the running copy to raise its window. A copy still building
+// its window answers well within it; one that stays silent longer is taken to hang.
+constexpr int kInstanceAnswerWaitMs = 8000;
 
 }  // namespace mevra::app

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <cstdio>
 #include <optional>
@@ -9,7 +10,9 @@
 #include "app/batch_run.h"
 #include "app/demo_portal.h"
 #include "app/endpoints.h"
+#include "app/instance_channel.h"
 #include "app/instance_lock.h"
+#include "app/limits.h"
 #include "app/main_window.h"
 #include "app/program_paths.h"
 #include "app/termination_watch.h"
@@ -23,7 +26,8 @@ constexpr char kUsage[] =
     "                       [--lang LANGUAGE]\n"
     "Opens the Mevra音乐管家 window. --lang zh_CN or --lang en chooses the language of its texts\n"
     "(otherwise the key Language of section Config in config.ini, else Chinese). The window's\n"
-    "settings live in config.ini (see the manual page).\n"
+    "settings live in config.ini (see the manual page). A second start with the same config.ini\n"
+    "brings the running window to the front instead of opening another.\n"
     "--batch downloads every song of the page URL without a window, signed in as the window\n"
     "last was, with config.ini's settings; the options override them for this run only. One\n"
     "line per song on standard output. Exit status 0: nothing failed, 1: a song failed,\n"
@@ -94,6 +98,29 @@ CommandLine ReadCommandLine(int argc, char** argv) {
   return line;
 }
 
+// A copy holds the lock but does not answer: it hangs, or it runs without a window. A second
+// window over the same settings, session and browser profile would overwrite what the first
+// one keeps, so this start ends and says which process stands in the way.
+int RefuseBesideSilentCopy(qint64 holder_pid) {
+  const QString text =
+      QCoreApplication::translate("SingleInstance",
+                                  "Mevra音乐管家已在运行（进程%1），但没有应答。请关闭它后再启动。")
+          .arg(holder_pid);
+  std::fprintf(stderr, "MevraMP3Manager: %s\n", text.toLocal8Bit().constData());
+  QMessageBox::warning(nullptr, mevra::app::MainWindow::ApplicationTitle(), text);
+  return 1;
+}
+
+void BringToFront(QWidget& window) {
+  if (window.isMinimized()) {
+    window.showNormal();
+  } else {
+    window.show();
+  }
+  window.raise();
+  window.activateWindow();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -111,6 +138,19 @@ int main(int argc, char* argv[]) {
   if (command_line.batch) return mevra::app::RunBatch(*command_line.batch);
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
 
+  // Held while the window runs, so that other starts with the same settings can tell. A start
+  // that finds it held hands over to the copy that holds it; a lock that cannot be written at
+  // all does not keep the window from opening.
+  mevra::app::InstanceLock instance_lock(mevra::app::InstanceLock::DefaultPath());
+  if (!instance_lock.TryLock() && instance_lock.HeldElsewhere()) {
+    using mevra::app::InstanceChannel;
+    if (InstanceChannel::AskToRaise(instance_lock.Path(), mevra::app::kInstanceAnswerWaitMs) ==
+        InstanceChannel::Answer::kRaised) {
+      return 0;
+    }
+    return RefuseBesideSilentCopy(instance_lock.HolderPid());
+  }
+
   // Declared before the window so that the portal outlives it.
   const auto demo_portal = mevra::app::DemoPortal::StartIfAbsent(
       mevra::app::Endpoints::Load(ProgramPaths::ConfigFilePath()), mevra::app::Endpoints{},
@@ -118,12 +158,12 @@ int main(int argc, char* argv[]) {
       QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
           QStringLiteral("/mevra-portal"));
 
-  // Held while the window runs, so that other starts with the same settings can tell.
-  mevra::app::InstanceLock instance_lock(mevra::app::InstanceLock::DefaultPath());
-  instance_lock.TryLock();
-
   mevra::app::MainWindow window;
   mevra::app::TerminationWatch termination_watch(&window);
   window.show();
+  // Listening begins once there is a window to raise; a start meanwhile waits for it.
+  mevra::app::InstanceChannel instance_channel(instance_lock.Path());
+  instance_channel.OnRaise = [&window] { BringToFront(window); };
+  if (instance_lock.Locked()) instance_channel.Listen();
   return QApplication::exec();
 }

@@ -25,6 +25,7 @@
 #include <limits>
 
 #include "app/anti_freeze.h"
+#include "app/batch_notice.h"
 #include "app/browser_link_source.h"
 #include "app/chart_list.h"
 #include "app/cookie_mirror.h"
@@ -82,6 +83,7 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   http::ApplyProgramConfiguration(*http_update_);
   ApplyCaFile();
   antifreeze1_ = std::make_unique<AntiFreeze>();
+  batch_notice_ = std::make_unique<BatchNotice>(QDBusConnection::sessionBus(), url_opener_);
   songs_ = new SongListModel(this);
   session_ = std::make_unique<SessionStore>();
   ui_.SetupUi(this, songs_);

@@ -44,6 +44,7 @@ class HttpClient;
 namespace mevra::app {
 
 class AntiFreeze;
+class BatchNotice;
 class BrowserLinkSource;
 class CookieMirror;
 class DirectLinkSource;
@@ -258,6 +259,8 @@ class MainWindow : public QWidget {
   // Every message box and every opened web page goes through these two, so tests can answer.
   MessageBoxes message_boxes_;
   UrlOpener url_opener_;
+  // Tells the desktop once that a batch is over.
+  std::unique_ptr<BatchNotice> batch_notice_;
 
   // --- State ---------------------------------------------------------------------------------
   QString BuildStamp_;

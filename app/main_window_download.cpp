@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <algorithm>
 
+#include "app/batch_notice.h"
 #include "app/browser_link_source.h"
 #include "app/direct_link_source.h"
 #include "app/history_window.h"
@@ -232,6 +233,8 @@ void MainWindow::BatchSongFinished(int key, const download::JobResult& result) {
 }
 
 void MainWindow::BatchEnded(int saved, int started, download::BatchEnd end) {
+  batch_notice_->BatchEnded(download_queue_->Progress(), end, ui_.edt_saveto->text().trimmed(),
+                            isActiveWindow(), download_settings_.notify);
   // The stop button belongs to the batch; with the batch over it has nothing left to stop.
   ui_.btn_stop->setEnabled(false);
   WriteBatchPlaylists();

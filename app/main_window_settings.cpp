@@ -118,10 +118,13 @@ void MainWindow::btn_settingsClick() {
   dialog.SetNaming(SelectedNamingScheme() == download::NamingScheme::kTemplate,
                    ui_.edt_saveto->text().trimmed(), sample);
   if (dialog.exec() != QDialog::Accepted) return;
-  // The dialog does not offer the link source; it stays as config.ini says.
+  // The dialog does not offer every key; those it does not show (the link source, the
+  // notification) stay as config.ini says.
   const bool direct_links = download_settings_.direct_links;
+  const bool notify = download_settings_.notify;
   download_settings_ = dialog.Settings();
   download_settings_.direct_links = direct_links;
+  download_settings_.notify = notify;
   if (dialog.CustomNaming()) {
     custom_naming_ = true;
     CheckOnly({ui_.rb1, ui_.rb2, ui_.rb3}, nullptr);

@@ -11,7 +11,7 @@ packages=(
   libcpp-httplib-dev libssl-dev zlib1g-dev libmp3lame-dev libtag1-dev libjpeg62-turbo-dev
   xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
   dpkg-dev file librsvg2-bin desktop-file-utils appstream man-db
-  qt6-translations-l10n qt6-l10n-tools libxcb1-dev libqt6sql6-sqlite
+  qt6-translations-l10n qt6-l10n-tools libxcb1-dev libqt6sql6-sqlite dbus-daemon
 )
 
 missing=()

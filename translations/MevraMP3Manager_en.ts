@@ -2,6 +2,35 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>BatchNotice</name>
+    <message numerus="yes">
+        <source>已保存%n首</source>
+        <translation>
+            <numerusform>%n song saved</numerusform>
+            <numerusform>%n songs saved</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>失败%n首</source>
+        <translation>
+            <numerusform>%n failed</numerusform>
+            <numerusform>%n failed</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>下载结束</source>
+        <translation>Downloads finished</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+</context>
+<context>
     <name>BatchRun</name>
     <message>
         <source>窗口正在以同样的设置运行（进程 %1），请先关闭它</source>
@@ -349,6 +378,13 @@
     <message>
         <source>已在音乐库</source>
         <translation>Already in the library</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Mevra音乐管家已在运行（进程%1），但没有应答。请关闭它后再启动。</source>
+        <translation>Mevra Music Manager is already running (process %1) but does not answer. Close it, then start again.</translation>
     </message>
 </context>
 <context>
