@@ -38,6 +38,8 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.write_tags = ReadFlag(read("WriteTags"), defaults.write_tags);
   settings.stall_seconds = ReadInteger(read("StallSeconds"), download::kMinStallSeconds,
                                        download::kMaxStallSeconds, defaults.stall_seconds);
+  const QString proxy = TrimText(read("Proxy"));
+  settings.proxy = proxy.isEmpty() ? defaults.proxy : proxy;
   return settings;
 }
 
@@ -50,6 +52,7 @@ void DownloadSettings::Write(
   write("SpeedLimitKB", QString::number(speed_limit_kb));
   write("WriteTags", Flag(write_tags));
   write("StallSeconds", QString::number(stall_seconds));
+  write("Proxy", proxy);
 }
 
 }  // namespace mevra::app

@@ -19,6 +19,9 @@ struct DownloadSettings {
   bool write_tags = false;
   // No byte for this long fails a transfer, which is then tried again.
   int stall_seconds = download::kDefaultStallSeconds;
+  // "system", "none" or a proxy URL, as written; ProxyChoice::Read tells what it means, and a
+  // URL that names no usable proxy is kept as the user wrote it.
+  QString proxy = QStringLiteral("system");
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

@@ -19,4 +19,8 @@ constexpr int kDrainBudgetMs = 50;
 // file and the window that lists them stay small however long the program is used.
 constexpr int kMaxHistoryEntries = 5000;
 
+// The proxy test of the preferences gives up after this long: a user waits for an answer, and a
+// proxy that is there answers within seconds.
+constexpr int kProxyTestTimeoutMs = 15000;
+
 }  // namespace mevra::app

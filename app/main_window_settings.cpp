@@ -9,13 +9,16 @@
 #include <initializer_list>
 
 #include "app/config_settings.h"
+#include "app/limits.h"
 #include "app/main_window.h"
 #include "app/preferences_dialog.h"
 #include "app/profile_file.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/text_trim.h"
 #include "download/download_archive.h"
 #include "download/limits.h"
+#include "http/http_client.h"
 #include "download/rate_limiter.h"
 #include "widgets/select_folder_dialog.h"
 
@@ -71,6 +74,12 @@ void MainWindow::LoadSettings() {
   ShowSettings(settings);
   download_settings_ = settings.download;
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
+  ApplyProxy();
+}
+
+void MainWindow::ApplyProxy() {
+  ProgramProxy::Set(ProxyChoice::Read(download_settings_.proxy));
+  ProgramProxy::ApplyTo(*http_update_);
 }
 
 void MainWindow::SaveSettings() {
@@ -94,10 +103,16 @@ void MainWindow::btn_settingsClick() {
   download::DownloadArchive archive(ArchivePath());
   archive.Load();
   PreferencesDialog dialog(download_settings_, archive.Count(), this);
+  dialog.OnProxyTest = [this](const QString& setting) {
+    return TestProxySetting(setting, endpoints_.portal_home_url, endpoints_.ca_file,
+                            kProxyTestTimeoutMs);
+  };
   if (dialog.exec() != QDialog::Accepted) return;
   download_settings_ = dialog.Settings();
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
+  // Transfers started from now on take the new proxy; the browser's pages at the next start.
+  ApplyProxy();
   if (dialog.ArchiveClearRequested()) {
     QString error;
     if (!archive.Clear(&error)) {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "app/download_settings.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -23,6 +25,10 @@ struct PreferencesControls {
   QSpinBox* spn_speedlimit = nullptr;
   QCheckBox* chk_tags = nullptr;
   QSpinBox* spn_stall = nullptr;
+  QComboBox* cbb_proxy = nullptr;  // system, none, the URL below
+  QLineEdit* edt_proxy = nullptr;
+  QPushButton* btn_proxytest = nullptr;
+  QLabel* lbl_proxytest = nullptr;
   QPushButton* btn_ok = nullptr;
   QPushButton* btn_cancel = nullptr;
 };
@@ -42,8 +48,14 @@ class PreferencesDialog : public QDialog {
   bool ArchiveClearRequested() const { return clear_archive_; }
   const PreferencesControls& Controls() const { return controls_; }
 
+  // Runs when 测试 is pressed with the proxy setting as the dialog has it; returns what
+  // happened, in the user's words.
+  std::function<QString(const QString& setting)> OnProxyTest;
+
  private:
   void ShowArchiveCount(int songs);
+  QString ProxySetting() const;
+  void TestProxy();
 
   PreferencesControls controls_;
   bool clear_archive_ = false;

@@ -80,6 +80,10 @@ QString PartLockedReason() {
   return QCoreApplication::translate("RowStatus", "另一个程序正在下载这首歌");
 }
 
+QString ProxyFailedReason(const QString& detail) {
+  return QCoreApplication::translate("RowStatus", "代理服务器出错：%1").arg(detail);
+}
+
 QString StalledReason(int seconds) {
   return QCoreApplication::translate("RowStatus", "服务器%1秒没有发来数据").arg(seconds);
 }

@@ -37,6 +37,8 @@ QString ResumeFailedReason(const QString& detail);
 QString NotAudioReason(const QString& content_type);
 // Another program holds the song's partial file.
 QString PartLockedReason();
+// The proxy, not the portal, failed the transfer; `detail` is the error's own message.
+QString ProxyFailedReason(const QString& detail);
 // The server sent no byte for `seconds`, on every try.
 QString StalledReason(int seconds);
 

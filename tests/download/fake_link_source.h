@@ -54,11 +54,11 @@ class FakeLinkSource : public LinkSource {
       pending_.erase(it);
       LinkAnswer answer;
       if (links_.contains(request.id)) {
-        answer = {true, links_.value(request.id), {}};
+        answer.found = true;
+        answer.url = links_.value(request.id);
       } else {
-        answer = {false,
-                  {},
-                  QStringLiteral("下载页面中没有") + request.rate + QStringLiteral("K的下载链接")};
+        answer.reason =
+            QStringLiteral("下载页面中没有") + request.rate + QStringLiteral("K的下载链接");
       }
       request.answer(answer);
     });

@@ -225,15 +225,15 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
       {"128K, title, filter at 7M", &MainWindowUi::rb_128k, &MainWindowUi::rb1, true, 5,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=128\nFileterSize=7\nRenameType=1\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nProxy=system\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nProxy=system\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
-       "0\nWriteTags=0\nStallSeconds=30\n"},
+       "0\nWriteTags=0\nStallSeconds=30\nProxy=system\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -358,7 +358,7 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
                               "isFileterSize=0\r\nSongBit=320\r\nFileterSize=2\r\n"
                               "RenameType=2\r\nParallelDownloads=1\r\nExistingFile=rename\r\n"
                               "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
-                              "StallSeconds=30\r\n\r\n"
+                              "StallSeconds=30\r\nProxy=system\r\n\r\n"
                               "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -587,6 +587,9 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
          d.retries = 0;
          d.stall_seconds = 5;
        })},
+      // A proxy URL is kept as written, whether it names a usable proxy or not.
+      {"proxy", "Proxy= socks5h://u:p@h:1 \n",
+       with([](DownloadSettings& d) { d.proxy = QStringLiteral("socks5h://u:p@h:1"); })},
       {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\nStallSeconds=601\n",
        defaults},
       {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\nStallSeconds=4\n",
@@ -611,7 +614,7 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
                             "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
-                            "StallSeconds=30\n"))
+                            "StallSeconds=30\nProxy=system\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -641,7 +644,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     EXPECT_TRUE(seen);
   };
 
-  const DownloadSettings chosen{3, download::ExistingFilePolicy::kSkip, true, 5, 512, true, 45};
+  const DownloadSettings chosen{3,  download::ExistingFilePolicy::kSkip,       true, 5, 512, true,
+                                45, QStringLiteral("socks5h://127.0.0.1:1080")};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -652,6 +656,9 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     c.spn_speedlimit->setValue(512);
     c.chk_tags->setChecked(true);
     c.spn_stall->setValue(45);
+    EXPECT_FALSE(c.edt_proxy->isEnabled());
+    c.cbb_proxy->setCurrentIndex(2);
+    c.edt_proxy->setText(QStringLiteral(" socks5h://127.0.0.1:1080 "));
     c.btn_cleararchive->click();
   };
   // Cancel: nothing changes, the archive keeps its songs.
@@ -668,7 +675,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
   CloseWindow();
   EXPECT_TRUE(ReadFile("config.ini")
                   .endsWith("ParallelDownloads=3\nExistingFile=skip\nUseArchive=1\n"
-                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"))
+                            "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
+                            "Proxy=socks5h://127.0.0.1:1080\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
@@ -683,6 +691,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
         EXPECT_EQ(c.spn_speedlimit->value(), 512);
         EXPECT_TRUE(c.chk_tags->isChecked());
         EXPECT_EQ(c.spn_stall->value(), 45);
+        EXPECT_EQ(c.cbb_proxy->currentIndex(), 2);
+        EXPECT_EQ(c.edt_proxy->text(), "socks5h://127.0.0.1:1080");
         EXPECT_FALSE(c.btn_cleararchive->isEnabled());
       },
       false);
