@@ -10,8 +10,10 @@
 #include "app/instance_lock.h"
 #include "app/main_window.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
+#include "browser/browser_proxy.h"
 
 namespace {
 
@@ -81,6 +83,9 @@ int main(int argc, char* argv[]) {
                                command_line.language.value_or(
                                    mevra::app::ConfiguredLanguage(ProgramPaths::ConfigFilePath())));
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
+  // The browser engine takes its proxy when it starts, before any page or profile exists.
+  mevra::browser::BrowserProxy::Use(
+      mevra::app::ProxyChoice::FromConfig(ProgramPaths::ConfigFilePath()).ForBrowser());
 
   // Declared before the window so that the portal outlives it.
   const auto demo_portal = mevra::app::DemoPortal::StartIfAbsent(
