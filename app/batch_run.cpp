@@ -26,6 +26,7 @@
 #include "app/limits.h"
 #include "app/profile_file.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/song_harvest.h"
 #include "app/termination_watch.h"
 #include "app/tick_clock.h"
@@ -155,6 +156,14 @@ int RunBatch(const BatchOptions& options) {
     return kBatchCouldNotStart;
   }
 
+  // The proxy of config.ini covers the browser's pages, the song pages and the files alike.
+  ProgramProxy::Set(ProxyChoice::Read(settings.download.proxy));
+  if (!ProgramProxy::Current().error.isEmpty()) {
+    Say(stderr, QCoreApplication::translate("BatchRun", "代理设置无法使用，本次不经代理连接：%1")
+                    .arg(ProgramProxy::Current().error));
+  }
+  browser::BrowserProxy::Use(ProgramProxy::Current().ForBrowser());
+
   // The portal the window would start is started for the batch too.
   const auto demo_portal = DemoPortal::StartIfAbsent(
       endpoints, Endpoints{}, ProgramPaths::ProgramDirectory() + QStringLiteral("/mevra-portal"),
@@ -206,6 +215,7 @@ int RunBatch(const BatchOptions& options) {
     task.save_folder = settings.save_path;
     task.filter = {settings.filter_small, settings.filter_size};
     task.ca_file = endpoints.ca_file;
+    task.proxy = ProgramProxy::Current().rules;
     tasks.push_back(std::move(task));
   }
   if (tasks.empty()) {

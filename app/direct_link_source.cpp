@@ -5,12 +5,15 @@
 #include <exception>
 
 #include "app/limits.h"
+#include "app/program_proxy.h"
 #include "app/song_link.h"
+#include "download/row_status.h"
 #include "http/cookie_manager.h"
 #include "http/http_client.h"
 #include "http/http_error.h"
 #include "http/program_configuration.h"
 #include "net/abort_latch.h"
+#include "net/proxy_error.h"
 
 namespace mevra::app {
 
@@ -19,6 +22,7 @@ void SetUpPageClient(http::HttpClient& client, const PageClientSettings& setting
   http::ApplyProgramConfiguration(client);
   client.SetCaFile(settings.ca_file);
   client.SetReadTimeout(settings.timeout_ms);
+  client.SetProxy(settings.proxy);
   if (cookies != nullptr) client.SetCookieStore(cookies);
 }
 
@@ -67,7 +71,7 @@ download::LinkSource::Ticket DirectLinkSource::Request(const QString& id, const 
   }
   Job job{ticket,
           SongPageUrl(music_base_url_, id).toStdString(),
-          {ca_file_, static_cast<int32_t>(kSongPageWaitMs)}};
+          {ca_file_, static_cast<int32_t>(kSongPageWaitMs), ProgramProxy::Current().rules}};
   bool start_lane = false;
   {
     std::lock_guard lock(mutex_);
@@ -121,6 +125,9 @@ DirectLinkSource::Fetched DirectLinkSource::Fetch(http::HttpClient& client, cons
       fetched.answered = true;
       fetched.text = QString::fromUtf8(body.data(), static_cast<qsizetype>(body.size()));
       return fetched;
+    } catch (const net::ProxyError& error) {
+      fetched.proxy_failed = true;
+      fetched.error = QString::fromUtf8(error.what());
     } catch (const std::exception& error) {
       fetched.answered = !client.Response().ResponseText().empty();
       fetched.error = QString::fromUtf8(error.what());
@@ -142,7 +149,8 @@ void DirectLinkSource::Done(Ticket ticket, const Fetched& fetched) {
   if (!fetched.answered) {
     download::LinkAnswer answer;
     answer.unreachable = true;
-    answer.reason = tr("无法打开下载页面：%1").arg(fetched.error);
+    answer.reason = fetched.proxy_failed ? download::ProxyFailedReason(fetched.error)
+                                         : tr("无法打开下载页面：%1").arg(fetched.error);
     Finish(ticket, answer);
     return;
   }

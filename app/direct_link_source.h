@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "download/link_source.h"
+#include "http/proxy_rules.h"
 
 namespace mevra::http {
 class CookieManager;
@@ -24,6 +25,7 @@ namespace mevra::app {
 struct PageClientSettings {
   std::string ca_file;
   int32_t timeout_ms = 0;  // connect and every read; 0: no limit
+  http::ProxyRules proxy;  // the program's proxy when the page was asked for
 };
 void SetUpPageClient(http::HttpClient& client, const PageClientSettings& settings,
                      http::CookieManager* cookies);
@@ -67,9 +69,10 @@ class DirectLinkSource : public QObject, public download::LinkSource {
   };
   // What a lane brought back for one job.
   struct Fetched {
-    bool answered = false;  // the server sent a response (perhaps an error status)
-    QString text;           // the body of a successful response
-    QString error;          // the failure's own message, when not answered
+    bool answered = false;      // the server sent a response (perhaps an error status)
+    QString text;               // the body of a successful response
+    bool proxy_failed = false;  // the proxy, not the portal, failed the exchange
+    QString error;              // the failure's own message, when not answered
   };
   struct Asked {
     Ticket ticket = 0;

@@ -53,6 +53,8 @@ DownloadSettings DownloadSettings::Read(const std::function<QString(const char* 
   settings.playlist = ReadFlag(read("Playlist"), defaults.playlist);
   settings.use_library = ReadFlag(read("UseLibrary"), defaults.use_library);
   settings.notify = ReadFlag(read("Notify"), defaults.notify);
+  const QString proxy = TrimText(read("Proxy"));
+  settings.proxy = proxy.isEmpty() ? defaults.proxy : proxy;
   return settings;
 }
 
@@ -72,6 +74,7 @@ void DownloadSettings::Write(
   write("NameTemplate", name_template);
   write("Playlist", Flag(playlist));
   write("UseLibrary", Flag(use_library));
+  write("Proxy", proxy);
 }
 
 }  // namespace mevra::app

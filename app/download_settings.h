@@ -34,6 +34,9 @@ struct DownloadSettings {
   // One desktop notification when a batch ends while the window is not the active one. Read
   // only: the dialog does not offer it, so the key stays as the user wrote it.
   bool notify = true;
+  // "system", "none" or a proxy URL, as written; ProxyChoice::Read tells what it means, and a
+  // URL that names no usable proxy is kept as the user wrote it.
+  QString proxy = QStringLiteral("system");
 
   // Reads the keys through `read` (key, default text -> text); a missing value, or one that is
   // no valid choice, reads as the default.

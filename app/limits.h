@@ -25,4 +25,8 @@ constexpr int kMaxHistoryEntries = 5000;
 // its window answers well within it; one that stays silent longer is taken to hang.
 constexpr int kInstanceAnswerWaitMs = 8000;
 
+// The proxy test of the preferences gives up after this long: a user waits for an answer, and a
+// proxy that is there answers within seconds.
+constexpr int kProxyTestTimeoutMs = 15000;
+
 }  // namespace mevra::app

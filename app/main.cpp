@@ -15,8 +15,10 @@
 #include "app/limits.h"
 #include "app/main_window.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/termination_watch.h"
 #include "browser/browser_control.h"
+#include "browser/browser_proxy.h"
 
 namespace {
 
@@ -137,6 +139,9 @@ int main(int argc, char* argv[]) {
                                    mevra::app::ConfiguredLanguage(ProgramPaths::ConfigFilePath())));
   if (command_line.batch) return mevra::app::RunBatch(*command_line.batch);
   QApplication::setDesktopFileName(QStringLiteral(MEVRA_APP_ID));
+  // The browser engine takes its proxy when it starts, before any page or profile exists.
+  mevra::browser::BrowserProxy::Use(
+      mevra::app::ProxyChoice::FromConfig(ProgramPaths::ConfigFilePath()).ForBrowser());
 
   // Held while the window runs, so that other starts with the same settings can tell. A start
   // that finds it held hands over to the copy that holds it; a lock that cannot be written at

@@ -34,10 +34,12 @@
 #include "app/history_window.h"
 #include "app/limits.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/session_store.h"
 #include "app/song_status_delegate.h"
 #include "app/text_trim.h"
 #include "browser/browser_control.h"
+#include "browser/browser_proxy.h"
 #include "browser/certificate_trust.h"
 #include "download/download_archive.h"
 #include "download/download_queue.h"
@@ -82,6 +84,8 @@ MainWindow::MainWindow(const MainWindowFiles& files, QWidget* parent, TickClock 
   http_update_ = std::make_unique<http::HttpClient>();
   http::ApplyProgramConfiguration(*http_update_);
   ApplyCaFile();
+  // The browser engine takes its proxy when its first page is made, which is below.
+  browser::BrowserProxy::Use(ProxyChoice::FromConfig(config_path_).ForBrowser());
   antifreeze1_ = std::make_unique<AntiFreeze>();
   batch_notice_ = std::make_unique<BatchNotice>(QDBusConnection::sessionBus(), url_opener_);
   songs_ = new SongListModel(this);
@@ -247,6 +251,12 @@ void MainWindow::FormCreate() {
   ClearSongs();
   DownloadedCount_ = 0;
   LoadSettings();
+  // Said once at start; the program then runs without a proxy.
+  if (!ProgramProxy::Current().error.isEmpty()) {
+    message_boxes_.Show(
+        tr("代理设置无法使用，本次不经代理连接：%1").arg(ProgramProxy::Current().error),
+        ApplicationTitle(), MessageButtons::kOk, MessageIcon::kError);
+  }
   OpenSession();
   StartLibraryScan();
 }

@@ -90,6 +90,8 @@ class MainWindow : public QWidget {
   void FormCreate();
   void FormClose();
   void LoadSettings();
+  // The Proxy setting, for the update check and the transfers started from now on.
+  void ApplyProxy();
   void SaveSettings();
   void btn_openpathClick();
   // "设置…": the download preferences, in a modal dialog. OK applies them (the speed limit at

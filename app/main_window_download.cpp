@@ -13,6 +13,7 @@
 #include "app/direct_link_source.h"
 #include "app/history_window.h"
 #include "app/main_window.h"
+#include "app/program_proxy.h"
 #include "app/session_store.h"
 #include "app/song_status_delegate.h"
 #include "app/transfer_text.h"
@@ -156,6 +157,7 @@ std::optional<download::SongTask> MainWindow::BatchTask(int key) const {
   task.save_folder = ui_.edt_saveto->text().trimmed();
   task.filter = {ui_.chk_isFileterSize->isChecked(), ui_.cbb_minsize->currentText()};
   task.ca_file = endpoints_.ca_file;
+  task.proxy = ProgramProxy::Current().rules;
   return task;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/direct_link_source.h"
 #include "app/main_window.h"
+#include "app/program_proxy.h"
 #include "download/song_download_job.h"
 
 namespace mevra::app {
@@ -42,6 +43,7 @@ void MainWindow::btn_listenClick() {
   task.rate = QStringLiteral("128");
   task.fixed_path = temp_path_;
   task.ca_file = endpoints_.ca_file;
+  task.proxy = ProgramProxy::Current().rules;
   preview_job_ =
       std::make_unique<SongDownloadJob>(std::move(task), *direct_link_source_, Policies());
   SongDownloadJob* job = preview_job_.get();

@@ -12,16 +12,19 @@
 
 #include "app/config_settings.h"
 #include "app/direct_link_source.h"
+#include "app/limits.h"
 #include "app/main_window.h"
 #include "app/preferences_dialog.h"
 #include "app/profile_file.h"
 #include "app/program_paths.h"
+#include "app/program_proxy.h"
 #include "app/song_list_model.h"
 #include "app/text_trim.h"
 #include "download/download_archive.h"
 #include "download/file_naming.h"
 #include "download/limits.h"
 #include "download/rate_limiter.h"
+#include "http/http_client.h"
 #include "widgets/select_folder_dialog.h"
 
 namespace mevra::app {
@@ -82,6 +85,12 @@ void MainWindow::LoadSettings() {
   download_settings_ = settings.download;
   direct_link_source_->SetDirect(download_settings_.direct_links);
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
+  ApplyProxy();
+}
+
+void MainWindow::ApplyProxy() {
+  ProgramProxy::Set(ProxyChoice::Read(download_settings_.proxy));
+  ProgramProxy::ApplyTo(*http_update_);
 }
 
 void MainWindow::SaveSettings() {
@@ -117,6 +126,10 @@ void MainWindow::btn_settingsClick() {
   }
   dialog.SetNaming(SelectedNamingScheme() == download::NamingScheme::kTemplate,
                    ui_.edt_saveto->text().trimmed(), sample);
+  dialog.OnProxyTest = [this](const QString& setting) {
+    return TestProxySetting(setting, endpoints_.portal_home_url, endpoints_.ca_file,
+                            kProxyTestTimeoutMs);
+  };
   if (dialog.exec() != QDialog::Accepted) return;
   // The dialog does not offer every key; those it does not show (the link source, the
   // notification) stay as config.ini says.
@@ -135,6 +148,8 @@ void MainWindow::btn_settingsClick() {
   StartLibraryScan();
   // The speed limit holds for the transfers running now too.
   rate_limiter_->SetBytesPerSecond(int64_t{download_settings_.speed_limit_kb} * 1024);
+  // Transfers started from now on take the new proxy; the browser's pages at the next start.
+  ApplyProxy();
   if (dialog.ArchiveClearRequested()) {
     QString error;
     if (!archive.Clear(&error)) {

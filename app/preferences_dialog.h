@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "app/download_settings.h"
 #include "download/file_naming.h"
@@ -33,6 +34,10 @@ struct PreferencesControls {
   QCheckBox* chk_customname = nullptr;  // the fourth naming choice, 自定义
   QLineEdit* edt_template = nullptr;
   QLabel* lbl_templatepath = nullptr;  // the path the template gives, or why it gives none
+  QComboBox* cbb_proxy = nullptr;      // system, none, the URL below
+  QLineEdit* edt_proxy = nullptr;
+  QPushButton* btn_proxytest = nullptr;
+  QLabel* lbl_proxytest = nullptr;
   QPushButton* btn_ok = nullptr;
   QPushButton* btn_cancel = nullptr;
 };
@@ -56,10 +61,16 @@ class PreferencesDialog : public QDialog {
   bool ArchiveClearRequested() const { return clear_archive_; }
   const PreferencesControls& Controls() const { return controls_; }
 
+  // Runs when 测试 is pressed with the proxy setting as the dialog has it; returns what
+  // happened, in the user's words.
+  std::function<QString(const QString& setting)> OnProxyTest;
+
  private:
   void ShowArchiveCount(int songs);
   // Shows what the template gives and refuses OK for an invalid template that is chosen.
   void ShowTemplatePath();
+  QString ProxySetting() const;
+  void TestProxy();
 
   PreferencesControls controls_;
   bool clear_archive_ = false;

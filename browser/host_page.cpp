@@ -1,10 +1,13 @@
 #include "browser/host_page.h"
 
+#include "browser/browser_proxy.h"
 #include "browser/certificate_trust.h"
 
+#include <QAuthenticator>
 #include <QUuid>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
+#include <memory>
 
 namespace mevra::browser {
 
@@ -34,6 +37,19 @@ HostPage::HostPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage
   script.setRunsOnSubFrames(true);
   scripts().insert(script);
   connect(this, &QWebEnginePage::certificateError, this, &HostPage::CertificateError);
+  // The proxy's credentials are the setting's; the engine asks for them, it does not take them
+  // from the proxy switches. They are given once per load: a proxy that asks again refused
+  // them, and the load then fails as the proxy answered instead of asking forever.
+  auto answered = std::make_shared<bool>(false);
+  connect(this, &QWebEnginePage::loadStarted, this, [answered] { *answered = false; });
+  connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+          [answered](const QUrl&, QAuthenticator* authenticator, const QString&) {
+            const BrowserProxy& proxy = BrowserProxy::Current();
+            if (proxy.username.isEmpty() || *answered) return;
+            *answered = true;
+            authenticator->setUser(proxy.username);
+            authenticator->setPassword(proxy.password);
+          });
 }
 
 void HostPage::CertificateError(const QWebEngineCertificateError& error) {

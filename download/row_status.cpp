@@ -91,6 +91,10 @@ QString SavedWithoutReason(bool cover_missing, bool lyrics_missing) {
   return QString();
 }
 
+QString ProxyFailedReason(const QString& detail) {
+  return QCoreApplication::translate("RowStatus", "代理服务器出错：%1").arg(detail);
+}
+
 QString StalledReason(int seconds) {
   return QCoreApplication::translate("RowStatus", "服务器%1秒没有发来数据").arg(seconds);
 }

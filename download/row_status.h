@@ -42,6 +42,8 @@ QString PartLockedReason();
 // A saved song whose offered cover or lyrics could not be had, e.g. "已保存（无封面）"; empty when
 // it lacks neither.
 QString SavedWithoutReason(bool cover_missing, bool lyrics_missing);
+// The proxy, not the portal, failed the transfer; `detail` is the error's own message.
+QString ProxyFailedReason(const QString& detail);
 // The server sent no byte for `seconds`, on every try.
 QString StalledReason(int seconds);
 

@@ -219,6 +219,7 @@ void SongDownloadJob::StartAttempt() {
   request.limiter = policies_.rate_limiter;
   request.space = policies_.space;
   request.ca_file = QFile::encodeName(task_.ca_file).toStdString();
+  request.proxy = task_.proxy;
   request.stall_timeout_ms = policies_.stall_timeout_ms;
 
   // The record is written on the worker as soon as the response head is in, before a byte of
@@ -354,6 +355,9 @@ void SongDownloadJob::WorkerFinished(const TransferWorker::Result& result) {
       if (result.http_code == 416 && resume_from_ > 0) {
         failed.reason = ResumeFailedReason(failed.reason);
       }
+      break;
+    case Outcome::kProxyError:
+      failed.reason = ProxyFailedReason(message);
       break;
     case Outcome::kTransferError:
       failed.reason =

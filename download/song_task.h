@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "download/file_naming.h"
+#include "http/proxy_rules.h"
 
 namespace mevra::download {
 
@@ -34,6 +35,8 @@ struct SongTask {
   // An extra bundle of trusted certificates for an https link, besides the system's; empty for
   // none. One that cannot be loaded fails the transfer with its reason.
   QString ca_file;
+  // The proxies the transfer goes through.
+  http::ProxyRules proxy;
 };
 
 }  // namespace mevra::download

@@ -21,6 +21,7 @@
 #include "http/program_configuration.h"
 #include "net/abort_latch.h"
 #include "net/net_error.h"
+#include "net/proxy_error.h"
 
 namespace mevra::download {
 namespace {
@@ -113,6 +114,7 @@ void TransferWorker::Run() {
   http::ApplyProgramConfiguration(client);
   client.SetAbortLatch(latch_);
   client.SetCaFile(request_.ca_file);
+  client.SetProxy(request_.proxy);
   // The read time-out is the stall limit: it counts from the last byte that came.
   if (request_.stall_timeout_ms > 0) {
     client.SetReadTimeout(static_cast<int32_t>(
@@ -298,6 +300,9 @@ void TransferWorker::Run() {
     result.retry_after_ms =
         RetryAfterMs(client.Response().RawHeaders().Value("Retry-After"), http::Now());
     result.complete_length = client.Response().ContentRangeInstanceLength();
+  } catch (const net::ProxyError& error) {
+    result.outcome = Result::Outcome::kProxyError;
+    result.message = error.what();
   } catch (const std::exception& error) {
     result.outcome = Result::Outcome::kTransferError;
     result.message = error.what();

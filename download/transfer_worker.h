@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "download/transfer_progress.h"
+#include "http/proxy_rules.h"
 
 namespace mevra::net {
 class AbortLatch;
@@ -51,6 +52,8 @@ class TransferWorker {
     std::shared_ptr<SpaceAccount> space;
     // An https URL is trusted by the system's authorities and those in this file (empty: none).
     std::string ca_file;
+    // The proxies the request goes through; straight by default.
+    http::ProxyRules proxy;
     // No byte for this long (ms) fails the transfer as stalled; 0: no limit.
     int64_t stall_timeout_ms = 0;
     // The validator a continued file's bytes came with, sent as If-Range; empty: none.
@@ -76,6 +79,7 @@ class TransferWorker {
       kRangeMismatch,   // the server's bytes do not continue the partial file
       kPartLocked,      // another program holds the partial file
       kNotAudio,        // the server sent something other than audio
+      kProxyError,      // the proxy could not be reached or would not carry the request
       kTransferError    // any other failure of the exchange
     };
     Outcome outcome = Outcome::kTransferError;

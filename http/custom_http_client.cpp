@@ -4,6 +4,7 @@
 #include "http/http_error.h"
 #include "http/text_util.h"
 #include "net/net_error.h"
+#include "net/proxy_error.h"
 #include "net/tls_io_handler.h"
 
 namespace mevra::http {
@@ -93,10 +94,24 @@ void CustomHttpClient::SetTlsContext(std::shared_ptr<net::TlsContext> context) {
 
 bool CustomHttpClient::SecureTarget() const { return EqualsNoCase(url_.Protocol(), "https"); }
 
+bool CustomHttpClient::AbsoluteForm() const {
+  return route_proxy_.kind == net::ProxyKind::kHttp && !SecureTarget();
+}
+
+net::ProxyServer CustomHttpClient::TunnelProxy() const {
+  return route_proxy_.Tunnels(SecureTarget()) ? route_proxy_ : net::ProxyServer();
+}
+
 std::shared_ptr<net::IoHandler> CustomHttpClient::NewIoHandler() {
-  if (!SecureTarget()) return TcpClient::NewIoHandler();
-  if (!tls_context_) tls_context_ = net::TlsContext::Shared(ca_file_);
-  return std::make_shared<net::TlsIoHandler>(tls_context_);
+  std::shared_ptr<net::SocketIoHandler> handler;
+  if (!SecureTarget()) {
+    handler = std::make_shared<net::SocketIoHandler>();
+  } else {
+    if (!tls_context_) tls_context_ = net::TlsContext::Shared(ca_file_);
+    handler = std::make_shared<net::TlsIoHandler>(tls_context_);
+  }
+  handler->SetProxy(TunnelProxy());
+  return handler;
 }
 
 void CustomHttpClient::SetHost(const std::string& host) {
@@ -184,6 +199,7 @@ std::string CustomHttpClient::PrepareRequest() {
   target.SetPort(std::to_string(*port));
   url_ = std::move(target);
   ScopeCredentials(next);
+  route_proxy_ = proxy_rules_.For(url_.Protocol(), url_.Host());
 
   // Bytes that may not stand in a request line are percent-encoded, so that a URL can neither
   // split the request line nor add header lines.
@@ -193,6 +209,8 @@ std::string CustomHttpClient::PrepareRequest() {
   request_.SetContentLength(-1);
   const std::string host = Uri::HostForAuthority(PercentEncodeForWire(url_.Host()));
   request_.SetHost(*port == *default_port ? host : host + ":" + url_.Port());
+  // An HTTP proxy needs the whole URL to know where the request goes.
+  if (AbsoluteForm()) return url_.Protocol() + "://" + request_.Host() + request_target;
   return request_target;
 }
 
@@ -216,8 +234,15 @@ void CustomHttpClient::ScopeCredentials(const Uri& next) {
 }
 
 void CustomHttpClient::ConnectToHost() {
-  const int32_t port = ParseInt32(url_.Port()).value_or(0);
+  const bool absolute = AbsoluteForm();
+  const int32_t port = absolute ? route_proxy_.port : ParseInt32(url_.Port()).value_or(0);
+  const std::string& host = absolute ? route_proxy_.host : url_.Host();
   const bool secure = SecureTarget();
+  const net::ProxyServer tunnel = TunnelProxy();
+  const std::string route = route_proxy_.kind == net::ProxyKind::kNone
+                                ? std::string()
+                                : (absolute ? "to " : "through ") + route_proxy_.DisplayText() +
+                                      '\0' + route_proxy_.username + '\0' + route_proxy_.password;
   // A handler given from outside carries every request as it is; https needs one that speaks
   // TLS, and without it nothing is sent.
   if (IOHandler() && !OwnsIOHandler() && secure && !IOHandler()->UsesTls()) {
@@ -226,9 +251,9 @@ void CustomHttpClient::ConnectToHost() {
   // A connection of the other kind is never reused, even to the same host and port: https must
   // never go out in plain text.
   const bool other_kind = OwnsIOHandler() && IOHandler()->UsesTls() != secure;
-  if (!EqualsNoCase(url_.Host(), Host()) || port != Port() || other_kind) {
+  if (!EqualsNoCase(host, Host()) || port != Port() || other_kind || route != connected_route_) {
     if (IsConnected()) Disconnect();
-    TcpClient::SetHost(url_.Host());
+    TcpClient::SetHost(host);
     TcpClient::SetPort(port);
   }
   // An owned handler kept from a failed open may be of the other kind; OpenConnection makes the
@@ -237,7 +262,24 @@ void CustomHttpClient::ConnectToHost() {
 
   if (!body_complete_ || !response_.KeepAlive()) Disconnect();
   if (IsConnected()) PollForClose(false);
-  if (!IsConnected()) OpenConnection(connect_timeout_ == -1 ? ReadTimeout() : connect_timeout_);
+  if (IsConnected()) return;
+  if (OwnsIOHandler()) {
+    if (auto* handler = dynamic_cast<net::SocketIoHandler*>(IOHandler().get())) {
+      handler->SetProxy(tunnel);
+    }
+  }
+  connected_route_ = route;
+  try {
+    OpenConnection(connect_timeout_ == -1 ? ReadTimeout() : connect_timeout_);
+  } catch (const net::ProxyError&) {
+    throw;
+  } catch (const net::ClosedSocketError&) {
+    throw;
+  } catch (const net::NetError& error) {
+    // Requests in absolute form connect to the proxy itself.
+    if (absolute) throw net::ProxyConnectError(error.what());
+    throw;
+  }
 }
 
 void CustomHttpClient::SendRequestHead(const std::string& target) {
@@ -245,6 +287,10 @@ void CustomHttpClient::SendRequestHead(const std::string& target) {
   if (allow_cookies_ && cookie_manager_ != nullptr) {
     const std::string cookies = cookie_manager_->GenerateCookieList(url_, SecureTarget());
     if (!cookies.empty()) request_.RawHeaders().SetValue("Cookie", cookies);
+  }
+  if (AbsoluteForm() && !route_proxy_.username.empty()) {
+    request_.RawHeaders().SetValue(
+        "Proxy-Authorization", net::BasicCredentials(route_proxy_.username, route_proxy_.password));
   }
 
   const char* version = protocol_version_ == HttpProtocolVersion::pv1_0 ? "1.0" : "1.1";
@@ -357,6 +403,11 @@ CustomHttpClient::Outcome CustomHttpClient::ProcessResponse() {
   // would turn a failed transfer into a success.
   const bool located = !response_.Location().empty() && (code_class == 2 || code_class == 3);
   if ((code_class == 3 && code != 304) || located) return HandleRedirect();
+  // The proxy's own refusal of a request in absolute form is no answer of the server's.
+  if (code == 407 && AbsoluteForm()) {
+    ReadSpareBody(kErrorBodyTimeout, 0);
+    throw net::ProxyAuthError();
+  }
   // Without credential handlers, 401 and 407 fail like every other status.
   if (code_class != 2) FailWithStatus();
 

@@ -10,6 +10,7 @@
 #include "http/http_request.h"
 #include "http/http_response.h"
 #include "http/limits.h"
+#include "http/proxy_rules.h"
 #include "http/uri.h"
 #include "net/tcp_client.h"
 #include "net/tls_context.h"
@@ -54,6 +55,13 @@ class CustomHttpClient : public net::TcpClient {
   // -1 (the default) = the read time-out, which also serves as the connect's.
   int32_t ConnectTimeout() const { return connect_timeout_; }
   void SetConnectTimeout(int32_t ms) { connect_timeout_ = ms; }
+
+  // The proxies requests go through: plain http ones in absolute form to an HTTP proxy (with
+  // its credentials as Basic Proxy-Authorization), https ones and every one through SOCKS in a
+  // tunnel the proxy opens, TLS then running to the server itself. Straight by default. A
+  // connection made one way is never reused for a request that should go another.
+  const ProxyRules& Proxy() const { return proxy_rules_; }
+  void SetProxy(ProxyRules rules) { proxy_rules_ = std::move(rules); }
 
   // The cookie store in use: one assigned here (not owned), or the client's own, created with
   // the first response head when cookies are allowed. nullptr before that.
@@ -109,6 +117,10 @@ class CustomHttpClient : public net::TcpClient {
   void Disconnect();
   // Whether the target is https, which needs TLS and allows Secure cookies.
   bool SecureTarget() const;
+  // Whether the running request goes to an HTTP proxy in absolute form.
+  bool AbsoluteForm() const;
+  // The proxy the connection's own handler asks for a tunnel; kNone for none.
+  net::ProxyServer TunnelProxy() const;
   // Keeps the connection for the next request only when the last response was read to the end
   // of its body and allows keep-alive.
   void FinishExchange();
@@ -144,6 +156,11 @@ class CustomHttpClient : public net::TcpClient {
   std::set<HttpOption> http_options_{HttpOption::hoForceEncodeParams};
   std::string ca_file_;
   int32_t connect_timeout_ = -1;
+  ProxyRules proxy_rules_;
+  // The proxy of the running request, chosen when its target is merged.
+  net::ProxyServer route_proxy_;
+  // How the open connection was made: straight, to an HTTP proxy, or through a tunnel.
+  std::string connected_route_;
   // Taken with the first https connection and used by the later ones.
   std::shared_ptr<net::TlsContext> tls_context_;
 

@@ -41,4 +41,8 @@ constexpr int32_t kMaxSocketSetSize = 64;
 // PollForClose looks at the socket this long.
 constexpr int32_t kPollForCloseTimeOut = 1;
 
+// A proxy's answer to CONNECT is a status line and a few header lines; a head larger than this
+// is no proxy's.
+constexpr int32_t kMaxProxyHeadBytes = 16384;
+
 }  // namespace mevra::net

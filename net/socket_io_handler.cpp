@@ -1,6 +1,7 @@
 #include "net/socket_io_handler.h"
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "net/host_name.h"
 #include "net/net_error.h"
 #include "net/net_stack.h"
+#include "net/proxy_error.h"
+#include "net/proxy_tunnel.h"
 
 namespace mevra::net {
 
@@ -66,6 +69,72 @@ bool SocketIoHandler::HasOpenSocket() const { return handle_ && handle_->HasDesc
 void SocketIoHandler::EstablishClient(const std::string& host, int32_t port, int32_t timeout,
                                       int32_t port_max, int32_t port_min, int32_t bound_port,
                                       const std::string& bound_ip) {
+  if (proxy_.kind == ProxyKind::kNone) {
+    Connect(host, port, timeout, port_max, port_min, bound_port, bound_ip);
+    return;
+  }
+  // The connect to the proxy and the tunnel's opening share the connect's limit.
+  const int32_t limit = timeout == -1 || timeout == 0 ? connect_time_limit_ : timeout;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(limit, 0));
+  try {
+    Connect(proxy_.host, proxy_.port, timeout, port_max, port_min, bound_port, bound_ip);
+  } catch (const ClosedSocketError&) {
+    // Closed by a pumped handler, or stopped: nothing the proxy did.
+    throw;
+  } catch (const NetError& error) {
+    throw ProxyConnectError(error.what());
+  }
+
+  // The proxy's socket as the tunnel's negotiation sees it: every wait is one of this
+  // handler's, so it pumps and honours the abort latch as any other read does.
+  class Channel : public ProxyChannel {
+   public:
+    Channel(SocketIoHandler& handler, bool unlimited, std::chrono::steady_clock::time_point end)
+        : handler_(handler), unlimited_(unlimited), end_(end) {}
+    void Send(const std::string& bytes) override {
+      for (size_t done = 0; done < bytes.size();) {
+        const int32_t n = handler_.SocketIoHandler::SendBytes(
+            bytes.data() + done, static_cast<int32_t>(bytes.size() - done));
+        NetStack::SocketStack()->CheckSocketResult(n);
+        if (n == 0) throw ProxyProtocolError("the proxy closed the connection");
+        done += static_cast<size_t>(n);
+      }
+    }
+    std::string Receive(size_t most) override {
+      int32_t left = kNoLimit;
+      if (!unlimited_) {
+        const auto ms =
+            std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now());
+        left = static_cast<int32_t>(std::max<int64_t>(ms.count(), 0));
+      }
+      bool ready = false;
+      try {
+        ready = handler_.WaitFor(left, false);
+      } catch (const ConnClosedGracefullyError&) {
+        throw ClosedSocketError();
+      }
+      if (!ready) throw ProxyConnectError("no answer within the connect time limit");
+      std::string bytes(std::min<size_t>(most, 4096), '\0');
+      const int32_t n =
+          handler_.SocketIoHandler::ReceiveBytes(bytes.data(), static_cast<int32_t>(bytes.size()));
+      NetStack::SocketStack()->CheckSocketResult(n);
+      if (n == 0) throw ProxyProtocolError("the proxy closed the connection without an answer");
+      bytes.resize(static_cast<size_t>(n));
+      return bytes;
+    }
+
+   private:
+    SocketIoHandler& handler_;
+    bool unlimited_;
+    std::chrono::steady_clock::time_point end_;
+  } channel(*this, limit == kNoLimit, end);
+  ReportStatus(NetStatus::hsStatusText, "Opening a tunnel through " + proxy_.DisplayText());
+  OpenProxyTunnel(channel, proxy_, host, port);
+}
+
+void SocketIoHandler::Connect(const std::string& host, int32_t port, int32_t timeout,
+                              int32_t port_max, int32_t port_min, int32_t bound_port,
+                              const std::string& bound_ip) {
   if (!handle_) PrepareBinding();
   NetStack& stack = *NetStack::SocketStack();
   if (!IsAddressLiteral(WithoutTrailingDot(host))) ReportStatus(NetStatus::hsResolving, host);

@@ -8,6 +8,7 @@
 #include "net/connect_race.h"
 #include "net/io_handler.h"
 #include "net/limits.h"
+#include "net/proxy_server.h"
 #include "net/socket_handle.h"
 
 namespace mevra::net {
@@ -35,6 +36,12 @@ class SocketIoHandler : public IoHandler {
   int32_t ReceiveAvailable(void* buffer, int32_t length) override;
   int32_t SendBytes(const void* buffer, int32_t length) override;
 
+  // The proxy through which EstablishClient reaches its host: the socket connects to the proxy,
+  // which is then asked for a tunnel to the host within the same time limit. kNone: direct.
+  // Failing to reach the proxy raises ProxyConnectError.
+  const ProxyServer& Proxy() const { return proxy_; }
+  void SetProxy(ProxyServer proxy) { proxy_ = std::move(proxy); }
+
   // Passed on to the socket record, so another thread can shut its socket down.
   void SetAbortLatch(std::shared_ptr<AbortLatch> latch);
 
@@ -53,6 +60,9 @@ class SocketIoHandler : public IoHandler {
   bool WaitFor(int32_t ms, bool for_write);
 
  private:
+  // The connect to host:port itself, without any proxy.
+  void Connect(const std::string& host, int32_t port, int32_t timeout, int32_t port_max,
+               int32_t port_min, int32_t bound_port, const std::string& bound_ip);
   // Connects on the connect thread within `timeout`, racing the addresses when there are more.
   void ThreadedConnect(int32_t timeout, const std::vector<std::string>& addresses,
                        const ConnectRace::Options& race);
@@ -62,6 +72,7 @@ class SocketIoHandler : public IoHandler {
 
   std::unique_ptr<SocketHandle> handle_;
   std::shared_ptr<AbortLatch> abort_latch_;
+  ProxyServer proxy_;
   bool use_nagle_ = true;
   int32_t connect_time_limit_ = kDefaultConnectTimeLimit;
   // The connect thread while ThreadedConnect runs; CloseBinding stops it before closing.

@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-noto-cjk fonts-dejavu-core curl time
   dpkg-dev file librsvg2-bin desktop-file-utils appstream man-db
   qt6-translations-l10n qt6-l10n-tools libxcb1-dev libqt6sql6-sqlite dbus-daemon
+  tinyproxy microsocks
 )
 
 missing=()

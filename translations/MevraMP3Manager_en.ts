@@ -56,6 +56,10 @@
         <source>%1/%2首  %3KB  %4KB/s</source>
         <translation>%1/%2 songs  %3 KB  %4 KB/s</translation>
     </message>
+    <message>
+        <source>代理设置无法使用，本次不经代理连接：%1</source>
+        <translation>The proxy setting cannot be used; this run connects without a proxy: %1</translation>
+    </message>
 </context>
 <context>
     <name>Charts</name>
@@ -282,6 +286,41 @@
     </message>
 </context>
 <context>
+    <name>ProgramProxy</name>
+    <message>
+        <source>代理设置有误：%1</source>
+        <translation>The proxy setting is wrong: %1</translation>
+    </message>
+    <message>
+        <source>无法连接代理服务器：%1</source>
+        <translation>Cannot connect to the proxy server: %1</translation>
+    </message>
+    <message>
+        <source>代理服务器不接受用户名或密码。</source>
+        <translation>The proxy server does not accept the user name or password.</translation>
+    </message>
+    <message>
+        <source>代理服务器拒绝连接：%1</source>
+        <translation>The proxy server refused the connection: %1</translation>
+    </message>
+    <message>
+        <source>代理服务器的回答无法识别：%1</source>
+        <translation>The proxy server&apos;s answer is not understood: %1</translation>
+    </message>
+    <message>
+        <source>无法取到门户首页：%1</source>
+        <translation>Cannot fetch the portal&apos;s home page: %1</translation>
+    </message>
+    <message>
+        <source>成功：不经代理取到了门户首页（%1）。</source>
+        <translation>Success: fetched the portal&apos;s home page without a proxy (%1).</translation>
+    </message>
+    <message>
+        <source>成功：经 %1 取到了门户首页（%2）。</source>
+        <translation>Success: fetched the portal&apos;s home page through %1 (%2).</translation>
+    </message>
+</context>
+<context>
     <name>RowStatus</name>
     <message>
         <source>等待中</source>
@@ -378,6 +417,10 @@
     <message>
         <source>已在音乐库</source>
         <translation>Already in the library</translation>
+    </message>
+    <message>
+        <source>代理服务器出错：%1</source>
+        <translation>Proxy server error: %1</translation>
     </message>
 </context>
 <context>
@@ -608,6 +651,10 @@ Look at it now?</translation>
         <source>您确定要清空下载记录吗？</source>
         <translation>Are you sure you want to clear the download history?</translation>
     </message>
+    <message>
+        <source>代理设置无法使用，本次不经代理连接：%1</source>
+        <translation>The proxy setting cannot be used; this run connects without a proxy: %1</translation>
+    </message>
 </context>
 <context>
     <name>mevra::app::PreferencesDialog</name>
@@ -766,6 +813,34 @@ Look at it now?</translation>
     <message>
         <source>音乐库：</source>
         <translation>Library:</translation>
+    </message>
+    <message>
+        <source>按系统设置（环境变量）</source>
+        <translation>System settings (environment)</translation>
+    </message>
+    <message>
+        <source>不使用代理</source>
+        <translation>No proxy</translation>
+    </message>
+    <message>
+        <source>使用下面的代理</source>
+        <translation>This proxy:</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>下载和检查更新立即使用新的代理设置，网页在下次启动后使用。</source>
+        <translation>Downloads and the update check use a new proxy setting at once; web pages use it from the next start.</translation>
+    </message>
+    <message>
+        <source>代理：</source>
+        <translation>Proxy:</translation>
+    </message>
+    <message>
+        <source>正在测试……</source>
+        <translation>Testing…</translation>
     </message>
 </context>
 <context>

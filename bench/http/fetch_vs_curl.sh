@@ -3,18 +3,21 @@
 # both writing to /dev/null, and reports the median times, how fast mevra-fetch is next to curl,
 # the CPU time each client spent (which tells the clients apart when the server sets the pace)
 # and the peak memory of each.
-#   bench/http/fetch_vs_curl.sh [--tls] [--recv-buffer N] [BUILD_DIR] [SIZE_MIB] [RUNS]
+#   bench/http/fetch_vs_curl.sh [--tls] [--proxy] [--recv-buffer N] [BUILD_DIR] [SIZE_MIB] [RUNS]
 #   (defaults: build 256 7)
 # --tls serves the file over HTTPS (TLS 1.3) with a certificate made for the run; both clients
 # verify it against that run's CA file. --recv-buffer N is passed on to mevra-fetch, so a run
-# can compare receive blocks of curl's size. With hyperfine installed the times are hyperfine's
+# can compare receive blocks of curl's size. --proxy starts tinyproxy on loopback and sends both
+# clients through it (a CONNECT tunnel with --tls). With hyperfine installed the times are hyperfine's
 # (-N, one warm-up run); without it each client runs RUNS times in turn.
 set -euo pipefail
 tls=0
+proxy=0
 recv_options=()
 while [ "$#" -gt 0 ]; do
   case "$1" in
     --tls) tls=1 ;;
+    --proxy) proxy=1 ;;
     --recv-buffer)
       recv_options=(--recv-buffer "$2")
       shift
@@ -31,8 +34,10 @@ fetch="$build/tools/mevra-fetch"
 
 dir="$(mktemp -d)"
 server=""
+proxy_pid=""
 cleanup() {
   [ -n "$server" ] && kill "$server" 2>/dev/null || true
+  [ -n "$proxy_pid" ] && kill "$proxy_pid" 2>/dev/null || true
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -76,8 +81,26 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-fetch_command=("$fetch" "${tls_options[@]}" "${recv_options[@]}" -o /dev/null "$url")
-curl_command=(curl -s "${tls_options[@]}" -o /dev/null "$url")
+proxy_options=()
+if [ "$proxy" = 1 ]; then
+  command -v tinyproxy >/dev/null || {
+    echo "no tinyproxy; scripts/setup-debian.sh installs it" >&2
+    exit 1
+  }
+  proxy_port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+  printf 'Port %s\nListen 127.0.0.1\nTimeout 60\nLogLevel Warning\nMaxClients 8\nAllow 127.0.0.1\n' \
+    "$proxy_port" >"$dir/tinyproxy.conf"
+  tinyproxy -d -c "$dir/tinyproxy.conf" >/dev/null 2>&1 &
+  proxy_pid=$!
+  proxy_options=(--proxy "http://127.0.0.1:$proxy_port")
+  for _ in $(seq 50); do
+    curl -s "${tls_options[@]}" "${proxy_options[@]}" -o /dev/null -r 0-0 "$url" && break
+    sleep 0.1
+  done
+fi
+
+fetch_command=("$fetch" "${tls_options[@]}" "${proxy_options[@]}" "${recv_options[@]}" -o /dev/null "$url")
+curl_command=(curl -s "${tls_options[@]}" "${proxy_options[@]}" -o /dev/null "$url")
 
 # One line per run: elapsed seconds, CPU seconds (user + system) and peak resident set size in
 # KiB.

@@ -48,6 +48,7 @@ MainWindow& PortalWindowTest::Open(const QString& home_url) {
   QFile config(dir_->filePath(QStringLiteral("config.ini")));
   EXPECT_TRUE(config.open(QIODevice::WriteOnly));
   config.write(EndpointsSection(endpoints));
+  config.write(extra_config_);
   config.close();
   window_ = std::make_unique<MainWindow>(
       MainWindowFiles{config.fileName(), dir_->filePath(QStringLiteral("temp.mp3"))});

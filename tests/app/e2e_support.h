@@ -49,6 +49,8 @@ class PortalWindowTest : public ::testing::Test {
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<MainWindow> window_;
   MessageAnswer answer_ = MessageAnswer::kOk;
+  // Written to config.ini after the endpoints, for example a [Config] section.
+  QByteArray extra_config_;
 
  private:
   static std::unique_ptr<portal::testing::PortalProcess> portal_;

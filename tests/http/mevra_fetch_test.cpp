@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/proxy_process.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/unanswered_listener.h"
@@ -115,6 +116,42 @@ TEST(MevraFetchTest, FetchesOverHttpsAndSaysWhyItRefuses) {
         run.err,
         "error TlsCertificateUntrustedError: TLS certificate not trusted: unable to get local "
         "issuer certificate\n");
+  }
+}
+
+TEST(MevraFetchTest, GoesThroughTheProxyItIsGivenOrTheEnvironmentNames) {
+  mevra::test::ProxyProcess proxy(mevra::test::ProxyProcess::Kind::kMicrosocks);
+  const std::string ok = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  struct Case {
+    std::string prefix;  // environment, then the tool
+    std::string options;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"", "--proxy " + proxy.Url("socks5h"), "status HTTP/1.1 200 OK\n"},
+      {"all_proxy=" + proxy.Url("socks5") + " ", "", "status HTTP/1.1 200 OK\n"},
+      // The upper-case http variable is not looked at: the request goes straight.
+      {"HTTP_PROXY=socks5://127.0.0.1:1 ", "", "status HTTP/1.1 200 OK\n"},
+      {"http_proxy=socks5://127.0.0.1:1 ", "",
+       "error ProxyConnectError: Cannot reach the proxy server: Socket Error # 10061\\r\\n"
+       "Connection refused.\n"},
+      {"http_proxy=socks4://h:1 ", "",
+       "error ProxyUrlError: Bad proxy URL: http_proxy: the scheme \"socks4\" is none of http, "
+       "socks5 and socks5h\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefix + c.options);
+    ScriptedServer server({Script().Respond(ok)});
+    const std::string command = "env " + c.prefix + std::string(MEVRA_FETCH_PATH) + " " +
+                                c.options + " " + server.Url("/a") + " 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+      char buffer[512];
+      size_t n;
+      while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+      ::pclose(pipe);
+    }
+    EXPECT_EQ(output, (c.err.rfind("status", 0) == 0 ? "ok" : "") + c.err);
   }
 }
 

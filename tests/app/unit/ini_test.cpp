@@ -9,6 +9,7 @@
 #include "app/endpoints.h"
 #include "app/ini_document.h"
 #include "app/profile_file.h"
+#include "app/program_proxy.h"
 
 namespace mevra::app {
 namespace {
@@ -137,6 +138,45 @@ TEST(EndpointsTest, DefaultsOverridesAndTheLoginAddress) {
   mixed.portal_host = "[::1]:18080";
   mixed.login_host = "login.example:443";
   EXPECT_EQ(mixed.Hosts(), QStringList({"portal.example.", "127.0.0.1", "::1", "login.example"}));
+}
+
+TEST(ProxyChoiceTest, TheSettingDecidesForTheClientsAndTheBrowserAlike) {
+  using Kind = browser::BrowserProxy::Kind;
+  struct Case {
+    const char* setting;
+    const char* environment_https;  // https_proxy, or nullptr
+    const char* https_route;        // the clients' proxy for https://a.test, "" for straight
+    Kind browser;
+    bool error;
+  };
+  const Case cases[] = {
+      {"system", "http://e:1", "http://e:1", Kind::kSystem, false},
+      {" ", "socks5h://e:2", "socks5h://e:2", Kind::kSystem, false},
+      {"NONE", "http://e:1", "", Kind::kNone, false},
+      {"socks5://u:p@s:1080", "http://e:1", "socks5://s:1080", Kind::kSocks5, false},
+      {"http://h:3128", nullptr, "http://h:3128", Kind::kHttp, false},
+      // A setting that names no usable proxy is said, and nothing goes through any proxy.
+      {"htp://h:3128", "http://e:1", "", Kind::kNone, true},
+      {"system", "ftp://e:1", "", Kind::kNone, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting);
+    const ProxyChoice choice =
+        ProxyChoice::Read(c.setting, [&](const char* name) -> std::optional<std::string> {
+          if (c.environment_https != nullptr && std::string(name) == "https_proxy") {
+            return c.environment_https;
+          }
+          return std::nullopt;
+        });
+    const net::ProxyServer route = choice.rules.For("https", "a.test");
+    EXPECT_EQ(route.kind == net::ProxyKind::kNone ? "" : route.DisplayText(), c.https_route);
+    EXPECT_EQ(choice.ForBrowser().kind, c.browser);
+    EXPECT_EQ(!choice.error.isEmpty(), c.error) << choice.error.toStdString();
+  }
+  const browser::BrowserProxy socks = ProxyChoice::Read("socks5h://u:p@[::1]:9").ForBrowser();
+  EXPECT_EQ(socks.EngineSwitches(),
+            "--proxy-server=socks5://[::1]:9 --proxy-bypass-list=<-loopback>");
+  EXPECT_EQ(socks.username, "u");
 }
 
 }  // namespace

@@ -227,19 +227,19 @@ TEST_F(WindowTest, ClosingWritesTheKeysInOrderAndTheyComeBack) {
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
        "embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\nProxy=system\n"},
       {"192K, singer - title, no filter", &MainWindowUi::rb_192k, &MainWindowUi::rb3, false, 8,
        "SavePath=/tmp/歌 曲\nisFileterSize=0\nSongBit=192\nFileterSize=10\nRenameType=3\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
        "embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\nProxy=system\n"},
       {"320K, title - singer, filter at 2M", &MainWindowUi::rb_320k, &MainWindowUi::rb2, true, 0,
        "SavePath=/tmp/歌 曲\nisFileterSize=1\nSongBit=320\nFileterSize=2\nRenameType=2\n"
        "ParallelDownloads=1\nExistingFile=rename\nUseArchive=0\nRetries=3\nSpeedLimitKB="
        "0\nWriteTags=0\nStallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics="
        "embed\n"
-       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"},
+       "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\nProxy=system\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -367,7 +367,7 @@ TEST_F(WindowTest, ForeignLinesSurviveByteForByte) {
       "UseArchive=0\r\nRetries=3\r\nSpeedLimitKB=0\r\nWriteTags=0\r\n"
       "StallSeconds=30\r\nLinkSource=direct\r\nEmbedCover=1\r\nSaveCover=0\r\n"
       "Lyrics=embed\r\nNameTemplate={singer}/{singer} - "
-      "{title}\r\nPlaylist=0\r\nUseLibrary=1\r\n\r\n"
+      "{title}\r\nPlaylist=0\r\nUseLibrary=1\r\nProxy=system\r\n\r\n"
       "[Other]\r\nSongBit=1\r\nfree text line\r\n";
   EXPECT_EQ(ReadFile("config.ini"), expected);
 }
@@ -609,6 +609,9 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
          d.retries = 0;
          d.stall_seconds = 5;
        })},
+      // A proxy URL is kept as written, whether it names a usable proxy or not.
+      {"proxy", "Proxy= socks5h://u:p@h:1 \n",
+       with([](DownloadSettings& d) { d.proxy = QStringLiteral("socks5h://u:p@h:1"); })},
       {"out of range", "ParallelDownloads=6\nRetries=11\nSpeedLimitKB=1048577\nStallSeconds=601\n",
        defaults},
       {"below the range", "ParallelDownloads=0\nRetries=-1\nSpeedLimitKB=-5\nStallSeconds=4\n",
@@ -634,10 +637,11 @@ TEST_F(WindowTest, DownloadPreferencesReadBadValuesAsDefaultsAndFollowTheirKeys)
   CloseWindow();
   EXPECT_TRUE(
       ReadFile("config.ini")
-          .endsWith("RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
-                    "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
-                    "StallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
-                    "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\n"))
+          .endsWith(
+              "RenameType=2\nParallelDownloads=1\nExistingFile=rename\n"
+              "UseArchive=0\nRetries=3\nSpeedLimitKB=0\nWriteTags=0\n"
+              "StallSeconds=30\nLinkSource=direct\nEmbedCover=1\nSaveCover=0\nLyrics=embed\n"
+              "NameTemplate={singer}/{singer} - {title}\nPlaylist=0\nUseLibrary=1\nProxy=system\n"))
       << ReadFile("config.ini").toStdString();
 }
 
@@ -678,7 +682,9 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
                                 {false, true, download::LyricsMode::kLrc},
                                 QStringLiteral("{id} {title}"),
                                 true,
-                                false};
+                                false,
+                                true,
+                                QStringLiteral("socks5h://127.0.0.1:1080")};
   const auto choose = [](const PreferencesControls& c) {
     EXPECT_EQ(c.spn_parallel->value(), 1);
     EXPECT_EQ(c.lbl_archive->text(), "（已记录 2 首）");
@@ -705,6 +711,9 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
     EXPECT_TRUE(c.btn_ok->isEnabled());
     EXPECT_TRUE(c.lbl_templatepath->text().endsWith(QStringLiteral("/23470020 歌曲名.mp3")))
         << c.lbl_templatepath->text().toStdString();
+    EXPECT_FALSE(c.edt_proxy->isEnabled());
+    c.cbb_proxy->setCurrentIndex(2);
+    c.edt_proxy->setText(QStringLiteral(" socks5h://127.0.0.1:1080 "));
     c.btn_cleararchive->click();
   };
   // Cancel: nothing changes, the archive keeps its songs.
@@ -724,7 +733,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
                             "Retries=5\nSpeedLimitKB=512\nWriteTags=1\nStallSeconds=45\n"
                             "LinkSource=direct\n"
                             "EmbedCover=0\nSaveCover=1\nLyrics=lrc\n"
-                            "NameTemplate={id} {title}\nPlaylist=1\nUseLibrary=0\n"))
+                            "NameTemplate={id} {title}\nPlaylist=1\nUseLibrary=0\n"
+                            "Proxy=socks5h://127.0.0.1:1080\n"))
       << ReadFile("config.ini").toStdString();
 
   // The next run starts with them, and the dialog shows them.
@@ -740,6 +750,8 @@ TEST_F(WindowTest, ThePreferencesDialogAppliesOnOkWritesAtCloseAndCancelChangesN
         EXPECT_TRUE(c.chk_tags->isChecked());
         EXPECT_EQ(c.spn_stall->value(), 45);
         EXPECT_EQ(c.cbb_lyrics->currentIndex(), 1);
+        EXPECT_EQ(c.cbb_proxy->currentIndex(), 2);
+        EXPECT_EQ(c.edt_proxy->text(), "socks5h://127.0.0.1:1080");
         EXPECT_FALSE(c.btn_cleararchive->isEnabled());
       },
       false);
